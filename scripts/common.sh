@@ -1,0 +1,24 @@
+# Shared by the project's scripts: install what is missing, find the number of build jobs.
+# shellcheck shell=bash
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# Debian packages every build needs; scripts may pass more.
+BASE_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev fonts-noto-cjk xvfb x11-apps imagemagick xauth)
+
+ensure_packages() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update -qq || true
+  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+jobs() { nproc 2>/dev/null || echo 2; }
