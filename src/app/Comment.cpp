@@ -1,0 +1,34 @@
+// Comment: the comment viewer of the Brevon suite (program number 12).
+
+#include "app/InitHostInfo.h"
+#include "host/HostInfo.h"
+#include "host/HostLibrary.h"
+#include "platform/NamedMutex.h"
+#include "ui/ComMain.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    // The message boxes of a failed start need the GUI; nothing of the program's own runs before.
+    QApplication application(argc, argv);
+
+    if (!app::InitHostInfo())
+        return 0;
+    if (!host::BindSettingsFunctions())
+        return 0;
+    app::FormDirectories();
+
+    platform::NamedMutex mutex(host::Host().mutexName);
+    if (!mutex.firstInstance())
+        return 0;  // another instance runs: end at once, silently
+
+    application.setProperty("helpFile", QStringLiteral("Comment.hlp"));
+    {
+        TForm1 form;
+        form.show();
+        application.exec();
+    }
+    mutex.release();
+    return 0;
+}

@@ -1,0 +1,50 @@
+#pragma once
+// Reading the settings record once at start and writing it back once at exit, through the host's
+// settings operations for program 12 (or a fake backend in tests).
+
+#include "settings/SettingsRecord.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace settings {
+
+class SettingsBackend {
+public:
+    virtual ~SettingsBackend() = default;
+    virtual std::optional<std::int32_t> readInteger(const std::string& name) = 0;
+    virtual std::optional<std::string> readString(const std::string& name) = 0;
+    virtual void writeInteger(const std::string& name, std::int32_t value) = 0;
+    virtual void writeString(const std::string& name, const std::string& text) = 0;
+};
+
+// The host's BrevonReg* operations with program number 12.
+class HostSettingsBackend final : public SettingsBackend {
+public:
+    std::optional<std::int32_t> readInteger(const std::string& name) override;
+    std::optional<std::string> readString(const std::string& name) override;
+    void writeInteger(const std::string& name, std::int32_t value) override;
+    void writeString(const std::string& name, const std::string& text) override;
+};
+
+// What WriteSettings takes from the main window at the moment it runs.
+struct MainWindowState {
+    int top = 0, left = 0, width = 0, height = 0;
+    int listHeight = 0;
+    std::string fontSizeText;  // the text of the font-size box
+    int currentCategory = 0;
+};
+
+// The defaults of the two web addresses, under a reserved example domain.
+inline constexpr const char* kDefaultHomePageUrl = "https://www.brevon.example/";
+inline constexpr const char* kDefaultTsrPageUrl = "https://www.brevon.example/tessera/?id=";
+
+void ReadSettings(SettingsBackend& backend, SettingsRecord& record);
+void WriteSettings(SettingsBackend& backend, const SettingsRecord& record, const MainWindowState& window);
+
+// A font-size text as the original conversion takes it: optional blanks, optional sign, decimal
+// digits, within 32 bits; nullopt otherwise.
+std::optional<std::int32_t> parseInteger(const std::string& text);
+
+}  // namespace settings
