@@ -1,0 +1,43 @@
+#include "ui/FrameworkError.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace ui {
+
+ConvertError::ConvertError(const QString& text)
+    : std::runtime_error(QStringLiteral("'%1' は整数ではありません").arg(text).toStdString())
+{
+}
+
+QString ConvertError::message() const { return QString::fromStdString(what()); }
+
+int toInteger(const QString& text)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok, 10);
+    if (!ok || text.isEmpty() || text.back().isSpace())
+        throw ConvertError(text);
+    return value;
+}
+
+namespace {
+std::function<void(const QString&)>& handler()
+{
+    static std::function<void(const QString&)> h;
+    return h;
+}
+}  // namespace
+
+void setFrameworkErrorHandler(std::function<void(const QString&)> h) { handler() = std::move(h); }
+
+void showFrameworkError(QWidget* parent, const QString& message)
+{
+    if (handler()) {
+        handler()(message);
+        return;
+    }
+    QMessageBox::critical(parent, QApplication::applicationName(), message);
+}
+
+}  // namespace ui

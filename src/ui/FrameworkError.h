@@ -1,0 +1,29 @@
+#pragma once
+// The GUI framework's standard error box: an error that no handler catches ends the command and
+// is shown with its own text; the program goes on.
+
+#include <QString>
+
+#include <functional>
+#include <stdexcept>
+
+class QWidget;
+
+namespace ui {
+
+// A text that is no whole number, met where a number was expected ("'%s' は整数ではありません").
+class ConvertError : public std::runtime_error {
+public:
+    explicit ConvertError(const QString& text);
+    QString message() const;
+};
+
+// The integer value of an edit's text, or ConvertError.
+int toInteger(const QString& text);
+
+void showFrameworkError(QWidget* parent, const QString& message);
+
+// Tests record the errors instead of answering a modal box; an empty handler restores the box.
+void setFrameworkErrorHandler(std::function<void(const QString&)> handler);
+
+}  // namespace ui

@@ -1,0 +1,156 @@
+#include "ui/Unit4.h"
+
+#include "ui/FrameworkError.h"
+#include "ui/UpDown.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+const char* const kGroupCaptions[4] = {"連絡コメント", "マーケット速報", "週末コメント", "決算修正率コメント"};
+
+QPushButton* makeButton(const QString& text, QWidget* parent, int x, int y)
+{
+    auto* button = new QPushButton(text, parent);
+    // None of them is the dialog's default button: Enter must not close it.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    button->setGeometry(x, y, 89, 25);
+    return button;
+}
+
+}  // namespace
+
+TForm4::TForm4(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("ＡＬＬ保存実行時の各種コメントの保存設定"));
+    setFixedSize(304, 243);
+    for (int i = 0; i < 4; ++i) {
+        const QString n = QString::number(i + 1);
+        auto* box = new QGroupBox(QString::fromUtf8(kGroupCaptions[i]), this);
+        box->setObjectName(QStringLiteral("GroupBox") + n);
+        box->setGeometry(8, 4 + i * 49, 289, 45);
+        auto* edit = new QLineEdit(QStringLiteral("10"), box);
+        edit->setObjectName(QStringLiteral("Edit") + n);
+        edit->setGeometry(16, 16, 41, 21);
+        edit->installEventFilter(this);
+        auto* upDown = new TUpDown(box);
+        upDown->setObjectName(QStringLiteral("UpDown") + n);
+        upDown->setGeometry(57, 16, 16, 21);
+        upDown->setRange(10, 500);
+        upDown->setIncrement(1);
+        upDown->setBuddy(edit);
+        upDown->setPosition(10);
+        upDown->tag = i;
+        auto* label = new QLabel(QStringLiteral("件以上は削除する"), box);
+        label->setObjectName(QStringLiteral("Label") + n);
+        label->setGeometry(80, 19, 120, 16);
+        auto* check = new QCheckBox(box);
+        check->setObjectName(QStringLiteral("CheckBox") + n);
+        check->setGeometry(256, 18, 17, 17);
+        check->setChecked(true);
+        connect(check, &QCheckBox::toggled, this, [this, i] { CheckBox1Click(i); });
+        edit->setProperty("tag", i);
+        check->setProperty("tag", i);
+        GroupBox[i] = box;
+        Edit[i] = edit;
+        UpDown[i] = upDown;
+        Label[i] = label;
+        CheckBox[i] = check;
+    }
+    BitBtn2 = makeButton(QStringLiteral("OK"), this, 16, 208);
+    BitBtn3 = makeButton(QStringLiteral("ｷｬﾝｾﾙ"), this, 112, 208);
+    BitBtn1 = makeButton(QStringLiteral("ヘルプ"), this, 208, 208);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
+    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::accept);
+    connect(BitBtn3, &QPushButton::clicked, this, &QDialog::reject);
+    connect(BitBtn1, &QPushButton::clicked, this, [this] {
+        if (onHelp)
+            onHelp();
+    });
+}
+
+int TForm4::tagOf(QObject* object) const { return object->property("tag").toInt(); }
+
+bool TForm4::FilterKey(const QLineEdit* edit, QChar key, int maxLength, const QString& allowed)
+{
+    if (key.unicode() < 32)
+        return true;
+    const int kept = static_cast<int>(edit->text().size() - edit->selectedText().size());
+    return allowed.contains(key) && kept < maxLength;
+}
+
+void TForm4::CheckBox1Click(int tag)
+{
+    const bool on = CheckBox[tag]->isChecked();
+    Edit[tag]->setEnabled(on);
+    UpDown[tag]->setEnabled(on);
+    Label[tag]->setEnabled(on);
+}
+
+void TForm4::clamp(int tag)
+{
+    QLineEdit* edit = Edit[tag];
+    if (edit->text().isEmpty())
+        edit->setText(QStringLiteral("10"));
+    if (ui::toInteger(edit->text()) < 10)
+        edit->setText(QStringLiteral("10"));
+    if (ui::toInteger(edit->text()) > 500)
+        edit->setText(QStringLiteral("500"));
+}
+
+void TForm4::Edit1KeyDown(int tag, int key)
+{
+    QLineEdit* edit = Edit[tag];
+    if (key == Qt::Key_PageUp) {
+        const int v = ui::toInteger(edit->text());
+        edit->setText(v + 10 >= 500 ? QStringLiteral("500") : QString::number(v + 10));
+    } else if (key == Qt::Key_PageDown) {
+        const int v = ui::toInteger(edit->text());
+        edit->setText(v - 10 > 10 ? QString::number(v - 10) : QStringLiteral("10"));
+    } else if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        clamp(tag);
+    }
+}
+
+void TForm4::Edit1Exit(int tag) { clamp(tag); }
+
+bool TForm4::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* edit = qobject_cast<QLineEdit*>(watched);
+    if (!edit)
+        return QDialog::eventFilter(watched, event);
+    const int tag = tagOf(edit);
+    try {
+        if (event->type() == QEvent::KeyPress) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            Edit1KeyDown(tag, key->key());
+            const QString text = key->text();
+            if (text.size() == 1 && !FilterKey(edit, text.front(), 3, QStringLiteral("0123456789")))
+                return true;  // the typed character is discarded
+        } else if (event->type() == QEvent::FocusOut) {
+            Edit1Exit(tag);
+        }
+    } catch (const ui::ConvertError& e) {
+        ui::showFrameworkError(this, e.message());
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TForm4::keyPressEvent(QKeyEvent* event)
+{
+    // No button is the dialog's cancel button: Esc does not close it, nor does Enter.
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

@@ -1,0 +1,48 @@
+#pragma once
+// TForm4: retention limit and deletion flag per comment category, edited in memory only.
+
+#include <QDialog>
+
+#include <array>
+#include <functional>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TUpDown;
+
+class TForm4 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm4(QWidget* parent = nullptr);
+
+    // Index i is the group of category i (the components numbered i + 1, Tag i).
+    std::array<QGroupBox*, 4> GroupBox{};
+    std::array<QLineEdit*, 4> Edit{};
+    std::array<TUpDown*, 4> UpDown{};
+    std::array<QLabel*, 4> Label{};
+    std::array<QCheckBox*, 4> CheckBox{};
+    QPushButton* BitBtn1 = nullptr;  // ヘルプ
+    QPushButton* BitBtn2 = nullptr;  // OK
+    QPushButton* BitBtn3 = nullptr;  // ｷｬﾝｾﾙ
+
+    std::function<void()> onHelp;  // opens help context 8
+
+    // Typed characters: controls pass; otherwise only allowed ones while fewer than maxLength
+    // characters would remain after replacing the selection.
+    static bool FilterKey(const QLineEdit* edit, QChar key, int maxLength, const QString& allowed);
+
+    void CheckBox1Click(int tag);
+    void Edit1KeyDown(int tag, int key);
+    void Edit1Exit(int tag);
+    void clamp(int tag);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    int tagOf(QObject* object) const;
+};
