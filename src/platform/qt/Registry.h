@@ -1,7 +1,7 @@
 #pragma once
 // Stand-in for the HKEY_CURRENT_USER part of the Windows registry, shared by the host suite's
-// libraries and this program. Keys are written as on the original platform ("Software\Brevon\
-// Comment"); all values are kept as text in one INI file.
+// libraries and this program. Keys are written as on the original platform
+// ("Software\Brevon\Comment"); all values are kept as text in one INI file.
 //
 // One Registry object is one consistent view: reads see the file as it was when the object was
 // made, writes are merged into the file under a lock and replaced atomically by flush() (also run
