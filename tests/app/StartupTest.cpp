@@ -1,0 +1,194 @@
+// Start-up of the real program against fake host libraries: the messages it shows, the calls it
+// makes, its exit code, and the single-instance rule.
+
+#include "app/InitHostInfo.h"
+#include "host/HostInfo.h"
+#include "support/Process.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using testsupport::readFile;
+
+namespace {
+
+const std::string kBin = COMMENT_BIN_DIR;
+const std::string kFakes = COMMENT_FAKES_DIR;
+
+class Startup : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = testsupport::makeTempDir();
+        ASSERT_FALSE(dir.empty());
+        fs::create_directories(dir + "/runtime");
+        fs::create_directories(dir + "/suite/RecvData");
+        fs::create_directories(dir + "/suite/Result/COMMENT");
+        env = {{"BREVON_MESSAGE_LOG", dir + "/messages.log"},
+               {"FAKE_BRVREG_LOG", dir + "/calls.log"},
+               {"XDG_RUNTIME_DIR", dir + "/runtime"},
+               {"BREVON_HOME", dir + "/suite"},
+               {"BREVON_REGISTRY", dir + "/registry.ini"},
+               {"QT_QPA_PLATFORM", "offscreen"},
+               {"LD_LIBRARY_PATH", ""}};
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    int runToEnd(const std::string& program, const std::string& libraryPath = "")
+    {
+        auto e = env;
+        e["LD_LIBRARY_PATH"] = libraryPath;
+        auto child = testsupport::start(program, {}, e);
+        const auto code = child.wait(30s);
+        if (!code) {
+            child.kill(SIGKILL);
+            child.wait(5s);
+            ADD_FAILURE() << "the program did not end";
+            return -1;
+        }
+        return *code;
+    }
+
+    std::string messages() const { return readFile(dir + "/messages.log"); }
+    std::string calls() const { return readFile(dir + "/calls.log"); }
+
+    // True while some process holds the instance lock in this test's runtime folder.
+    bool lockHeld() const
+    {
+        for (const auto& entry : fs::directory_iterator(dir + "/runtime")) {
+            const int fd = open(entry.path().c_str(), O_RDWR);
+            if (fd < 0)
+                continue;
+            const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
+            if (!held)
+                flock(fd, LOCK_UN);
+            close(fd);
+            if (held)
+                return true;
+        }
+        return false;
+    }
+
+    bool waitForLock(bool held, std::chrono::seconds timeout)
+    {
+        const auto end = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < end) {
+            if (lockHeld() == held)
+                return true;
+            std::this_thread::sleep_for(50ms);
+        }
+        return false;
+    }
+
+    std::string dir;
+    std::map<std::string, std::string> env;
+};
+
+TEST_F(Startup, MissingRegistryLibraryEndsWithItsMessage)
+{
+    // A copy of the program beside BRVMSG only: BRVREG is nowhere on the search path.
+    fs::create_directories(dir + "/alone");
+    fs::copy_file(kBin + "/Comment", dir + "/alone/Comment");
+    fs::copy_file(kBin + "/libbrvmsg.so", dir + "/alone/libbrvmsg.so");
+    EXPECT_EQ(runToEnd(dir + "/alone/Comment"), 0);
+    EXPECT_EQ(messages(), "BrevonMessage\tDLL LOAD ERROR\tBRVREG.DLLが見つからない\t\t1\n");
+}
+
+TEST_F(Startup, EachMissingOperationIsNamedAndNothingIsWritten)
+{
+    for (const char* op : {"GetBrevonPath", "GetMutexName", "GetProgramName", "GetWindowName", "GetRegKeyName",
+                           "GeneralRegReadInteger"}) {
+        SCOPED_TRACE(op);
+        fs::remove(dir + "/messages.log");
+        fs::remove(dir + "/calls.log");
+        EXPECT_EQ(runToEnd(kBin + "/Comment", kFakes + "/missing-" + op), 0);
+        EXPECT_EQ(messages(), std::string("BrevonMessage\tGetProcAddress Error\t") + op + "関数が見つからない\t\t1\n");
+        EXPECT_EQ(calls(), "");  // the lookup stops before any call
+    }
+}
+
+TEST_F(Startup, FirstNonzeroCodeStopsTheChain)
+{
+    struct Case {
+        const char* variable;
+        const char* expectedCalls;
+    };
+    for (const Case c : {Case{"FAKE_MUTEX_CODE", "GetMutexName\n"},
+                         Case{"FAKE_PROGRAM_CODE", "GetMutexName\nGetProgramName\n"},
+                         Case{"FAKE_WINDOW_CODE", "GetMutexName\nGetProgramName\nGetWindowName\n"},
+                         Case{"FAKE_PATH_CODE", "GetMutexName\nGetProgramName\nGetWindowName\nGetBrevonPath\n"}}) {
+        SCOPED_TRACE(c.variable);
+        fs::remove(dir + "/messages.log");
+        fs::remove(dir + "/calls.log");
+        env[c.variable] = "7";
+        EXPECT_EQ(runToEnd(kBin + "/Comment", kFakes + "/configurable"), 0);
+        env.erase(c.variable);
+        EXPECT_EQ(messages(), "BrevonErrorMessage\tBRVREG.DLL\t7\n");
+        EXPECT_EQ(calls(), c.expectedCalls);
+        EXPECT_FALSE(fs::exists(dir + "/registry.ini"));
+    }
+}
+
+TEST_F(Startup, SecondInstanceEndsSilentlyAndAKilledFirstDoesNotBlockTheNext)
+{
+    auto first = testsupport::start(kBin + "/Comment", {}, env);
+    ASSERT_TRUE(waitForLock(true, 30s)) << "the first instance never took the instance lock";
+
+    auto second = testsupport::start(kBin + "/Comment", {}, env);
+    EXPECT_EQ(second.wait(30s), 0);
+    EXPECT_EQ(messages(), "");
+    EXPECT_FALSE(first.wait(0ms)) << "the first instance must be left running";
+
+    first.kill(SIGKILL);
+    first.wait(10s);
+    EXPECT_TRUE(waitForLock(false, 10s));
+    auto third = testsupport::start(kBin + "/Comment", {}, env);
+    EXPECT_TRUE(waitForLock(true, 30s)) << "a crashed instance kept the next one from starting";
+    EXPECT_FALSE(third.wait(0ms));
+    third.kill(SIGKILL);
+    third.wait(10s);
+}
+
+// The probe runs the program's own start-up steps and prints what they found, one item a line.
+TEST_F(Startup, SuitePathAndNameSlots)
+{
+    auto probe = [&](std::map<std::string, std::string> extra) {
+        auto e = env;
+        e["LD_LIBRARY_PATH"] = kFakes + "/configurable";
+        e["BREVON_MESSAGE_LOG"] = dir + "/messages.log";
+        for (const auto& [k, v] : extra)
+            e[k] = v;
+        const std::string out = dir + "/probe.txt";
+        e["PROBE_OUT"] = out;
+        auto child = testsupport::start(kBin + "/startup-probe", {}, e);
+        EXPECT_EQ(child.wait(30s), 0);
+        return readFile(out);
+    };
+    const std::string withSlash = probe({{"FAKE_PATH", "/srv/brevon/"}});
+    const std::string withoutSlash = probe({{"FAKE_PATH", "/srv/brevon"}});
+    EXPECT_EQ(withSlash, withoutSlash);
+    EXPECT_NE(withSlash.find("suite=/srv/brevon/\n"), std::string::npos) << withSlash;
+    EXPECT_NE(withSlash.find("received=/srv/brevon/RecvData/\n"), std::string::npos);
+    EXPECT_NE(withSlash.find("saved=/srv/brevon/Result/COMMENT/\n"), std::string::npos);
+    EXPECT_NE(withSlash.find("data=/srv/brevon/Data/\n"), std::string::npos);
+
+    const std::string full = probe({{"FAKE_MUTEX_SLOT", "full30"}});
+    EXPECT_NE(full.find("mutex-length=30\n"), std::string::npos) << full;
+    const std::string empty = probe({{"FAKE_MUTEX_SLOT", "empty"}});
+    EXPECT_NE(empty.find("mutex-length=0\n"), std::string::npos) << empty;
+    const std::string named = probe({{"FAKE_MUTEX_SLOT", "Probe"}, {"FAKE_AUTOMOUSEPOS", "258"}});
+    EXPECT_NE(named.find("mutex=Probe\n"), std::string::npos) << named;
+    EXPECT_NE(named.find("automousepos=2\n"), std::string::npos) << named;  // low byte only
+    EXPECT_EQ(messages(), "");
+}
+
+}  // namespace

@@ -1,0 +1,26 @@
+#pragma once
+// Running a program of the build as a child process, with its own environment.
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+struct Child {
+    int pid = -1;
+    // Exit code, or nullopt when the child did not end in time (it is then still running).
+    std::optional<int> wait(std::chrono::milliseconds timeout);
+    void kill(int signal);
+};
+
+// Starts `program` with the current environment changed by `env` (an empty value unsets).
+Child start(const std::string& program, const std::vector<std::string>& args,
+            const std::map<std::string, std::string>& env);
+
+std::string readFile(const std::string& path);
+std::string makeTempDir();
+
+}  // namespace testsupport
