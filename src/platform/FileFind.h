@@ -1,0 +1,47 @@
+#pragma once
+// Stand-in for FindFirstFile / FindNextFile / FindClose with the attribute filter of the
+// original runtime's FindFirst: normal, read-only and archive files always match; hidden,
+// system and directory entries only when the caller admits them.
+//
+// Attributes come from POSIX where it has them (directory, read-only = no owner write bit)
+// and from the "user.DOSATTRIB" extended attribute that Samba and Wine keep for the rest.
+// A file without that attribute is a normal file.
+
+#include "platform/FileTime.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+inline constexpr std::uint32_t kAttrReadOnly = 0x01;
+inline constexpr std::uint32_t kAttrHidden = 0x02;
+inline constexpr std::uint32_t kAttrSystem = 0x04;
+inline constexpr std::uint32_t kAttrVolumeLabel = 0x08;
+inline constexpr std::uint32_t kAttrDirectory = 0x10;
+inline constexpr std::uint32_t kAttrArchive = 0x20;
+inline constexpr std::uint32_t kAttrAnyFile = 0x3F;
+
+struct FoundFile {
+    std::string name;  // without the directory
+    std::uint32_t attributes = 0;
+    FileTime lastWrite;
+    std::uint64_t size = 0;
+};
+
+// The platform's wildcard rules: "*" any run of characters, "?" exactly one character, letters
+// compared without regard to case.
+bool matchesWildcard(std::string_view pattern, std::string_view name);
+
+// Entries of `directory` whose names match `pattern`, filtered by `admitted` (kAttr* bits),
+// ordered by name without regard to case, as the original file system lists them. A missing
+// or unreadable directory gives no entries. "." and ".." are never listed.
+std::vector<FoundFile> findFiles(const std::string& directory, std::string_view pattern, std::uint32_t admitted);
+
+// Hidden/system/archive bits from a "user.DOSATTRIB" value: Wine's and old Samba's "0x22" text
+// or Samba's binary record. Unknown forms give 0.
+std::uint32_t parseDosAttrib(std::string_view value);
+
+}  // namespace platform

@@ -1,0 +1,255 @@
+#include "platform/ShellFileOperation.h"
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+#include <utility>
+
+namespace platform {
+namespace {
+
+constexpr std::string_view kTempPrefix = ".brevon-move.";
+constexpr std::string_view kTempSuffix = ".tmp";
+
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() { reset(); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    int release() { return std::exchange(fd_, -1); }
+    void reset() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_;
+};
+
+std::string parentOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string baseName(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void syncDirectory(const std::string& dir) {
+    Fd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd) ::fsync(fd.get());
+}
+
+// The shell creates missing target folders without asking when told not to confirm.
+int makeDirectories(const std::string& dir) {
+    struct stat st{};
+    if (::stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    const std::string parent = parentOf(dir);
+    if (parent != dir)
+        if (int e = makeDirectories(parent)) return e;
+    if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) return errno;
+    return 0;
+}
+
+std::string temporaryNameIn(const std::string& dir) {
+    static std::atomic<unsigned> counter{0};
+    return dir + "/" + std::string(kTempPrefix) + std::to_string(::getpid()) + "." +
+           std::to_string(counter++) + std::string(kTempSuffix);
+}
+
+int copyContents(int in, int out) {
+    for (;;) {
+        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 20, 0);
+        if (n == 0) return 0;
+        if (n > 0) continue;
+        if (errno == EINTR) continue;
+        if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return errno;
+        break;  // no kernel copy between these file systems: copy through a buffer
+    }
+    std::array<char, 1 << 16> buf;
+    for (;;) {
+        const ssize_t n = ::read(in, buf.data(), buf.size());
+        if (n == 0) return 0;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(out, buf.data() + done, static_cast<std::size_t>(n - done));
+            if (w < 0) {
+                if (errno == EINTR) continue;
+                return errno;
+            }
+            done += w;
+        }
+    }
+}
+
+// Copy, sync, rename over the target, sync its folder; only then remove the source.
+int moveAcrossFileSystems(const std::string& source, const std::string& target) {
+    Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in) return errno;
+    struct stat st{};
+    if (::fstat(in.get(), &st) != 0) return errno;
+    if (!S_ISREG(st.st_mode)) return EISDIR;
+
+    const std::string targetDir = parentOf(target);
+    const std::string temp = temporaryNameIn(targetDir);
+    Fd out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (!out) return errno;
+    auto fail = [&](int error) {
+        out.reset();
+        ::unlink(temp.c_str());
+        return error;
+    };
+    if (int e = copyContents(in.get(), out.get())) return fail(e);
+    // The comment's time is its last-write time: a move must keep it, as the platform's does.
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (::fchmod(out.get(), st.st_mode & 07777) != 0 || ::futimens(out.get(), times) != 0) return fail(errno);
+    char attrib[256];
+    const ssize_t alen = ::fgetxattr(in.get(), "user.DOSATTRIB", attrib, sizeof attrib);
+    if (alen > 0) ::fsetxattr(out.get(), "user.DOSATTRIB", attrib, static_cast<std::size_t>(alen), 0);
+    if (::fsync(out.get()) != 0) return fail(errno);
+    out.reset();
+    if (::rename(temp.c_str(), target.c_str()) != 0) return fail(errno);
+    syncDirectory(targetDir);
+    in.reset();
+    if (::unlink(source.c_str()) != 0) return errno;  // both copies whole: nothing is lost
+    syncDirectory(parentOf(source));
+    return 0;
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+int moveOne(const std::string& source, const std::string& target) {
+    struct stat src{}, dst{};
+    if (::lstat(source.c_str(), &src) != 0) return errno;
+    if (::stat(target.c_str(), &dst) == 0) {
+        if (sameFile(src, dst)) return kErrorSameFile;  // rename(2) would keep both names; leave it
+        if (S_ISDIR(dst.st_mode)) return EISDIR;
+    }
+    if (int e = makeDirectories(parentOf(target))) return e;
+    if (::rename(source.c_str(), target.c_str()) == 0) return 0;
+    if (errno != EXDEV) return errno;
+    return moveAcrossFileSystems(source, target);
+}
+
+int deleteOne(const std::string& path) {
+    struct stat st{};
+    if (::lstat(path.c_str(), &st) != 0) return errno;
+    if (S_ISDIR(st.st_mode)) return EISDIR;  // the batch carries comment files only
+    return ::unlink(path.c_str()) == 0 ? 0 : errno;
+}
+
+bool isDirectory(const std::string& path) {
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+void appendMultiPath(std::string& list, std::string_view path) {
+    if (!list.empty()) list.pop_back();  // the list's final NUL
+    list.append(path);
+    list.push_back('\0');
+    list.push_back('\0');
+}
+
+std::vector<std::string> splitMultiPath(std::string_view list) {
+    std::vector<std::string> out;
+    std::size_t at = 0;
+    while (at < list.size() && list[at] != '\0') {
+        const std::size_t end = list.find('\0', at);
+        const std::size_t stop = end == std::string_view::npos ? list.size() : end;
+        out.emplace_back(list.substr(at, stop - at));
+        at = stop + 1;
+    }
+    return out;
+}
+
+FileOpResult shFileOperation(const ShFileOpStruct& op) {
+    FileOpResult result;
+    const std::vector<std::string> sources = splitMultiPath(op.from);
+    auto record = [&](const std::string& source, const std::string& target, int error) {
+        if (error != 0) result.failures.push_back({source, target, error});
+    };
+
+    if (op.func == kFoDelete) {
+        for (const auto& s : sources) record(s, {}, deleteOne(s));
+    } else if (op.func == kFoMove) {
+        const std::vector<std::string> targets = splitMultiPath(op.to);
+        for (std::size_t i = 0; i < sources.size(); ++i) {
+            std::string target;
+            if (op.flags & kFofMultiDestFiles) {
+                if (i >= targets.size()) {
+                    record(sources[i], {}, EINVAL);
+                    continue;
+                }
+                target = targets[i];
+            } else if (!targets.empty()) {
+                // One destination: a folder receives the files, anything else is the new name.
+                target = targets[0];
+                if (sources.size() > 1 || isDirectory(target)) target += "/" + baseName(sources[i]);
+            } else {
+                record(sources[i], {}, EINVAL);
+                continue;
+            }
+            record(sources[i], target, moveOne(sources[i], target));
+        }
+    } else {
+        for (const auto& s : sources) record(s, {}, EINVAL);
+    }
+    if (!result.failures.empty()) result.code = result.failures.front().error == kErrorSameFile ? 0x71 : result.failures.front().error;
+    return result;
+}
+
+bool deleteFile(const std::string& path) {
+    struct stat st{};
+    if (::lstat(path.c_str(), &st) != 0) return false;
+    if (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR)) return false;
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool isMoveTemporaryName(std::string_view name) {
+    return name.size() > kTempPrefix.size() + kTempSuffix.size() && name.starts_with(kTempPrefix) &&
+           name.ends_with(kTempSuffix);
+}
+
+void removeInterruptedMoves(const std::string& directory) {
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(directory.c_str()), ::closedir);
+    if (!dir) return;
+    std::vector<std::string> stale;
+    while (dirent* e = ::readdir(dir.get())) {
+        const std::string_view name = e->d_name;
+        if (!isMoveTemporaryName(name)) continue;
+        const std::string_view rest = name.substr(kTempPrefix.size());
+        const long pid = std::strtol(std::string(rest.substr(0, rest.find('.'))).c_str(), nullptr, 10);
+        // A move still running in a live process owns its temporary.
+        if (pid > 0 && pid != ::getpid() && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)) continue;
+        stale.emplace_back(name);
+    }
+    for (const auto& name : stale) ::unlinkat(dirfd(dir.get()), name.c_str(), 0);
+}
+
+std::string describeFileOpError(int error) {
+    if (error == kErrorSameFile) return "source and target are the same file";
+    return std::strerror(error);
+}
+
+}  // namespace platform

@@ -1,0 +1,60 @@
+#pragma once
+// Stand-in for SHFileOperationA (FO_MOVE with paired targets, FO_DELETE) and DeleteFileA.
+//
+// A move never loses a file: on one file system it is a rename(2); across file systems the file
+// is copied to a dot-named temporary in the target folder (which no comment pattern matches),
+// synced, renamed over the target, the folder synced, and only then the source removed. A crash
+// at any instant leaves the file whole at its source or at its target (for a moment at both);
+// a temporary left behind is removed by removeInterruptedMoves at the next start.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+inline constexpr unsigned kFoMove = 1;
+inline constexpr unsigned kFoDelete = 3;
+inline constexpr unsigned kFofMultiDestFiles = 0x01;
+inline constexpr unsigned kFofNoConfirmation = 0x10;
+inline constexpr unsigned kFofFilesOnly = 0x80;
+
+// Path lists in the platform's multi-path form: each path followed by a NUL, one more NUL at the
+// end. They grow as needed.
+struct ShFileOpStruct {
+    unsigned func = kFoMove;
+    std::string from;
+    std::string to;
+    unsigned flags = 0;
+};
+
+// errno values, plus kErrorSameFile when source and target are one file (left alone).
+inline constexpr int kErrorSameFile = -1;
+
+struct FileOpFailure {
+    std::string source;
+    std::string target;  // empty for a delete
+    int error = 0;
+};
+
+struct FileOpResult {
+    int code = 0;  // 0 when every file was moved or deleted
+    std::vector<FileOpFailure> failures;
+};
+
+FileOpResult shFileOperation(const ShFileOpStruct& op);
+
+// DeleteFileA: fails for directories and read-only files, as the platform does.
+bool deleteFile(const std::string& path);
+
+// Removes the temporaries of moves that a crash interrupted (those of running processes stay).
+void removeInterruptedMoves(const std::string& directory);
+bool isMoveTemporaryName(std::string_view name);
+
+void appendMultiPath(std::string& list, std::string_view path);
+std::vector<std::string> splitMultiPath(std::string_view list);
+
+// Short text for a failure's error, e.g. "No such file or directory".
+std::string describeFileOpError(int error);
+
+}  // namespace platform

@@ -1,0 +1,205 @@
+#include "store/ListText.h"
+
+#include "store/Categories.h"
+#include "store/ShiftJis.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+#include <vector>
+
+namespace store {
+namespace {
+
+constexpr std::size_t kCutLength = 255;
+constexpr char kEndOfFileMark = '\x1A';  // DOS editors end text files with Ctrl-Z
+
+struct Texts {
+    std::string untitled = shiftjis::fromUtf8("【無 題】");
+    std::string fullWidthBlank = shiftjis::fromUtf8("　");
+    std::string year = shiftjis::fromUtf8("年");
+    std::string month = shiftjis::fromUtf8("月");
+    std::string day = shiftjis::fromUtf8("日");
+    std::string count = shiftjis::fromUtf8("件");
+    std::string openTitle = shiftjis::fromUtf8("ｵｰﾌﾟﾝｴﾗｰ");
+    std::string openText = shiftjis::fromUtf8("のオープンに失敗しました");
+    std::string readTitle = shiftjis::fromUtf8("読み込みｴﾗｰ");
+    std::string readText = shiftjis::fromUtf8("の読み込みに失敗しました");
+    std::string stopText = shiftjis::fromUtf8("読み込みを中止します。");
+};
+
+const Texts& texts() {
+    static const Texts t;
+    return t;
+}
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// Text lines ending in CR LF, a lone CR or a lone LF, read in small blocks so that only the
+// head of a large file is touched.
+class LineReader {
+public:
+    explicit LineReader(int fd) : fd_(fd) {}
+
+    enum class Result { Line, End, Error };
+
+    Result next(std::string& line) {
+        line.clear();
+        bool any = false;
+        for (;;) {
+            if (pos_ == len_ && !fill()) return error_ ? Result::Error : (any ? Result::Line : Result::End);
+            const char c = buf_[pos_];
+            if (c == kEndOfFileMark) {
+                eof_ = true;
+                len_ = pos_;
+                return any ? Result::Line : Result::End;
+            }
+            ++pos_;
+            if (c == '\n') return Result::Line;
+            if (c == '\r') {
+                if (pos_ < len_ || fill())
+                    if (buf_[pos_] == '\n') ++pos_;
+                error_ = false;  // a failed look-ahead shows up at the next read
+                return Result::Line;
+            }
+            line.push_back(c);
+            any = true;
+        }
+    }
+
+private:
+    bool fill() {
+        if (eof_) return false;
+        for (;;) {
+            const ssize_t n = ::read(fd_, buf_.data(), buf_.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                eof_ = n == 0;
+                error_ = n < 0;
+                return false;
+            }
+            pos_ = 0;
+            len_ = static_cast<std::size_t>(n);
+            return true;
+        }
+    }
+
+    int fd_;
+    std::array<char, 4096> buf_{};
+    std::size_t pos_ = 0, len_ = 0;
+    bool eof_ = false, error_ = false;
+};
+
+std::string fileNameOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool isDateLine(std::string_view line) {
+    const Texts& t = texts();
+    return shiftjis::contains(line, t.year) && shiftjis::contains(line, t.month) && shiftjis::contains(line, t.day);
+}
+
+std::string composeListText(int k, const std::string& path, const std::vector<std::string>& lines) {
+    const Texts& t = texts();
+    if (k == kEarnings) {
+        std::string text = lines.empty() ? std::string() : lines[0];
+        const int n = earningsCount(fileNameOf(path));
+        if (n < 0) return text + std::string(7, ' ');  // no count to show: keep the column blank
+        char count[16];
+        std::snprintf(count, sizeof count, "%5d", n);
+        return text + count + t.count;
+    }
+    if ((k == kNotices || k == kWeekend) && lines.size() == 2) {
+        std::string date(kDateColumnWidth, ' ');
+        std::string title;
+        for (const auto& line : lines) {
+            if (isDateLine(line))
+                date = line;
+            else
+                title += line;
+        }
+        if (date.size() < kDateColumnWidth) date.append(kDateColumnWidth - date.size(), ' ');
+        return date + "  " + title;
+    }
+    return lines.empty() ? t.untitled : lines[0];
+}
+
+void report(MessageSink& sink, const std::string& title, const std::string& path, const std::string& what) {
+    sink.showMessage(title, path + what, texts().stopText, kMessageError);
+}
+
+}  // namespace
+
+const std::string& untitledMarker() { return texts().untitled; }
+
+std::string NormalizeLine(std::string_view in) {
+    std::string line(in);
+    const std::string& blank = texts().fullWidthBlank;
+    for (std::size_t at; (at = shiftjis::find(line, blank)) != std::string::npos;) {
+        const std::string_view rest = shiftjis::safeCut(std::string_view(line).substr(at + blank.size()), kCutLength);
+        line = line.substr(0, at) + "  " + std::string(rest);
+    }
+    // Only the first drop can cut (the rest is then at most 255 bytes long already).
+    if (!line.empty() && line[0] == ' ') {
+        line = std::string(shiftjis::safeCut(std::string_view(line).substr(1), kCutLength));
+        std::size_t lead = 0;
+        while (lead < line.size() && line[lead] == ' ') ++lead;
+        line.erase(0, lead);
+    }
+    // 0x20 is never the trail byte of a double-byte character, so trimming from the end is safe.
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    return line;
+}
+
+int earningsCount(std::string_view name) {
+    if (name.size() < 7) return -1;
+    int n = 0;
+    for (std::size_t i = 4; i < 7; ++i) {
+        if (name[i] < '0' || name[i] > '9') return -1;
+        n = n * 10 + (name[i] - '0');
+    }
+    return n;
+}
+
+bool ReadListText(int k, const std::string& path, std::string& listText, MessageSink& sink) {
+    std::vector<std::string> lines;
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        report(sink, texts().openTitle, path, texts().openText);
+        listText = composeListText(k, path, lines);
+        return false;
+    }
+    LineReader reader(fd.get());
+    std::string line;
+    while (lines.size() < 2) {
+        const auto r = reader.next(line);
+        if (r == LineReader::Result::End) break;
+        if (r == LineReader::Result::Error) {
+            report(sink, texts().readTitle, path, texts().readText);
+            lines.clear();
+            listText = composeListText(k, path, lines);
+            return false;
+        }
+        std::string normalized = NormalizeLine(line);
+        if (!normalized.empty()) lines.push_back(std::move(normalized));
+    }
+    listText = composeListText(k, path, lines);
+    return true;
+}
+
+}  // namespace store

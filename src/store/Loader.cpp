@@ -1,0 +1,54 @@
+#include "store/Loader.h"
+
+#include "platform/FileFind.h"
+#include "store/ListText.h"
+#include "store/ShiftJis.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <vector>
+
+namespace store {
+namespace {
+
+constexpr std::uint32_t kListed = 0;  // normal, read-only and archive files only
+
+void warnTableFull(int k, MessageSink& sink) {
+    static const std::string title = shiftjis::fromUtf8("コメントの読み込みを中止します");
+    static const std::string text = shiftjis::fromUtf8("コメントが保存設定件数を超えました。");
+    static const std::string unneeded = shiftjis::fromUtf8("不要な");
+    static const std::string advice = shiftjis::fromUtf8("コメントを削除するか、保存設定にて保存数を調整して下さい。");
+    const std::string& l = label(k);
+    sink.showMessage(l + title, l + text, unneeded + l + advice, kMessageRetentionNotice);
+}
+
+}  // namespace
+
+void LoadCategory(CommentTable& table, const CommentDirs& dirs, bool receivedMode, int k,
+                  const settings::SettingsRecord& settings, MessageSink& sink) {
+    if (!isValidCategory(k)) throw std::out_of_range("comment category " + std::to_string(k));
+    const std::string& dir = receivedMode ? dirs.received : dirs.saved;
+    const std::vector<platform::FoundFile> found = platform::findFiles(dir, filePattern(k), kListed);
+
+    int n = 0;
+    for (const auto& f : found) {
+        if (n == kBlockSize) {
+            const auto i = static_cast<std::size_t>(k);
+            if (!settings.delCmntInfo[i] && settings.maxCmntInfo[i] < kBlockSize + 1) warnTableFull(k, sink);
+            break;
+        }
+        ++n;
+        TCmntInfo& e = table.entry(k, n);
+        e.path = dir + f.name;
+        e.time = platform::toLocalDateTime(f.lastWrite);
+        ReadListText(k, e.path, e.listText, sink);
+    }
+    table.setCount(k, n);
+
+    if (n > 1) {
+        TCmntInfo* first = &table.entry(k, 1);
+        std::stable_sort(first, first + n, [](const TCmntInfo& a, const TCmntInfo& b) { return a.time > b.time; });
+    }
+}
+
+}  // namespace store

@@ -1,0 +1,20 @@
+#pragma once
+// Filling one category's block of the comment table from the received or saved directory.
+
+#include "store/Categories.h"
+#include "store/CommentTable.h"
+#include "store/MessageSink.h"
+#include "settings/SettingsRecord.h"
+
+namespace store {
+
+// Rewrites block k from entry 1 and sets its count: at most 500 entries, newest first, equal
+// times in listing order (by name). Hidden and system files and folders are not listed.
+// When a 501st file is met while k's deletion flag is off and its limit is below 501, the
+// retention notice is shown; with the flag on (the purge will make room) or a limit above the
+// table's size (nothing was exceeded) loading stops at 500 silently.
+// Throws std::out_of_range for k outside 0..3, before touching the table.
+void LoadCategory(CommentTable& table, const CommentDirs& dirs, bool receivedMode, int k,
+                  const settings::SettingsRecord& settings, MessageSink& sink);
+
+}  // namespace store

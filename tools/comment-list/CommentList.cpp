@@ -1,0 +1,183 @@
+#include "CommentList.h"
+
+#include "platform/FileTime.h"
+#include "settings/SettingsRecord.h"
+#include "store/Categories.h"
+#include "store/CommentTable.h"
+#include "store/Loader.h"
+#include "store/ShiftJis.h"
+
+#include <cstdio>
+#include <memory>
+#include <ostream>
+#include <sys/stat.h>
+
+namespace commentlist {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: comment-list [--suite DIR] [--received|--saved] [--category N] [--json]\n"
+    "  Prints the comments the viewer would list, one line per comment, each category newest first:\n"
+    "  category, local time (ISO 8601), list text, path; tab-separated, or JSON with --json.\n"
+    "  --suite DIR    the suite folder (default: $BREVON_HOME)\n"
+    "  --received     the received comments; --saved: the saved comments\n"
+    "                 (default: received when there are any, else saved, as the viewer starts)\n"
+    "  --category N   only category N: 0 notices, 1 market flash, 2 weekend, 3 earnings\n";
+
+// Messages of the loader (a file that cannot be read) go to standard error as text.
+class ErrorStreamSink : public store::MessageSink {
+public:
+    explicit ErrorStreamSink(std::ostream& err) : err_(err) {}
+    void showMessage(const std::string& title, const std::string& text, const std::string& text2, int) override {
+        err_ << "comment-list: " << shiftjis::toUtf8(title) << ": " << shiftjis::toUtf8(text) << " "
+             << shiftjis::toUtf8(text2) << "\n";
+    }
+
+private:
+    std::ostream& err_;
+};
+
+std::string isoTime(double value) {
+    const auto t = platform::decodeDateTime(value);
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second, t.millisecond);
+    return buf;
+}
+
+// Valid UTF-8 stays; a stray byte becomes U+FFFD, so the output is always valid UTF-8.
+std::string cleanUtf8(std::string_view s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size();) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        std::size_t len = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
+        bool ok = len > 0 && i + len <= s.size();
+        for (std::size_t k = 1; ok && k < len; ++k) ok = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
+        if (ok) {
+            out.append(s.substr(i, len));
+            i += len;
+        } else {
+            out.append("\xEF\xBF\xBD");
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::string jsonString(std::string_view utf8) {
+    std::string out = "\"";
+    for (const char c : utf8) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+                out += buf;
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out + "\"";
+}
+
+// Tabs and line ends inside a field would break the one-line-per-entry output.
+std::string plainField(std::string s) {
+    for (char& c : s)
+        if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+    return s;
+}
+
+bool isDirectory(const std::string& path) {
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream& out, std::ostream& err) {
+    std::string suite = homeEnv ? homeEnv : "";
+    enum class Mode { Auto, Received, Saved } mode = Mode::Auto;
+    int only = -1;
+    bool json = false;
+    auto bad = [&](const std::string& why) {
+        err << "comment-list: " << why << "\n" << kUsage;
+        return 2;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            out << kUsage;
+            return 0;
+        } else if (a == "--suite") {
+            if (++i >= args.size()) return bad("--suite needs a folder");
+            suite = args[i];
+        } else if (a == "--received" || a == "--saved") {
+            const Mode m = a == "--received" ? Mode::Received : Mode::Saved;
+            if (mode != Mode::Auto && mode != m) return bad("--received and --saved exclude each other");
+            mode = m;
+        } else if (a == "--category") {
+            if (++i >= args.size()) return bad("--category needs a number from 0 to 3");
+            const std::string& v = args[i];
+            if (v.size() != 1 || v[0] < '0' || v[0] > '3') return bad("bad category '" + v + "': use 0 to 3");
+            only = v[0] - '0';
+        } else if (a == "--json") {
+            json = true;
+        } else {
+            return bad("unknown argument '" + a + "'");
+        }
+    }
+    if (suite.empty()) {
+        err << "comment-list: no suite folder: give --suite DIR or set BREVON_HOME\n";
+        return 1;
+    }
+    if (!isDirectory(suite)) {
+        err << "comment-list: suite folder not found: " << suite << "\n";
+        return 1;
+    }
+
+    const store::CommentDirs dirs = store::CommentDirs::forSuite(suite);
+    // The viewer's table limit and notice apply as with the default settings.
+    const settings::SettingsRecord defaults;
+    ErrorStreamSink sink(err);
+    auto table = std::make_unique<store::CommentTable>();
+    auto loadAll = [&](bool received) {
+        for (int k = 0; k < store::kCategoryCount; ++k)
+            if (only < 0 || only == k) store::LoadCategory(*table, dirs, received, k, defaults, sink);
+    };
+    bool received = mode != Mode::Saved;
+    loadAll(received);
+    if (mode == Mode::Auto && table->empty()) {  // the viewer falls back to the saved comments
+        received = false;
+        loadAll(received);
+    }
+
+    if (json) out << "{\"suite\":" << jsonString(cleanUtf8(suite)) << ",\"mode\":\"" << (received ? "received" : "saved")
+                  << "\",\"entries\":[";
+    bool first = true;
+    for (int k = 0; k < store::kCategoryCount; ++k) {
+        for (int n = 1; n <= table->count(k); ++n) {
+            const store::TCmntInfo& e = table->entry(k, n);
+            const std::string text = shiftjis::toUtf8(e.listText);
+            const std::string path = cleanUtf8(e.path);
+            const std::string_view label = store::categoryInfo(k).labelUtf8;
+            if (json) {
+                out << (first ? "" : ",") << "\n  {\"category\":" << k << ",\"label\":" << jsonString(label)
+                    << ",\"time\":" << jsonString(isoTime(e.time)) << ",\"text\":" << jsonString(text)
+                    << ",\"path\":" << jsonString(path) << "}";
+            } else {
+                out << label << '\t' << isoTime(e.time) << '\t' << plainField(text) << '\t' << plainField(path) << '\n';
+            }
+            first = false;
+        }
+    }
+    if (json) out << (first ? "" : "\n") << "]}\n";
+    return 0;
+}
+
+}  // namespace commentlist

@@ -1,0 +1,15 @@
+#pragma once
+// The comment-list tool as a function, so tests can drive it without a process.
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace commentlist {
+
+// Runs the tool: args without the program name; the suite comes from --suite or `homeEnv`
+// ($BREVON_HOME, null when unset). Returns the exit code: 0, 1 for a missing suite, 2 for a
+// bad argument.
+int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream& out, std::ostream& err);
+
+}  // namespace commentlist
