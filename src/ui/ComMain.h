@@ -3,19 +3,36 @@
 // comments of one category; shows the chosen one read-only.
 
 #include "settings/SettingsStore.h"
+#include "store/Categories.h"
+#include "store/CommentTable.h"
+#include "store/MessageSink.h"
 
 #include <QMainWindow>
+#include <QMetaObject>
 
+#include <array>
 #include <memory>
+#include <string>
+#include <vector>
 
 class QAction;
-class QActionGroup;
 class QLineEdit;
 class QListWidget;
 class QMenu;
 class QPlainTextEdit;
 class QSplitter;
 class TUpDown;
+class TForm4;
+
+namespace docking {
+class TDock;
+class TToolbar;
+class TToolbarButton;
+}  // namespace docking
+
+namespace platform {
+struct FileOpResult;
+}
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -24,15 +41,34 @@ public:
     explicit TForm1(settings::SettingsBackend* backend = nullptr, QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // Components, named as designed, public so the commands and their tests can reach them.
+    // ---- Components, named as designed, public so the commands and their tests can reach them ----
+    docking::TDock* Dock1 = nullptr;
+    docking::TDock* Dock2 = nullptr;
+    docking::TDock* Dock3 = nullptr;
+    docking::TToolbar* Toolbar1 = nullptr;
+    docking::TToolbar* Toolbar2 = nullptr;
+    docking::TToolbar* Toolbar3 = nullptr;
+    docking::TToolbarButton* ToolbarButton6 = nullptr;  // save all
+    docking::TToolbarButton* ToolbarButton5 = nullptr;  // save
+    docking::TToolbarButton* ToolbarButton4 = nullptr;  // delete
+    docking::TToolbarButton* ToolbarButton2 = nullptr;  // exit
+    docking::TToolbarButton* CommentBt = nullptr;
+    docking::TToolbarButton* MarketBt = nullptr;
+    docking::TToolbarButton* WeekEndBt = nullptr;
+    docking::TToolbarButton* KessanBt = nullptr;
+    QWidget* Panel1 = nullptr;
+    QLineEdit* Edit2 = nullptr;
+    TUpDown* UpDown1 = nullptr;
+    docking::TToolbarButton* ToolbarButton3 = nullptr;  // print
+    docking::TToolbarButton* ToolbarButton1 = nullptr;  // "ゴミ箱", always hidden
+    docking::TToolbarButton* ToolbarButton7 = nullptr;  // home page
+    docking::TToolbarButton* tesseraPageGo = nullptr;   // service page
+
     QWidget* Panel0 = nullptr;
     QListWidget* ListBox1 = nullptr;
     QSplitter* Splitter1 = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
-    QLineEdit* Edit2 = nullptr;
-    TUpDown* UpDown1 = nullptr;
 
-    QMenu* MainMenuFile = nullptr;
     QAction* NStock = nullptr;
     QAction* NDelete = nullptr;
     QAction* NAllStock = nullptr;
@@ -49,25 +85,81 @@ public:
     QAction* N7 = nullptr;
     QAction* Contents1 = nullptr;
     QAction* About1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* Copy1 = nullptr;
 
-    // What WriteSettings stores of the window at this moment.
-    settings::MainWindowState windowState() const;
+    // ---- State shared by the commands ----
+    bool receivedMode() const { return receivedMode_; }
+    const store::CommentTable& commentTable() const { return table_; }
+    const std::vector<std::string>& pathList() const { return pathList_; }
+    const store::CommentDirs& dirs() const { return dirs_; }
+    QString settingsKey() const;
 
-public slots:
+    // ---- Handlers ----
+    void WeekEndBtClick(QObject* sender);
+    void ToolbarButton4Click(QObject* sender);
+    void ListBox1Click();
+    void ShowSelectedComment();
+    void UpDown1Click();
+    void Copy1Click();
+    void N7Click();
+    void N3Click(QAction* sender);
+    void Toolbar1DockStand(int tag);
+    void ToolbarButton3Click();
+    void NColorClick();
+    void tesseraPageGoClick(QObject* sender);
+    void WarningPlay();
+    std::string ReadUserId() const;
     void Exit1Click();
     void About1Click();
     void Contents1Click();
 
+    int CurrentCategory() const;
+    bool HasLayoutPresets();
+    void CreateLayoutPresets();
+
+    // What WriteSettings stores of the window at this moment.
+    settings::MainWindowState currentWindowState() const;
+
+    // Hooks for tests: the retention dialog before it is shown (return false to cancel instead),
+    // and how per-file failures of a keep/delete batch are reported.
+    std::function<bool(TForm4&)> onRetentionDialog;
+    std::function<void(const platform::FileOpResult&)> onBatchFailures;
+
 protected:
-    void closeEvent(QCloseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;  // FormCloseQuery
+    void showEvent(QShowEvent* event) override;    // FormShow, once
     void wheelEvent(QWheelEvent* event) override;  // WMMouseWheel
 
 private:
     void buildMenu();
+    void buildToolbars();
     void buildClient();
     void FormCreate();
+    void FormShow();
     void FormDestroy();
+
+    void fillReceivedList();
+    void fillFromBlock(int category);
+    void addLine(const store::TCmntInfo& entry);
+    void setCaret(int row);
+    void enableByMode();
+    void switchToSavedMode();
+    platform::FileOpResult runFileOperation(const std::function<platform::FileOpResult()>& op);
+    void reportBatchFailures(const platform::FileOpResult& result);
+    void applyColors();
+    void applyFontSize(int size);
+    void connectDeleteButton();
+    docking::TToolbarButton* categoryButton(int k) const;
+    QAction* categoryItem(int k) const;
 
     std::unique_ptr<settings::SettingsBackend> ownBackend_;
     settings::SettingsBackend* backend_;
+    std::unique_ptr<store::MessageSink> sink_;
+    store::CommentDirs dirs_;
+    store::CommentTable table_;
+    std::vector<std::string> pathList_;
+    bool receivedMode_ = false;
+    bool shown_ = false;
+    QMetaObject::Connection deleteButtonConnection_;
 };
