@@ -37,7 +37,8 @@ bool matchesWildcard(std::string_view pattern, std::string_view name);
 
 // Entries of `directory` whose names match `pattern`, filtered by `admitted` (kAttr* bits),
 // ordered by name without regard to case, as the original file system lists them. A missing
-// or unreadable directory gives no entries. "." and ".." are never listed.
+// or unreadable directory gives no entries. "." and ".." are never listed. The hidden and system
+// bits are looked up only when the filter needs them: with both admitted they read as clear.
 std::vector<FoundFile> findFiles(const std::string& directory, std::string_view pattern, std::uint32_t admitted);
 
 // Hidden/system/archive bits from a "user.DOSATTRIB" value: Wine's and old Samba's "0x22" text

@@ -178,7 +178,8 @@ int earningsCount(std::string_view name) {
 
 bool ReadListText(int k, const std::string& path, std::string& listText, MessageSink& sink) {
     std::vector<std::string> lines;
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that a pipe that happens to match a pattern cannot hang the list.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) {
         report(sink, texts().openTitle, path, texts().openText);
         listText = composeListText(k, path, lines);

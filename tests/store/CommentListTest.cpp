@@ -1,0 +1,81 @@
+#include "comment-list/CommentList.h"
+#include "platform/FileFind.h"
+#include "store/StoreTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using testsupport::sjis;
+using testsupport::utcSeconds;
+
+namespace {
+
+class CommentListTest : public ::testing::Test {
+protected:
+    int run(std::vector<std::string> args, const char* home = nullptr) {
+        out.str("");
+        err.str("");
+        return commentlist::run(args, home, out, err);
+    }
+    testsupport::JapanTime japan;
+    testsupport::TempSuite suite;
+    std::ostringstream out, err;
+};
+
+TEST_F(CommentListTest, ListsReceivedCommentsByCategoryNewestFirstInUtf8) {
+    suite.received("CMARKET.1", sjis("速報一\r\n"), utcSeconds(2024, 5, 1, 0, 0, 0));
+    suite.received("CMARKET.2", sjis("速報二\r\n"), utcSeconds(2024, 5, 2, 0, 0, 0));
+    suite.received("COMMENT.1", sjis("連絡\r\n"), utcSeconds(2024, 4, 1, 0, 0, 0));
+    suite.saved("COMMENT.9", sjis("保存済み\r\n"));
+    EXPECT_EQ(run({"--suite", suite.dir.path()}), 0);
+    EXPECT_EQ(out.str(),
+              "連絡\t2024-04-01T09:00:00.000\t連絡\t" + suite.dirs.received + "COMMENT.1\n"
+              "速報\t2024-05-02T09:00:00.000\t速報二\t" + suite.dirs.received + "CMARKET.2\n"
+              "速報\t2024-05-01T09:00:00.000\t速報一\t" + suite.dirs.received + "CMARKET.1\n");
+}
+
+TEST_F(CommentListTest, FallsBackToSavedAndFiltersByCategoryFromTheEnvironmentSuite) {
+    suite.saved("CKES123.DAT", sjis("上方修正\r\n"), utcSeconds(2024, 5, 1, 0, 0, 0));
+    suite.saved("COMMENT.1", sjis("連絡\r\n"));
+    EXPECT_EQ(run({"--category", "3"}, suite.dir.path().c_str()), 0);
+    EXPECT_EQ(out.str(), "決算\t2024-05-01T09:00:00.000\t上方修正  123件\t" + suite.dirs.saved + "CKES123.DAT\n");
+    EXPECT_EQ(run({"--received"}, suite.dir.path().c_str()), 0);
+    EXPECT_EQ(out.str(), "");
+}
+
+TEST_F(CommentListTest, JsonEscapesAndCarriesCategoryAndLabel) {
+    suite.saved("CMARKET.1", sjis("\"引用\"\\\r\n"), utcSeconds(2024, 5, 1, 0, 0, 0));
+    EXPECT_EQ(run({"--suite", suite.dir.path(), "--saved", "--json"}), 0);
+    EXPECT_NE(out.str().find("{\"category\":1,\"label\":\"速報\",\"time\":\"2024-05-01T09:00:00.000\","
+                             "\"text\":\"\\\"引用\\\"\\\\\",\"path\":\"" + suite.dirs.saved + "CMARKET.1\"}"),
+              std::string::npos)
+        << out.str();
+}
+
+TEST_F(CommentListTest, MissingSuiteAndBadArgumentsFailWithAMessage) {
+    EXPECT_EQ(run({}), 1);
+    EXPECT_NE(err.str().find("BREVON_HOME"), std::string::npos);
+    EXPECT_EQ(run({"--suite", suite.dir / "absent"}), 1);
+    EXPECT_NE(err.str().find("not found"), std::string::npos);
+    EXPECT_EQ(run({"--suite", suite.dir.path(), "--category", "4"}), 2);
+    EXPECT_EQ(run({"--suite", suite.dir.path(), "--category"}), 2);
+    EXPECT_EQ(run({"--suite", suite.dir.path(), "--received", "--saved"}), 2);
+    EXPECT_EQ(run({"--suite", suite.dir.path(), "--bogus"}), 2);
+    EXPECT_NE(err.str().find("usage:"), std::string::npos);
+}
+
+TEST_F(CommentListTest, NeverChangesAFile) {
+    for (int i = 0; i < 600; ++i) suite.saved("CWEKEND." + std::to_string(i), "w", 1'700'000'000 + i);
+    testsupport::writeFile(suite.dirs.saved + ".brevon-move.999999999.0.tmp", "left by a crash");
+    const auto before = platform::findFiles(suite.dirs.saved, "*", platform::kAttrAnyFile);
+    EXPECT_EQ(run({"--suite", suite.dir.path()}), 0);
+    const auto after = platform::findFiles(suite.dirs.saved, "*", platform::kAttrAnyFile);
+    ASSERT_EQ(before.size(), after.size());
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        EXPECT_EQ(before[i].name, after[i].name);
+        EXPECT_EQ(before[i].lastWrite.seconds, after[i].lastWrite.seconds);
+    }
+}
+
+}  // namespace
