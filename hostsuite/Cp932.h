@@ -19,7 +19,7 @@ inline QString fromCp932(const char* bytes)
     return decoder.decode(QByteArrayView(bytes));
 }
 
-inline QString fromCp932(QByteArrayView bytes)
+inline QString fromCp932(const QByteArray& bytes)
 {
     QStringDecoder decoder("windows-31j");
     return decoder.decode(bytes);

@@ -1,0 +1,220 @@
+#include "HostSuiteTestSupport.h"
+#include "host/BrevonApi.h"
+#include "platform/qt/Registry.h"
+
+#include <QDir>
+
+#include <array>
+#include <climits>
+#include <cstring>
+
+using hostsuite_test::sj;
+
+namespace {
+
+// A name slot read as the program reads it: up to the first NUL, at most 30 bytes.
+std::string slotName(const char* table, int number)
+{
+    const char* s = table + number * host::kNameSlotSize;
+    return std::string(s, strnlen(s, host::kNameSlotSize));
+}
+
+const std::string kCommentKey = "Software\\Brevon\\Comment";
+
+}  // namespace
+
+TEST(BrvRegNames, SlotTwelveNamesThisProgramAndItsNeighboursOthers)
+{
+    using Get = std::int32_t (*)(char*);
+    const std::array<std::pair<Get, std::string>, 3> tables{{
+        {GetMutexName, "BrevonComment"},
+        {GetProgramName, "Comment"},
+        {GetWindowName, sj("Brevonコメント情報")},
+    }};
+    for (const auto& [get, own] : tables) {
+        // Stale bytes before the call and a guard after the 600 bytes.
+        std::array<char, host::kNameTableSize + 16> buffer;
+        buffer.fill('\xAA');
+        ASSERT_EQ(get(buffer.data()), 0);
+        EXPECT_EQ(slotName(buffer.data(), host::kProgramNumber), own);
+        for (int neighbour : {11, 13}) {
+            const std::string name = slotName(buffer.data(), neighbour);
+            EXPECT_FALSE(name.empty()) << "slot " << neighbour;
+            EXPECT_NE(name, own);
+        }
+        EXPECT_EQ(slotName(buffer.data(), 0), "") << "unused slots are cleared";
+        for (size_t i = host::kNameTableSize; i < buffer.size(); ++i)
+            EXPECT_EQ(buffer[i], '\xAA') << "written past the table at " << i;
+    }
+}
+
+TEST(BrvRegNames, RegistryKeysForThisProgramAndTheCommonSettings)
+{
+    const char* key = nullptr;
+    std::int32_t reserved = -1;
+    EXPECT_EQ(GetRegKeyName(host::kProgramNumber, &reserved, &key), 0);
+    EXPECT_STREQ(key, "Software\\Brevon\\Comment");
+    EXPECT_EQ(reserved, 0);
+    const char* first = key;
+    EXPECT_EQ(GetRegKeyName(host::kCommonSettings, &reserved, &key), 0);
+    EXPECT_STREQ(key, "Software\\Brevon\\Common");
+    EXPECT_STREQ(first, "Software\\Brevon\\Comment") << "an earlier key stays valid";
+
+    EXPECT_NE(GetRegKeyName(5, &reserved, &key), 0) << "no program 5 in the suite";
+    ASSERT_NE(key, nullptr);
+    EXPECT_STREQ(key, "");
+}
+
+TEST(BrvRegPath, SuiteDirectoryFromBrevonHomeExactlyAsGiven)
+{
+    const char* path = nullptr;
+    for (const char* given : {"/srv/brevon", "/srv/brevon/", "/home/山田/Brevon"}) {
+        ::setenv("BREVON_HOME", given, 1);
+        ASSERT_EQ(GetBrevonPath(&path), 0) << given;
+        EXPECT_EQ(std::string(path), sj(given));
+    }
+    ::unsetenv("BREVON_HOME");
+}
+
+TEST(BrvRegPath, SuiteDirectoryDefaultsToBrevonInTheHomeFolder)
+{
+    ::unsetenv("BREVON_HOME");
+    const QByteArray oldHome = qgetenv("HOME");
+    ::setenv("HOME", "/tmp/someone", 1);
+    const char* path = nullptr;
+    EXPECT_EQ(GetBrevonPath(&path), 0);
+    EXPECT_STREQ(path, "/tmp/someone/Brevon");
+    ::setenv("HOME", oldHome.constData(), 1);
+}
+
+class BrvRegStore : public hostsuite_test::StoreTest {};
+
+TEST_F(BrvRegStore, IntegersRoundTripAndLandUnderTheProgramKey)
+{
+    const std::array<std::pair<const char*, std::int32_t>, 5> values{{
+        {"Top", 42}, {"Left", 0}, {"clTitleBack", -16777211}, {"MaxCmntInfo0", INT_MAX}, {"PageTop", INT_MIN}}};
+    for (const auto& [name, v] : values)
+        ASSERT_EQ(BrevonRegWriteInteger(host::kProgramNumber, name, v), 0) << name;
+    for (const auto& [name, v] : values) {
+        std::int32_t read = 7;
+        EXPECT_NE(BrevonRegReadInteger(host::kProgramNumber, name, &read), 0) << name;
+        EXPECT_EQ(read, v) << name;
+    }
+    // The program's own registry code (toolbar layout) shares this key and file.
+    const platform::Registry store(storeFile);
+    EXPECT_EQ(store.read(QString::fromStdString(kCommentKey), QStringLiteral("clTitleBack")),
+              QStringLiteral("-16777211"));
+}
+
+TEST_F(BrvRegStore, AbsentOrNonIntegerValuesReadAsAbsentAndKeepTheCallersDefault)
+{
+    platform::Registry seed(storeFile);
+    seed.write(QString::fromStdString(kCommentKey), QStringLiteral("Damaged"), QStringLiteral("12abc"));
+    seed.write(QString::fromStdString(kCommentKey), QStringLiteral("TooBig"), QStringLiteral("4294967296"));
+    seed.flush();
+
+    for (const char* name : {"Missing", "Damaged", "TooBig"}) {
+        std::int32_t v = 500;
+        EXPECT_EQ(BrevonRegReadInteger(host::kProgramNumber, name, &v), 0) << name;
+        EXPECT_EQ(v, 500) << name;
+    }
+    const char* text = "default";
+    EXPECT_EQ(BrevonRegReadString(host::kProgramNumber, "Missing", &text), 0);
+    EXPECT_STREQ(text, "default");
+}
+
+TEST_F(BrvRegStore, StringsRoundTripAsCodePage932IncludingJapanese)
+{
+    const std::string japanese = sj("ブレボン株式会社　トップページ");
+    ASSERT_EQ(BrevonRegWriteString(host::kProgramNumber, "HomePageURL", "https://www.brevon.example/"), 0);
+    ASSERT_EQ(BrevonRegWriteString(host::kProgramNumber, "Caption", japanese.c_str()), 0);
+    ASSERT_EQ(BrevonRegWriteString(host::kProgramNumber, "Empty", ""), 0);
+
+    const char* text = nullptr;
+    ASSERT_NE(BrevonRegReadString(host::kProgramNumber, "HomePageURL", &text), 0);
+    EXPECT_STREQ(text, "https://www.brevon.example/");
+    ASSERT_NE(BrevonRegReadString(host::kProgramNumber, "Caption", &text), 0);
+    EXPECT_EQ(std::string(text), japanese);
+    ASSERT_NE(BrevonRegReadString(host::kProgramNumber, "Empty", &text), 0) << "empty is present";
+    EXPECT_STREQ(text, "");
+
+    // The file keeps Unicode, so the text tools and the program agree on what is stored.
+    const platform::Registry store(storeFile);
+    EXPECT_EQ(store.read(QString::fromStdString(kCommentKey), QStringLiteral("Caption")),
+              QStringLiteral("ブレボン株式会社　トップページ"));
+}
+
+TEST_F(BrvRegStore, StoredTextWithoutACodePage932FormCountsAsAbsent)
+{
+    platform::Registry seed(storeFile);
+    seed.write(QString::fromStdString(kCommentKey), QStringLiteral("TSRPageURL"), QStringLiteral("https://x.example/😀"));
+    seed.flush();
+    const char* text = "default";
+    EXPECT_EQ(BrevonRegReadString(host::kProgramNumber, "TSRPageURL", &text), 0);
+    EXPECT_STREQ(text, "default");
+}
+
+TEST_F(BrvRegStore, ProgramsKeepSeparateValuesAndUnknownProgramsHaveNone)
+{
+    ASSERT_EQ(BrevonRegWriteInteger(host::kProgramNumber, "FontSize", 14), 0);
+    ASSERT_EQ(BrevonRegWriteInteger(13, "FontSize", 20), 0);
+    std::int32_t v = 0;
+    ASSERT_NE(BrevonRegReadInteger(host::kProgramNumber, "FontSize", &v), 0);
+    EXPECT_EQ(v, 14);
+    EXPECT_NE(BrevonRegWriteInteger(5, "FontSize", 1), 0);
+    EXPECT_EQ(BrevonRegReadInteger(5, "FontSize", &v), 0);
+}
+
+TEST_F(BrvRegStore, GeneralReadsWorkUnderAnyKeyAndAlwaysSetTheOutValue)
+{
+    platform::Registry seed(storeFile);
+    seed.write(QStringLiteral("Software\\Brevon\\Common"), QStringLiteral("AutoMousePos"), QStringLiteral("1"));
+    seed.write(QStringLiteral("Software\\Vendor\\Deep\\Key"), QStringLiteral("Label"), QStringLiteral("決算"));
+    seed.flush();
+
+    const char* common = nullptr;
+    std::int32_t reserved = 0;
+    GetRegKeyName(host::kCommonSettings, &reserved, &common);
+    std::int32_t v = 99;
+    EXPECT_EQ(GeneralRegReadInteger(common, "AutoMousePos", &v), 0);
+    EXPECT_EQ(v, 1);
+    v = 99;
+    EXPECT_NE(GeneralRegReadInteger(common, "Missing", &v), 0);
+    EXPECT_EQ(v, 0) << "callers read the out value whatever the code";
+
+    const char* text = nullptr;
+    EXPECT_EQ(GeneralRegReadString("Software\\Vendor\\Deep\\Key", "Label", &text), 0);
+    EXPECT_EQ(std::string(text), sj("決算"));
+    text = nullptr;
+    EXPECT_NE(GeneralRegReadString("Software\\Vendor\\Deep\\Key", "Missing", &text), 0);
+    ASSERT_NE(text, nullptr);
+    EXPECT_STREQ(text, "");
+}
+
+TEST_F(BrvRegStore, TwoProcessesWritingAtOnceLoseNothing)
+{
+    constexpr int kCount = 150;
+    // Phase 1 adds new values (the file grows); phase 2 overwrites them with values of the same
+    // length, where only a re-read under the lock keeps the other writer's changes.
+    for (const int base : {1000, 2000}) {
+        hostsuite_test::ensureApp();
+        QProcess a, b;
+        a.start(QStringLiteral(REG_WRITER), {QStringLiteral("A"), QString::number(kCount), QString::number(base)});
+        b.start(QStringLiteral(REG_WRITER), {QStringLiteral("B"), QString::number(kCount), QString::number(base)});
+        ASSERT_TRUE(a.waitForFinished(120000));
+        ASSERT_TRUE(b.waitForFinished(120000));
+        ASSERT_EQ(a.exitCode(), 0) << a.readAllStandardError().constData();
+        ASSERT_EQ(b.exitCode(), 0) << b.readAllStandardError().constData();
+
+        int lost = 0;
+        for (const char* prefix : {"A", "B"}) {
+            for (int i = 0; i < kCount; ++i) {
+                std::int32_t v = -1;
+                const std::string name = prefix + std::to_string(i);
+                if (!BrevonRegReadInteger(host::kProgramNumber, name.c_str(), &v) || v != base + i)
+                    ++lost;
+            }
+        }
+        EXPECT_EQ(lost, 0) << "values lost with base " << base;
+    }
+}
