@@ -1,0 +1,758 @@
+#include "docking/TCustomToolWindow.h"
+
+#include "docking/DockColors.h"
+#include "docking/DragOutline.h"
+#include "docking/FormComponents.h"
+#include "docking/TDock.h"
+#include "docking/TFloatingWindowParent.h"
+
+#include <QApplication>
+#include <QChildEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QTimer>
+
+#include <algorithm>
+#include <functional>
+#include <stdexcept>
+
+namespace docking {
+namespace {
+
+QWidget* checkedToolWindowParent(QWidget* parent)
+{
+    if (parent && !qobject_cast<TDock*>(parent) && !qobject_cast<TFloatingWindowParent*>(parent) && !parent->isWindow())
+        throw std::runtime_error("A tool window can only be placed on a TDock or directly on the form");
+    return parent;
+}
+
+Rect toRect(const QRect& r) { return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }
+QRect toQRect(const Rect& r) { return QRect(r.left, r.top, r.width(), r.height()); }
+Size toSize(const QSize& s) { return {s.width(), s.height()}; }
+
+Rect workAreaAt(const QPoint& p)
+{
+    QScreen* screen = QGuiApplication::screenAt(p);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? toRect(screen->availableGeometry()) : Rect{};
+}
+
+}  // namespace
+
+struct TCustomToolWindow::DragState {
+    Grab grab;
+    bool ctrl = false;
+    bool cannotFloat = false;
+    std::vector<QPointer<TDock>> candidates;
+    std::vector<Size> sizes;  // [0] floating, then one per candidate
+    QPointer<TDock> target;
+    QPoint cursor;
+    bool forbidden = false;
+    DragOutline outline;
+};
+
+// Watches the whole application while a drag runs: keys, buttons and moves belong to the drag.
+class DragFilter : public QObject {
+public:
+    std::function<void(QEvent*)> handler;
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        switch (e->type()) {
+        case QEvent::ShortcutOverride:
+            e->accept();  // no shortcut may fire while dragging (Esc cancels the drag instead)
+            return true;
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::MouseMove:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseButtonRelease:
+            handler(e);
+            return true;
+        default:
+            return false;
+        }
+    }
+};
+
+TCustomToolWindow::TCustomToolWindow(QWidget* parent)
+    : QWidget(checkedToolWindowParent(parent)), serial_(nextComponentSerial())
+{
+    if (parent)
+        form_ = parent->window();
+    if (auto* dock = qobject_cast<TDock*>(parent)) {
+        dock_ = dock;
+        if (useLastDock_)
+            lastDock_ = dock;
+        dock->insertToolWindow(this);
+    }
+}
+
+TCustomToolWindow::~TCustomToolWindow()
+{
+    if (drag_)
+        endDrag(false);
+    if (dock_)
+        dock_->removeToolWindow(this);
+    // The floating window belongs to the form; it has nothing left to show.
+    if (floatParent_ && parentWidget() == floatParent_)
+        floatParent_->deleteLater();
+}
+
+QWidget* TCustomToolWindow::form() const
+{
+    if (dock_)
+        return dock_->window();
+    return form_;
+}
+
+// ---- Where it is ----
+
+void TCustomToolWindow::reparentTo(QWidget* parent)
+{
+    ++internalChange_;
+    setParent(parent);
+    QWidget::setVisible(visible_);
+    --internalChange_;
+}
+
+void TCustomToolWindow::setDockedTo(TDock* dock)
+{
+    if (!dock) {
+        if (!floating_)
+            floatAt(hasFloatingPosition_ ? floatingPosition_ : mapToGlobal(QPoint(0, 0)));
+        return;
+    }
+    if (dock == dock_) {
+        dock->layoutDockRows(false);
+        return;
+    }
+    TDock* old = dock_;
+    dock_ = nullptr;
+    if (old)
+        old->removeToolWindow(this);
+    form_ = dock->window();
+    reparentTo(dock);
+    floating_ = false;
+    if (floatParent_)
+        floatParent_->hide();
+    dock_ = dock;
+    if (useLastDock_)
+        lastDock_ = dock;
+    dock->insertToolWindow(this);
+    update();
+    notifyDockChanged();
+}
+
+void TCustomToolWindow::floatAt(const QPoint& screenPos)
+{
+    QWidget* f = form();
+    TDock* old = dock_;
+    dock_ = nullptr;
+    if (old) {
+        if (useLastDock_)
+            lastDock_ = old;
+        old->removeToolWindow(this);
+    }
+    if (!floatParent_) {
+        floatParent_ = new TFloatingWindowParent(this, f);
+        if (floatingMode_ == fmOnTopOfAllForms)
+            floatParent_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    }
+    const bool wasFloating = floating_;
+    floating_ = true;
+    if (!wasFloating)
+        reparentTo(floatParent_);
+    layoutFloating();
+    floatParent_->move(screenPos);
+    floatingPosition_ = screenPos;
+    hasFloatingPosition_ = true;
+    floatRightX_ = screenPos.x() + floatParent_->width();
+    floatParent_->setVisible(visible_ && (!f || f->isVisible()));
+    if (!wasFloating)
+        notifyDockChanged();
+    if (f && !watchingForm_) {
+        f->installEventFilter(this);
+        watchingForm_ = true;
+    }
+}
+
+void TCustomToolWindow::setFloatingPosition(const QPoint& p)
+{
+    floatingPosition_ = p;
+    hasFloatingPosition_ = true;
+    if (floating_ && floatParent_) {
+        floatParent_->move(p);
+        floatRightX_ = p.x() + floatParent_->width();
+    }
+}
+
+void TCustomToolWindow::setDockRow(int row)
+{
+    dockRow_ = row;
+    if (dock_)
+        dock_->layoutDockRows(false);
+}
+
+void TCustomToolWindow::setDockPos(int pos)
+{
+    dockPos_ = pos;
+    if (dock_)
+        dock_->layoutDockRows(false);
+}
+
+void TCustomToolWindow::setFullSize(bool on)
+{
+    fullSize_ = on;
+    if (dock_)
+        dock_->layoutDockRows(false);
+}
+
+TDock* TCustomToolWindow::defaultDock() const { return defaultDock_; }
+void TCustomToolWindow::setDefaultDock(TDock* d) { defaultDock_ = d; }
+TDock* TCustomToolWindow::lastDock() const { return lastDock_; }
+void TCustomToolWindow::setLastDock(TDock* d) { lastDock_ = d; }
+
+void TCustomToolWindow::setUseLastDock(bool on)
+{
+    useLastDock_ = on;
+    if (!on)
+        lastDock_ = nullptr;
+}
+
+void TCustomToolWindow::addDockableForm(QWidget* form)
+{
+    if (form)
+        dockableForms_.emplace_back(form);
+}
+
+void TCustomToolWindow::setVisible(bool visible)
+{
+    if (internalChange_) {
+        QWidget::setVisible(visible);
+        return;
+    }
+    visible_ = visible;
+    if (floating_ && floatParent_) {
+        QWidget::setVisible(visible);
+        QWidget* f = form();
+        floatParent_->setVisible(visible && (!f || f->isVisible()));
+        return;
+    }
+    QWidget::setVisible(visible);
+    if (dock_)
+        dock_->layoutDockRows(false);
+}
+
+// ---- Appearance ----
+
+void TCustomToolWindow::setCaption(const QString& c)
+{
+    setWindowTitle(c);
+    if (floatParent_)
+        floatParent_->adjustToToolWindow();
+}
+
+void TCustomToolWindow::setShowCaption(bool on)
+{
+    showCaption_ = on;
+    if (floating_)
+        layoutFloating();
+}
+
+void TCustomToolWindow::setDragHandleStyle(DragHandleStyle s)
+{
+    dragHandleStyle_ = s;
+    arrangeContents();
+}
+
+void TCustomToolWindow::setCloseButton(bool on)
+{
+    closeButton_ = on;
+    if (floatParent_)
+        floatParent_->update();
+}
+
+void TCustomToolWindow::setFloatingMode(FloatingMode m)
+{
+    floatingMode_ = m;
+    if (floatParent_) {
+        const bool shown = floatParent_->isVisible();
+        floatParent_->setWindowFlag(Qt::WindowStaysOnTopHint, m == fmOnTopOfAllForms);
+        floatParent_->setVisible(shown);
+    }
+}
+
+void TCustomToolWindow::setBorderStyle(ToolWindowBorderStyle s)
+{
+    borderStyle_ = s;
+    arrangeContents();
+}
+
+// ---- Sizes and contents ----
+
+int TCustomToolWindow::handleSize() const
+{
+    switch (dragHandleStyle_) {
+    case dhNone: return 0;
+    case dhSingle: return 6;
+    case dhDouble: return 9;
+    }
+    return 0;
+}
+
+QList<QWidget*> TCustomToolWindow::contentWidgets() const
+{
+    QList<QWidget*> list;
+    for (const QPointer<QWidget>& w : items_)
+        if (w && w->parentWidget() == this)
+            list.push_back(w);
+    return list;
+}
+
+QSize TCustomToolWindow::contentSize(bool vertical) const
+{
+    int along = 0;
+    int across = 0;
+    for (QWidget* w : contentWidgets()) {
+        if (!w->isVisibleTo(this))
+            continue;  // hidden children take no room
+        along += vertical ? w->height() : w->width();
+        across = std::max(across, vertical ? w->width() : w->height());
+    }
+    return vertical ? QSize(across, along) : QSize(along, across);
+}
+
+void TCustomToolWindow::arrangeContent(const QRect& area, bool vertical)
+{
+    int at = vertical ? area.top() : area.left();
+    for (QWidget* w : contentWidgets()) {
+        if (!w->isVisibleTo(this))
+            continue;
+        if (vertical) {
+            w->move(area.left() + (area.width() - w->width()) / 2, at);
+            at += w->height();
+        } else {
+            w->move(at, area.top() + (area.height() - w->height()) / 2);
+            at += w->width();
+        }
+    }
+}
+
+QSize TCustomToolWindow::dockedSize(bool vertical) const
+{
+    const QSize c = contentSize(vertical);
+    const int b = 2 * kDockedBorder;
+    return vertical ? QSize(c.width() + b, c.height() + b + handleSize())
+                    : QSize(c.width() + b + handleSize(), c.height() + b);
+}
+
+int TCustomToolWindow::rowThickness(bool vertical) const
+{
+    const QSize c = contentSize(vertical);
+    return vertical ? c.width() : c.height();
+}
+
+QSize TCustomToolWindow::floatingSize() const
+{
+    const QSize c = contentSize(false);
+    return QSize(std::max(c.width(), 8) + 2 * kFloatingPadding, std::max(c.height(), 8) + 2 * kFloatingPadding);
+}
+
+QSize TCustomToolWindow::floatingWindowSize() const
+{
+    const QSize s = floatingSize();
+    return QSize(s.width() + 2 * kFloatingFrame, s.height() + 2 * kFloatingFrame + (showCaption_ ? kCaptionHeight : 0));
+}
+
+void TCustomToolWindow::contentArea(QRect& area, bool& vertical) const
+{
+    if (floating_ || !dock_) {
+        vertical = false;
+        area = rect().adjusted(kFloatingPadding, kFloatingPadding, -kFloatingPadding, -kFloatingPadding);
+        return;
+    }
+    vertical = dock_->isVertical();
+    area = rect().adjusted(kDockedBorder, kDockedBorder, -kDockedBorder, -kDockedBorder);
+    if (vertical)
+        area.setTop(area.top() + handleSize());
+    else
+        area.setLeft(area.left() + handleSize());
+}
+
+void TCustomToolWindow::layoutFloating()
+{
+    if (floatParent_)
+        floatParent_->adjustToToolWindow();
+}
+
+void TCustomToolWindow::arrangeContents()
+{
+    arrangePending_ = false;
+    if (floating_)
+        layoutFloating();
+    else if (dock_)
+        dock_->layoutDockRows(false);
+    QRect area;
+    bool vertical = false;
+    contentArea(area, vertical);
+    arrangeContent(area, vertical);
+    update();
+}
+
+void TCustomToolWindow::scheduleArrange()
+{
+    if (arrangePending_)
+        return;
+    arrangePending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        if (arrangePending_)
+            arrangeContents();
+    });
+}
+
+void TCustomToolWindow::placeByDock(const QRect& g)
+{
+    ++placing_;
+    setGeometry(g);
+    --placing_;
+    QRect area;
+    bool vertical = false;
+    contentArea(area, vertical);
+    arrangeContent(area, vertical);
+}
+
+bool TCustomToolWindow::event(QEvent* e)
+{
+    if (e->type() == QEvent::ChildAdded || e->type() == QEvent::ChildRemoved) {
+        auto* ce = static_cast<QChildEvent*>(e);
+        QObject* child = ce->child();
+        if (child->isWidgetType()) {
+            auto* w = static_cast<QWidget*>(child);
+            if (e->type() == QEvent::ChildAdded) {
+                if (std::none_of(items_.begin(), items_.end(), [w](const QPointer<QWidget>& p) { return p == w; })) {
+                    items_.emplace_back(w);
+                    w->installEventFilter(this);
+                }
+            } else {
+                std::erase_if(items_, [w](const QPointer<QWidget>& p) { return !p || p == w; });
+            }
+            scheduleArrange();
+        }
+    }
+    return QWidget::event(e);
+}
+
+void TCustomToolWindow::notifyDockChanged()
+{
+    if (batching_ == 0)
+        emit dockChanged();
+}
+
+bool TCustomToolWindow::eventFilter(QObject* watched, QEvent* e)
+{
+    // A floating tool window appears and disappears with its form.
+    if (watched == form_ && floating_ && floatParent_ && (e->type() == QEvent::Show || e->type() == QEvent::Hide))
+        floatParent_->setVisible(visible_ && e->type() == QEvent::Show);
+    if (watched != this && watched->isWidgetType() && static_cast<QWidget*>(watched)->parentWidget() == this) {
+        switch (e->type()) {
+        case QEvent::ShowToParent:
+        case QEvent::HideToParent:
+        case QEvent::Resize:
+            scheduleArrange();
+            break;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+void TCustomToolWindow::resizeEvent(QResizeEvent* e)
+{
+    QWidget::resizeEvent(e);
+    QRect area;
+    bool vertical = false;
+    contentArea(area, vertical);
+    arrangeContent(area, vertical);
+}
+
+void TCustomToolWindow::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    const QPalette& pal = palette();
+    if (dock_ && dock_->hasBackground() && dock_->backgroundOnToolbars())
+        dock_->paintBackgroundOn(p, this, rect());
+    else
+        p.fillRect(rect(), dock_ ? toQColor(dock_->color(), pal) : systemColor(15, pal));
+    if (floating_ || !dock_)
+        return;
+
+    const QColor light = systemColor(20, pal);
+    const QColor dark = systemColor(16, pal);
+    auto raised = [&](const QRect& r) {
+        p.fillRect(QRect(r.left(), r.top(), r.width(), 1), light);
+        p.fillRect(QRect(r.left(), r.top(), 1, r.height()), light);
+        p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), dark);
+        p.fillRect(QRect(r.right(), r.top(), 1, r.height()), dark);
+    };
+    if (borderStyle_ == bsSingle)
+        raised(rect());
+    const bool vertical = dock_->isVertical();
+    const QRect inner = rect().adjusted(kDockedBorder, kDockedBorder, -kDockedBorder, -kDockedBorder);
+    // Grips: one or two raised bars across the start of the toolbar.
+    const int bars = dragHandleStyle_ == dhDouble ? 2 : dragHandleStyle_ == dhSingle ? 1 : 0;
+    for (int i = 0; i < bars; ++i) {
+        const int at = 1 + 3 * i;
+        raised(vertical ? QRect(inner.left() + 1, inner.top() + at, inner.width() - 2, 3)
+                        : QRect(inner.left() + at, inner.top() + 1, 3, inner.height() - 2));
+    }
+}
+
+// ---- Dragging ----
+
+void TCustomToolWindow::mousePressEvent(QMouseEvent* e)
+{
+    if (e->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(e);
+        return;
+    }
+    const QPoint pos = e->position().toPoint();
+    if (QWidget* child = childAt(pos); child && child->isVisible()) {
+        QWidget::mousePressEvent(e);
+        return;
+    }
+    if (dock_ && !dock_->allowDrag())
+        return;
+    if (floating_ && floatParent_)
+        beginDrag(e->globalPosition().toPoint(), mapTo(floatParent_, pos), floatParent_->size(), e->modifiers());
+    else if (dock_)
+        beginDrag(e->globalPosition().toPoint(), pos, size(), e->modifiers());
+}
+
+void TCustomToolWindow::mouseDoubleClickEvent(QMouseEvent* e)
+{
+    if (e->button() != Qt::LeftButton || childAt(e->position().toPoint())) {
+        QWidget::mouseDoubleClickEvent(e);
+        return;
+    }
+    doubleClickAction();
+}
+
+void TCustomToolWindow::doubleClickAction()
+{
+    if (dock_) {
+        if (dockMode_ == dmCanFloat)
+            floatAt(hasFloatingPosition_ ? floatingPosition_ : mapToGlobal(QPoint(0, 0)));
+        return;
+    }
+    if (!floating_)
+        return;
+    if (lastDock_) {
+        setDockedTo(lastDock_);
+    } else if (defaultDock_) {
+        dockRow_ = 0;
+        dockPos_ = -8;  // after the tool windows already in row 0
+        setDockedTo(defaultDock_);
+    }
+}
+
+std::vector<TDock*> TCustomToolWindow::candidateDocks() const
+{
+    std::vector<TDock*> result;
+    if (dockMode_ == dmCannotFloatOrChangeDocks) {
+        if (dock_)
+            result.push_back(dock_);
+        return result;
+    }
+    const auto accept = [this](TDock* d) {
+        return d->allowDrag() && (dockableTo_ & dockPositionBit(d->position())) != 0;
+    };
+    // Depth first; within a parent its docks first, top, bottom, left, right, then the others.
+    std::function<void(QWidget*)> walk = [&](QWidget* parent) {
+        QList<QWidget*> children;
+        for (QObject* o : parent->children())
+            if (o->isWidgetType()) {
+                auto* w = static_cast<QWidget*>(o);
+                if (w == this || w->isWindow() || !w->isVisible())
+                    continue;
+                children.push_back(w);
+            }
+        for (int pos = dpTop; pos <= dpRight; ++pos)
+            for (QWidget* w : children)
+                if (auto* d = qobject_cast<TDock*>(w); d && d->position() == pos && accept(d))
+                    result.push_back(d);
+        for (QWidget* w : children)
+            if (auto* d = qobject_cast<TDock*>(w))
+                walk(d);
+        for (QWidget* w : children)
+            if (!qobject_cast<TDock*>(w))
+                walk(w);
+    };
+    std::vector<QWidget*> forms;
+    if (QWidget* f = form())
+        forms.push_back(f);
+    for (const QPointer<QWidget>& f : dockableForms_)
+        if (f && std::find(forms.begin(), forms.end(), f.data()) == forms.end())
+            forms.push_back(f);
+    for (QWidget* f : forms)
+        walk(f);
+    return result;
+}
+
+void TCustomToolWindow::beginDrag(const QPoint& globalPos, const QPoint& grabPoint, const QSize& windowSize,
+                                  Qt::KeyboardModifiers modifiers)
+{
+    if (drag_)
+        return;
+    drag_ = std::make_unique<DragState>();
+    drag_->grab = {{grabPoint.x(), grabPoint.y()}, {windowSize.width() - 1, windowSize.height() - 1}};
+    drag_->ctrl = modifiers.testFlag(Qt::ControlModifier);
+    drag_->cannotFloat = dockMode_ != dmCanFloat;
+    drag_->sizes.push_back(toSize(floatingWindowSize()));
+    for (TDock* d : candidateDocks()) {
+        drag_->candidates.emplace_back(d);
+        drag_->sizes.push_back(toSize(d == dock_ ? size() : dockedSize(d->isVertical())));
+    }
+
+    auto* filter = new DragFilter;
+    filter->setObjectName(QStringLiteral("dockingDragFilter"));
+    filter->setParent(this);
+    filter->handler = [this](QEvent* e) {
+        switch (e->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease: {
+            auto* ke = static_cast<QKeyEvent*>(e);
+            if (ke->key() == Qt::Key_Control) {
+                drag_->ctrl = e->type() == QEvent::KeyPress;
+                computeDrag(drag_->cursor);
+            } else if (ke->key() == Qt::Key_Escape) {
+                endDrag(false);
+            }
+            break;
+        }
+        case QEvent::MouseMove:
+            computeDrag(static_cast<QMouseEvent*>(e)->globalPosition().toPoint());
+            break;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            if (static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton)
+                endDrag(false);
+            break;
+        case QEvent::MouseButtonRelease:
+            if (static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton)
+                endDrag(true);
+            break;
+        default:
+            break;
+        }
+    };
+    qApp->installEventFilter(filter);
+    computeDrag(globalPos);
+}
+
+void TCustomToolWindow::computeDrag(const QPoint& globalPos)
+{
+    DragState& d = *drag_;
+    d.cursor = globalPos;
+    Point c{globalPos.x(), globalPos.y()};
+    d.target = nullptr;
+    Rect outline;
+    if (!d.ctrl) {
+        for (std::size_t i = 0; i < d.candidates.size(); ++i) {
+            TDock* dock = d.candidates[i];
+            if (!dock)
+                continue;
+            const Rect r = toRect(QRect(dock->mapToGlobal(QPoint(0, 0)), dock->size()));
+            if (inHotZone(r, dock->position(), c, d.grab, d.sizes[i + 1]) && dock->requestDock(this)) {
+                d.target = dock;
+                outline = placeOutline(c, d.sizes[i + 1], d.grab);
+                break;
+            }
+        }
+    }
+    if (!d.target) {
+        const Rect work = workAreaAt(globalPos);
+        c = clampToRect(c, work);
+        outline = keepFloatingReachable(placeOutline(c, d.sizes[0], d.grab), work, kFloatingFrame,
+                                        showCaption_ ? kCaptionHeight : 0);
+        if (d.cannotFloat)
+            outline = Rect{};
+    }
+
+    const bool forbidden = !d.target && d.cannotFloat;
+    if (forbidden != d.forbidden) {
+        if (forbidden)
+            QApplication::setOverrideCursor(Qt::ForbiddenCursor);
+        else
+            QApplication::restoreOverrideCursor();
+        d.forbidden = forbidden;
+    }
+    d.outline.show(toQRect(outline), d.target ? 1 : kFloatingFrame);
+}
+
+void TCustomToolWindow::endDrag(bool apply)
+{
+    if (!drag_)
+        return;
+    std::unique_ptr<DragState> d = std::move(drag_);
+    if (auto* filter = findChild<QObject*>(QStringLiteral("dockingDragFilter"), Qt::FindDirectChildrenOnly)) {
+        qApp->removeEventFilter(filter);
+        filter->deleteLater();
+        filter->setObjectName(QString());
+    }
+    d->outline.hide();
+    if (d->forbidden)
+        QApplication::restoreOverrideCursor();
+    const QRect outline = d->outline.rect();
+    if (apply && !outline.isEmpty())
+        applyMove(d->target, outline);
+}
+
+void TCustomToolWindow::applyMove(TDock* target, const QRect& outline)
+{
+    ++batching_;
+    if (!target) {
+        if (floating_)
+            setFloatingPosition(outline.topLeft());
+        else
+            floatAt(outline.topLeft());
+        --batching_;
+        emit dockChanged();
+        return;
+    }
+    const QPoint client = target->mapToGlobal(target->contentsRect().topLeft());
+    const Rect local = toRect(outline.translated(-client));
+    std::vector<int> rowsOfOthers;
+    for (TCustomToolWindow* tw : target->toolWindows())
+        if (tw != this)
+            rowsOfOthers.push_back(tw->dockRow_);
+    const DropPlace place = dropPlace(target->rowThicknesses(), local, target->isVertical(), fullSize_, rowsOfOthers);
+
+    target->suspendArrange();
+    if (place.openRowAt)
+        for (TCustomToolWindow* tw : target->toolWindows())
+            if (tw != this && tw->dockRow_ >= *place.openRowAt)
+                ++tw->dockRow_;
+    dockRow_ = place.row;
+    dockPos_ = place.pos;
+    if (dock_ != target)
+        setDockedTo(target);
+    target->layoutDockRows(true);
+    target->resumeArrange();
+    --batching_;
+    emit dockChanged();
+}
+
+QRect TCustomToolWindow::dragOutline() const { return drag_ ? drag_->outline.rect() : QRect(); }
+
+int TCustomToolWindow::dragOutlineThickness() const { return drag_ ? drag_->outline.thickness() : 0; }
+
+TDock* TCustomToolWindow::dragTarget() const { return drag_ ? drag_->target.data() : nullptr; }
+
+}  // namespace docking

@@ -1,0 +1,7 @@
+#include "docking/TToolbar.h"
+
+namespace docking {
+
+TToolbar::TToolbar(QWidget* parent) : TCustomToolWindow(parent) {}
+
+}  // namespace docking
