@@ -193,7 +193,7 @@ TEST_F(BrvRegStore, GeneralReadsWorkUnderAnyKeyAndAlwaysSetTheOutValue)
 
 TEST_F(BrvRegStore, TwoProcessesWritingAtOnceLoseNothing)
 {
-    constexpr int kCount = 150;
+    constexpr int kCount = 100;
     // Phase 1 adds new values (the file grows); phase 2 overwrites them with values of the same
     // length, where only a re-read under the lock keeps the other writer's changes.
     for (const int base : {1000, 2000}) {
