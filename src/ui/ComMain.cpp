@@ -1,5 +1,6 @@
 #include "ui/ComMain.h"
 
+#include "docking/DockHost.h"
 #include "docking/FormComponents.h"
 #include "docking/TDock.h"
 #include "docking/TToolbar.h"
@@ -27,11 +28,11 @@
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
@@ -157,30 +158,21 @@ void TForm1::buildMenu()
 
 void TForm1::buildClient()
 {
-    auto* central = new QWidget(this);
-    auto* outer = new QVBoxLayout(central);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
-    Dock1 = new docking::TDock(central, docking::dpTop);
+    auto* host = new docking::DockHost(this);
+    Dock1 = new docking::TDock(host, docking::dpTop);
     Dock1->setObjectName(QStringLiteral("Dock1"));
     Dock1->setFixAlign(true);
     Dock1->setBoundLines(docking::blTop);
-    outer->addWidget(Dock1);
-    auto* middle = new QHBoxLayout;
-    middle->setContentsMargins(0, 0, 0, 0);
-    middle->setSpacing(0);
-    outer->addLayout(middle, 1);
-    Dock2 = new docking::TDock(central, docking::dpLeft);
+    Dock2 = new docking::TDock(host, docking::dpLeft);
     Dock2->setObjectName(QStringLiteral("Dock2"));
-    middle->addWidget(Dock2);
-
-    Panel0 = new QWidget(central);
-    Panel0->setObjectName(QStringLiteral("Panel0"));
-    middle->addWidget(Panel0, 1);
-    Dock3 = new docking::TDock(central, docking::dpRight);
+    Dock3 = new docking::TDock(host, docking::dpRight);
     Dock3->setObjectName(QStringLiteral("Dock3"));
-    middle->addWidget(Dock3);
-    setCentralWidget(central);
+    for (docking::TDock* dock : {Dock1, Dock2, Dock3})
+        host->addDock(dock);
+    Panel0 = new QWidget(host);
+    Panel0->setObjectName(QStringLiteral("Panel0"));
+    host->setCentralWidget(Panel0);
+    setCentralWidget(host);
 
     auto* layout = new QVBoxLayout(Panel0);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -469,11 +461,11 @@ void TForm1::wheelEvent(QWheelEvent* event)
 int TForm1::CurrentCategory() const
 {
     int c = 0;
-    if (MarketBt->isDown())
+    if (MarketBt->down())
         c = 1;
-    if (WeekEndBt->isDown())
+    if (WeekEndBt->down())
         c = 2;
-    if (KessanBt->isDown())
+    if (KessanBt->down())
         c = 3;
     return c;
 }
@@ -718,7 +710,7 @@ void TForm1::switchToSavedMode()
         store::LoadCategory(table_, dirs_, false, k, Settings(), *sink_);
     store::purgeBeyondLimits(table_, Settings());
     for (TToolbarButton* b : {CommentBt, MarketBt, WeekEndBt, KessanBt}) {
-        if (b->isDown()) {
+        if (b->down()) {
             WeekEndBtClick(b);
             break;
         }

@@ -1,4 +1,4 @@
-#include "settings/FakeSettingsBackend.h"
+#include "support/FakeSettingsBackend.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,458 @@
+// The real main window over a temporary suite, settings backend and registry store.
+
+#include "docking/TDock.h"
+#include "docking/TToolbar.h"
+#include "docking/TToolbarButton.h"
+#include "host/HostInfo.h"
+#include "platform/qt/Cp932.h"
+#include "platform/qt/Registry.h"
+#include "settings/SettingsRecord.h"
+#include "support/FakeSettingsBackend.h"
+#include "ui/ComMain.h"
+#include "ui/Placement.h"
+#include "ui/Unit4.h"
+#include "ui/UpDown.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int argc = 1;
+char arg0[] = "ComMainTest";
+char* argv[] = {arg0, nullptr};
+
+QApplication& app()
+{
+    static QApplication a(argc, argv);
+    return a;
+}
+
+std::string readAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        app();
+        char pattern[] = "/tmp/commain-XXXXXX";
+        root = mkdtemp(pattern);
+        suite = root + "/suite/";
+        fs::create_directories(suite + "RecvData");
+        fs::create_directories(suite + "Result/COMMENT");
+        fs::create_directories(suite + "Data");
+        setenv("BREVON_REGISTRY", (root + "/registry.ini").c_str(), 1);
+        setenv("BREVON_MESSAGE_LOG", (root + "/messages.log").c_str(), 1);
+        host::HostInfo& h = host::Host();
+        h.suiteDir = suite;
+        h.resultDir = suite + "Result/";
+        h.dataDir = suite + "Data/";
+        h.receivedDir = suite + "RecvData/";
+        h.settingsKey = "Software\\Brevon\\Comment";
+        h.windowTitle = platform::cp932("Brevonコメント情報");
+        // A stored place, so the window is not centred (centring stores the designed layout).
+        store.integers["Version"] = 3;
+        store.integers["Top"] = 10;
+        store.integers["Left"] = 10;
+        store.integers["Width"] = 900;
+        store.integers["Height"] = 600;
+    }
+    void TearDown() override
+    {
+        form.reset();
+        fs::remove_all(root);
+    }
+
+    // A comment file whose first line is `title`, `age` minutes old.
+    std::string comment(const std::string& dir, const std::string& name, const std::string& title, int age)
+    {
+        const std::string path = dir + name;
+        std::ofstream(path, std::ios::binary) << platform::cp932(title.c_str()) << "\r\n"
+                                              << platform::cp932("2026年12月4日") << "\r\n本文\r\n";
+        fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(age));
+        return path;
+    }
+    std::string received(const std::string& name, const std::string& title, int age)
+    {
+        return comment(suite + "RecvData/", name, title, age);
+    }
+    std::string saved(const std::string& name, const std::string& title, int age)
+    {
+        return comment(suite + "Result/COMMENT/", name, title, age);
+    }
+
+    TForm1& open()
+    {
+        form = std::make_unique<TForm1>(&store);
+        form->show();
+        return *form;
+    }
+
+    std::string messages() const { return readAll(root + "/messages.log"); }
+    QStringList lines() const
+    {
+        QStringList out;
+        for (int i = 0; i < form->ListBox1->count(); ++i)
+            out << form->ListBox1->item(i)->text();
+        return out;
+    }
+
+    std::string root, suite;
+    FakeSettingsBackend store;
+    std::unique_ptr<TForm1> form;
+};
+
+TEST_F(MainWindow, ReceivedModeListsAllCategoriesNewestFirstAndRefusesToClose)
+{
+    received("CMARKET.001", "速報A", 30);
+    received("COMMENT.001", "連絡古い", 50);
+    received("COMMENT.002", "連絡新しい", 5);
+    TForm1& w = open();
+
+    ASSERT_TRUE(w.receivedMode());
+    EXPECT_EQ(lines().size(), 3);
+    EXPECT_TRUE(lines()[0].endsWith(QStringLiteral("連絡新しい")));
+    EXPECT_TRUE(lines()[1].endsWith(QStringLiteral("連絡古い")));
+    EXPECT_EQ(lines()[2], QStringLiteral("速報A"));
+    EXPECT_EQ(w.ListBox1->currentRow(), 0);
+    EXPECT_TRUE(w.Memo1->toPlainText().startsWith(QStringLiteral("連絡新しい\n2026年12月4日\n")));
+
+    for (QObject* c : std::initializer_list<QObject*>{w.CommentBt, w.MarketBt, w.WeekEndBt, w.KessanBt})
+        EXPECT_FALSE(qobject_cast<QWidget*>(c)->isEnabled());
+    for (QAction* a : {w.NComment, w.NMarket, w.NWeekEnd, w.NKessan})
+        EXPECT_FALSE(a->isEnabled());
+    EXPECT_TRUE(w.NStock->isEnabled());
+    EXPECT_TRUE(w.NAllStock->isEnabled());
+    EXPECT_TRUE(w.ToolbarButton5->isEnabled());
+    EXPECT_TRUE(w.ToolbarButton6->isEnabled());
+    EXPECT_TRUE(w.ToolbarButton4->isEnabled());
+    EXPECT_TRUE(w.NDelete->isEnabled());
+    EXPECT_FALSE(w.ToolbarButton1->isVisible());
+
+    EXPECT_FALSE(w.close());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(messages(), "BrevonMessage\t警告\t未処理のコメントが残っています\t[保存]または[削除]を行ってください\t0\n");
+}
+
+TEST_F(MainWindow, SavedModeStartsOnTheStoredCategoryWithSwitchingEnabled)
+{
+    saved("CWEKEND.001", "週末コメント", 10);
+    saved("COMMENT.001", "連絡", 10);
+    store.integers["DispMode"] = 2;
+    TForm1& w = open();
+
+    EXPECT_FALSE(w.receivedMode());
+    EXPECT_TRUE(w.WeekEndBt->down());
+    EXPECT_TRUE(w.NWeekEnd->isChecked());
+    ASSERT_EQ(lines().size(), 1);
+    EXPECT_TRUE(lines()[0].endsWith(QStringLiteral("週末コメント")));
+    EXPECT_TRUE(w.CommentBt->isEnabled());
+    EXPECT_TRUE(w.NKessan->isEnabled());
+    EXPECT_FALSE(w.NStock->isEnabled());
+    EXPECT_FALSE(w.ToolbarButton6->isEnabled());
+    EXPECT_TRUE(w.close());
+}
+
+TEST_F(MainWindow, DamagedDispModeShowsTheNotices)
+{
+    saved("COMMENT.001", "連絡", 10);
+    store.integers["DispMode"] = 99;
+    TForm1& w = open();
+    EXPECT_EQ(lines().size(), 1);
+    EXPECT_TRUE(w.CommentBt->down());
+    EXPECT_EQ(w.CurrentCategory(), 0);
+}
+
+TEST_F(MainWindow, SavingChosenEntriesMovesFilesAndKeepsTheCaretPlace)
+{
+    std::vector<std::string> paths;
+    for (int i = 0; i < 10; ++i)  // entry i is the i-th newest
+        paths.push_back(received("COMMENT.00" + std::to_string(i), "題" + std::to_string(i), 10 + i));
+    TForm1& w = open();
+    ASSERT_EQ(lines().size(), 10);
+
+    w.ListBox1->clearSelection();
+    w.ListBox1->item(1)->setSelected(true);
+    w.ListBox1->item(4)->setSelected(true);
+    w.ListBox1->selectionModel()->setCurrentIndex(w.ListBox1->model()->index(4, 0), QItemSelectionModel::NoUpdate);
+    w.ToolbarButton4Click(w.ToolbarButton5);
+
+    ASSERT_EQ(lines().size(), 8);
+    EXPECT_EQ(w.ListBox1->currentRow(), 4);
+    EXPECT_TRUE(lines()[4].endsWith(QStringLiteral("題6")));
+    EXPECT_TRUE(w.ListBox1->item(4)->isSelected());
+    EXPECT_TRUE(w.Memo1->toPlainText().startsWith(QStringLiteral("題6")));
+    EXPECT_EQ(w.pathList().size(), 8u);
+    EXPECT_FALSE(fs::exists(paths[1]));
+    EXPECT_TRUE(fs::exists(suite + "Result/COMMENT/COMMENT.001"));
+    EXPECT_TRUE(fs::exists(suite + "Result/COMMENT/COMMENT.004"));
+    EXPECT_TRUE(fs::exists(paths[0]));
+    EXPECT_TRUE(w.receivedMode());
+}
+
+TEST_F(MainWindow, DeletingWithoutSelectionTakesTheCaretEntryAndTheLastMovesTheCaretBack)
+{
+    received("COMMENT.001", "新", 1);
+    const std::string oldest = received("COMMENT.002", "古", 9);
+    TForm1& w = open();
+    w.ListBox1->clearSelection();
+    w.ListBox1->selectionModel()->setCurrentIndex(w.ListBox1->model()->index(1, 0), QItemSelectionModel::NoUpdate);
+    w.ToolbarButton4Click(w.NDelete);
+    EXPECT_FALSE(fs::exists(oldest));
+    EXPECT_FALSE(fs::exists(suite + "Result/COMMENT/COMMENT.002"));
+    ASSERT_EQ(lines().size(), 1);
+    EXPECT_EQ(w.ListBox1->currentRow(), 0);
+}
+
+TEST_F(MainWindow, SaveAllSwitchesToSavedModeAndPurgesBeyondTheLimit)
+{
+    // Category 0 keeps 10; there are 8 saved and 4 received notices.
+    store.integers["MaxCmntInfo0"] = 10;
+    for (int i = 0; i < 8; ++i)
+        saved("COMMENT.S0" + std::to_string(i), "保存" + std::to_string(i), 100 + i);
+    for (int i = 0; i < 4; ++i)
+        received("COMMENT.R0" + std::to_string(i), "受信" + std::to_string(i), 10 + i);
+    received("CKES012.TXT", "決算", 10);
+    TForm1& w = open();
+    ASSERT_EQ(lines().size(), 5);
+
+    w.ToolbarButton4Click(w.NAllStock);
+
+    EXPECT_FALSE(w.receivedMode());
+    EXPECT_TRUE(w.CommentBt->isEnabled());
+    EXPECT_FALSE(w.NStock->isEnabled());
+    EXPECT_EQ(w.commentTable().count(0), 10);
+    EXPECT_EQ(lines().size(), 10);  // notices on show: the button that is down
+    EXPECT_TRUE(lines()[0].endsWith(QStringLiteral("受信0")));
+    // The two oldest saved ones went.
+    EXPECT_FALSE(fs::exists(suite + "Result/COMMENT/COMMENT.S07"));
+    EXPECT_FALSE(fs::exists(suite + "Result/COMMENT/COMMENT.S06"));
+    EXPECT_TRUE(fs::exists(suite + "Result/COMMENT/COMMENT.S05"));
+    EXPECT_TRUE(fs::exists(suite + "Result/COMMENT/CKES012.TXT"));
+    EXPECT_TRUE(fs::is_empty(suite + "RecvData"));
+    EXPECT_TRUE(w.close());
+}
+
+TEST_F(MainWindow, DeletingEverythingInSavedModeClearsTheViewAndStaysSaved)
+{
+    saved("CMARKET.001", "速報", 3);
+    store.integers["DispMode"] = 1;
+    TForm1& w = open();
+    ASSERT_EQ(lines().size(), 1);
+    w.ToolbarButton4Click(w.ToolbarButton4);
+    EXPECT_EQ(lines().size(), 0);
+    EXPECT_TRUE(w.Memo1->toPlainText().isEmpty());
+    EXPECT_FALSE(w.receivedMode());
+    EXPECT_TRUE(w.MarketBt->isEnabled());
+    EXPECT_EQ(w.commentTable().count(1), 0);
+}
+
+TEST_F(MainWindow, ButtonsAndMenuItemsAgreeOnTheCategory)
+{
+    saved("CMARKET.001", "速報", 3);
+    saved("CWEKEND.001", "週末", 3);
+    TForm1& w = open();
+    w.NMarket->trigger();
+    EXPECT_TRUE(w.MarketBt->down());
+    EXPECT_FALSE(w.CommentBt->down());
+    EXPECT_EQ(lines(), QStringList{QStringLiteral("速報")});
+    QTest::mouseClick(w.WeekEndBt, Qt::LeftButton);
+    EXPECT_TRUE(w.NWeekEnd->isChecked());
+    EXPECT_FALSE(w.MarketBt->down());
+    EXPECT_EQ(w.CurrentCategory(), 2);
+    // A category without comments empties the list and leaves the view as it was.
+    const QString before = w.Memo1->toPlainText();
+    w.WeekEndBtClick(w.KessanBt);
+    EXPECT_EQ(lines().size(), 0);
+    EXPECT_EQ(w.Memo1->toPlainText(), before);
+}
+
+TEST_F(MainWindow, FontSizeStepsByThreeWithinNineToThirty)
+{
+    store.integers["FontSize"] = 40;
+    TForm1& w = open();
+    EXPECT_EQ(w.Edit2->text(), QStringLiteral("30"));
+    w.UpDown1->step(TUpDown::btNext);
+    EXPECT_EQ(w.Edit2->text(), QStringLiteral("30"));
+    for (int i = 0; i < 10; ++i)
+        w.UpDown1->step(TUpDown::btPrev);
+    EXPECT_EQ(w.Edit2->text(), QStringLiteral("9"));
+    EXPECT_EQ(w.Memo1->font().pointSize(), 9);
+    EXPECT_EQ(w.ListBox1->font().pointSize(), 9);
+    w.UpDown1->step(TUpDown::btNext);
+    EXPECT_EQ(w.Memo1->font().pointSize(), 12);
+}
+
+TEST_F(MainWindow, SettingsAndLayoutAreWrittenAtCloseAndReadBack)
+{
+    saved("CKES005.TXT", "決算", 3);
+    TForm1& w = open();
+    w.KessanBt->click();
+    w.UpDown1->step(TUpDown::btNext);
+    w.Toolbar1DockStand(2);  // all toolbars to the left dock
+    ASSERT_EQ(w.Toolbar1->dockedTo(), w.Dock2);
+    form.reset();
+
+    EXPECT_EQ(store.integers["Version"], 3);
+    EXPECT_EQ(store.integers["DispMode"], 3);
+    EXPECT_EQ(store.integers["FontSize"], 15);
+
+    TForm1& again = open();
+    EXPECT_TRUE(again.KessanBt->down());
+    EXPECT_EQ(again.Edit2->text(), QStringLiteral("15"));
+    EXPECT_EQ(again.Toolbar1->dockedTo(), again.Dock2);
+    EXPECT_EQ(again.Toolbar3->dockedTo(), again.Dock2);
+    again.N3Click(again.N3);
+    EXPECT_EQ(again.Toolbar1->dockedTo(), again.Dock1);
+    EXPECT_EQ(again.Toolbar1->dockPos(), 137);
+}
+
+TEST_F(MainWindow, PresetsAreStoredOnceAndAlignShowsHiddenToolbars)
+{
+    TForm1& w = open();
+    {
+        platform::Registry reg;
+        EXPECT_EQ(reg.read("Software\\Brevon\\Comment\\Default.Left\\Toolbar1", "Rev"), QStringLiteral("3"));
+        EXPECT_EQ(reg.read("Software\\Brevon\\Comment\\Default.Right\\Toolbar2", "DockedTo"), QStringLiteral("Dock3"));
+        EXPECT_EQ(reg.read("Software\\Brevon\\Comment\\Default\\Toolbar2", "DockedTo"), QStringLiteral("Dock1"));
+    }
+    EXPECT_TRUE(w.HasLayoutPresets());
+    EXPECT_EQ(w.Toolbar2->dockedTo(), w.Dock1);  // the live layout, not the last preset
+    w.Toolbar2->setVisible(false);
+    w.N6->trigger();
+    EXPECT_EQ(w.Toolbar2->dockedTo(), w.Dock3);
+    EXPECT_TRUE(w.Toolbar2->isToolWindowVisible());
+}
+
+TEST_F(MainWindow, RetentionOkPurgesAndReloadsTheShownCategory)
+{
+    for (int i = 0; i < 15; ++i)
+        saved("COMMENT.0" + std::to_string(10 + i), "連絡" + std::to_string(i), 10 + i);
+    TForm1& w = open();
+    ASSERT_EQ(lines().size(), 15);
+    w.onRetentionDialog = [](TForm4& d) {
+        d.Edit[0]->setText(QStringLiteral("12"));
+        return true;
+    };
+    w.N7Click();
+    EXPECT_EQ(settings::Settings().maxCmntInfo[0], 12);
+    EXPECT_EQ(lines().size(), 12);
+    EXPECT_FALSE(fs::exists(suite + "Result/COMMENT/COMMENT.024"));
+
+    w.onRetentionDialog = [](TForm4& d) {
+        d.Edit[0]->setText(QStringLiteral("10"));
+        return false;  // cancelled
+    };
+    w.N7Click();
+    EXPECT_EQ(settings::Settings().maxCmntInfo[0], 12);
+    EXPECT_EQ(lines().size(), 12);
+}
+
+TEST_F(MainWindow, RetentionOkInReceivedModeKeepsListingReceivedCommentsOnly)
+{
+    for (int i = 0; i < 12; ++i)
+        saved("COMMENT.S" + std::to_string(10 + i), "保存", 100 + i);
+    received("COMMENT.R01", "受信新", 1);
+    received("COMMENT.R02", "受信古", 500);
+    TForm1& w = open();
+    ASSERT_TRUE(w.receivedMode());
+    w.onRetentionDialog = [](TForm4& d) {
+        d.Edit[0]->setText(QStringLiteral("10"));
+        return true;
+    };
+    w.N7Click();
+    // 14 notices against a limit of 10: the four oldest go, among them the old received one.
+    EXPECT_FALSE(fs::exists(suite + "RecvData/COMMENT.R02"));
+    ASSERT_EQ(lines().size(), 1);
+    EXPECT_TRUE(lines()[0].endsWith(QStringLiteral("受信新")));
+    EXPECT_EQ(w.pathList()[0], suite + "RecvData/COMMENT.R01");
+    EXPECT_TRUE(w.receivedMode());
+}
+
+TEST_F(MainWindow, RetentionDialogFiltersKeysAndClamps)
+{
+    TForm4 d;
+    d.show();
+    QLineEdit* e = d.Edit[0];
+    e->setFocus();
+    e->setText(QStringLiteral("12"));
+    e->setCursorPosition(2);
+    QTest::keyClicks(e, QStringLiteral("3a4"));
+    EXPECT_EQ(e->text(), QStringLiteral("123"));
+    e->setSelection(0, 1);
+    QTest::keyClick(e, Qt::Key_9);
+    EXPECT_EQ(e->text(), QStringLiteral("923"));
+    QTest::keyClick(e, Qt::Key_Return);
+    EXPECT_EQ(e->text(), QStringLiteral("500"));
+    EXPECT_TRUE(d.isVisible()) << "Enter must not close the dialog";
+    e->setText(QStringLiteral("495"));
+    QTest::keyClick(e, Qt::Key_PageUp);
+    EXPECT_EQ(e->text(), QStringLiteral("500"));
+    e->setText(QStringLiteral("25"));
+    QTest::keyClick(e, Qt::Key_PageDown);
+    EXPECT_EQ(e->text(), QStringLiteral("15"));
+    QTest::keyClick(e, Qt::Key_PageDown);
+    EXPECT_EQ(e->text(), QStringLiteral("10"));
+    e->setText(QStringLiteral("5"));
+    QTest::keyClick(e, Qt::Key_PageUp);
+    EXPECT_EQ(e->text(), QStringLiteral("15"));
+    e->setText(QStringLiteral("5"));
+    d.Edit1Exit(0);
+    EXPECT_EQ(e->text(), QStringLiteral("10"));
+    e->setText(QStringLiteral("050"));
+    d.Edit1Exit(0);
+    EXPECT_EQ(e->text(), QStringLiteral("050"));
+
+    d.CheckBox[2]->setChecked(false);
+    EXPECT_FALSE(d.Edit[2]->isEnabled());
+    EXPECT_FALSE(d.UpDown[2]->isEnabled());
+    EXPECT_TRUE(d.GroupBox[2]->isEnabled());
+    d.CheckBox[2]->setChecked(true);
+    EXPECT_TRUE(d.Edit[2]->isEnabled());
+}
+
+TEST(Placement, StoredPlaceScreenLimitsAndMaximising)
+{
+    const ui::ScreenInfo bottomBar{1024, 768, 1024};
+    auto p = ui::placeWindow(-4, -4, 1032, 776, bottomBar);
+    EXPECT_EQ(p.top, 0);
+    EXPECT_EQ(p.left, 0);
+    EXPECT_TRUE(p.maximized);
+    EXPECT_FALSE(p.centred);
+
+    p = ui::placeWindow(0, 0, 0, 0, bottomBar);
+    EXPECT_EQ(p.width, 716);
+    EXPECT_EQ(p.height, 537);
+    EXPECT_TRUE(p.centred);
+    EXPECT_FALSE(p.maximized);
+
+    p = ui::placeWindow(2000, 5, 800, 500, bottomBar);
+    EXPECT_EQ(p.top, 268);
+
+    const ui::ScreenInfo sideBar{1024, 768, 960};
+    EXPECT_FALSE(ui::placeWindow(5, 5, 1024, 700, sideBar).maximized);
+    EXPECT_TRUE(ui::placeWindow(5, 5, 900, 768, sideBar).maximized);
+
+    EXPECT_EQ(ui::clampFontSize(40), 30);
+    EXPECT_EQ(ui::clampFontSize(5), 9);
+    EXPECT_EQ(ui::clampFontSize(10), 10);
+    EXPECT_EQ(ui::listHeight(0, 600), 200);
+}
+
+}  // namespace
