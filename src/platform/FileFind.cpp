@@ -8,6 +8,7 @@
 #include <memory>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -25,15 +26,15 @@ std::size_t charLength(std::string_view name, std::size_t i) {
     return len;
 }
 
-bool lessIgnoringCase(const FoundFile& a, const FoundFile& b) {
-    const std::size_t n = std::min(a.name.size(), b.name.size());
+bool lessIgnoringCase(const std::string& a, const std::string& b) {
+    const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
-        const auto ca = static_cast<unsigned char>(foldCase(a.name[i]));
-        const auto cb = static_cast<unsigned char>(foldCase(b.name[i]));
+        const auto ca = static_cast<unsigned char>(foldCase(a[i]));
+        const auto cb = static_cast<unsigned char>(foldCase(b[i]));
         if (ca != cb) return ca < cb;
     }
-    if (a.name.size() != b.name.size()) return a.name.size() < b.name.size();
-    return a.name < b.name;  // names differing only in case: still one fixed order
+    if (a.size() != b.size()) return a.size() < b.size();
+    return a < b;  // names differing only in case: still one fixed order
 }
 
 std::uint32_t readLE32(std::string_view v, std::size_t at) {
@@ -99,46 +100,107 @@ std::uint32_t parseDosAttrib(std::string_view v) {
     return 0;
 }
 
+namespace {
+
+// Attribute bits of one entry; the DOS ones only when the filter needs them. fd, when open,
+// spares the path lookups.
+std::uint32_t attributesOf(const struct stat& st, int fd, const std::string& dir, const std::string& name,
+                           bool needDosAttrib, bool& xattrSupported) {
+    std::uint32_t a = 0;
+    if (S_ISDIR(st.st_mode)) a |= kAttrDirectory;
+    if (!(st.st_mode & S_IWUSR)) a |= kAttrReadOnly;
+    if (needDosAttrib && xattrSupported) {
+        char buf[256];
+        const ssize_t len = fd >= 0 ? fgetxattr(fd, "user.DOSATTRIB", buf, sizeof buf)
+                                    : getxattr((dir + name).c_str(), "user.DOSATTRIB", buf, sizeof buf);
+        if (len > 0)
+            a |= parseDosAttrib(std::string_view(buf, static_cast<std::size_t>(len)));
+        else if (len < 0 && errno == ENOTSUP)
+            xattrSupported = false;
+    }
+    return a;
+}
+
+struct Listing {
+    std::unique_ptr<DIR, int (*)(DIR*)> dir{nullptr, closedir};
+    std::vector<std::string> names;  // matching names, in listing order
+};
+
+Listing matchingNames(const std::string& directory, std::string_view pattern) {
+    Listing l;
+    l.dir.reset(opendir(directory.empty() ? "." : directory.c_str()));
+    if (!l.dir) return l;
+    while (dirent* e = readdir(l.dir.get())) {
+        const std::string_view name = e->d_name;
+        if (name != "." && name != ".." && matchesWildcard(pattern, name)) l.names.emplace_back(name);
+    }
+    std::sort(l.names.begin(), l.names.end(), lessIgnoringCase);
+    return l;
+}
+
+std::uint32_t excludedBy(std::uint32_t admitted) {
+    return ~admitted & (kAttrHidden | kAttrSystem | kAttrVolumeLabel | kAttrDirectory);
+}
+
+std::string withSlash(const std::string& directory) {
+    return directory.empty() || directory.back() == '/' ? directory : directory + "/";
+}
+
+}  // namespace
+
 std::vector<FoundFile> findFiles(const std::string& directory, std::string_view pattern, std::uint32_t admitted) {
     std::vector<FoundFile> out;
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(directory.empty() ? "." : directory.c_str()), closedir);
-    if (!dir) return out;
-    const int dfd = dirfd(dir.get());
-    const std::uint32_t excluded = ~admitted & (kAttrHidden | kAttrSystem | kAttrVolumeLabel | kAttrDirectory);
+    Listing l = matchingNames(directory, pattern);
+    if (!l.dir) return out;
+    const int dfd = dirfd(l.dir.get());
+    const std::uint32_t excluded = excludedBy(admitted);
+    // The purge admits everything and so skips one system call per file.
     const bool needDosAttrib = (excluded & (kAttrHidden | kAttrSystem)) != 0;
     bool xattrSupported = true;
-    std::string path = directory;
-    if (!path.empty() && path.back() != '/') path += '/';
-    const std::size_t dirLength = path.size();
-
-    while (dirent* e = readdir(dir.get())) {
-        const std::string_view name = e->d_name;
-        if (name == "." || name == ".." || !matchesWildcard(pattern, name)) continue;
+    const std::string dir = withSlash(directory);
+    for (auto& name : l.names) {
         struct stat st{};
-        if (fstatat(dfd, e->d_name, &st, 0) != 0) continue;  // vanished, or a dangling link
+        if (fstatat(dfd, name.c_str(), &st, 0) != 0) continue;  // vanished, or a dangling link
         FoundFile f;
-        f.name = name;
+        f.attributes = attributesOf(st, -1, dir, name, needDosAttrib, xattrSupported);
+        if (f.attributes & excluded) continue;
         f.lastWrite = lastWriteTime(st);
         f.size = static_cast<std::uint64_t>(st.st_size);
-        if (S_ISDIR(st.st_mode)) f.attributes |= kAttrDirectory;
-        if (!(st.st_mode & S_IWUSR)) f.attributes |= kAttrReadOnly;
-        // Only asked for when the filter depends on it: the purge admits everything and skips
-        // one system call per file.
-        if (needDosAttrib && xattrSupported) {
-            char buf[256];
-            path.resize(dirLength);
-            path += name;
-            const ssize_t len = getxattr(path.c_str(), "user.DOSATTRIB", buf, sizeof buf);
-            if (len > 0)
-                f.attributes |= parseDosAttrib(std::string_view(buf, static_cast<std::size_t>(len)));
-            else if (len < 0 && errno == ENOTSUP)
-                xattrSupported = false;
-        }
-        if (f.attributes & excluded) continue;
+        f.name = std::move(name);
         out.push_back(std::move(f));
     }
-    std::sort(out.begin(), out.end(), lessIgnoringCase);
     return out;
+}
+
+void forEachFile(const std::string& directory, std::string_view pattern, std::uint32_t admitted,
+                 const std::function<bool(const FoundFile&, int fd)>& visit) {
+    Listing l = matchingNames(directory, pattern);
+    if (!l.dir) return;
+    const int dfd = dirfd(l.dir.get());
+    const std::uint32_t excluded = excludedBy(admitted);
+    const bool needDosAttrib = (excluded & (kAttrHidden | kAttrSystem)) != 0;
+    bool xattrSupported = true;
+    const std::string dir = withSlash(directory);
+    for (auto& name : l.names) {
+        // Non-blocking, so that a pipe whose name matches cannot hang the enumeration.
+        const int fd = openat(dfd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        struct stat st{};
+        if ((fd >= 0 ? fstat(fd, &st) : fstatat(dfd, name.c_str(), &st, 0)) != 0) {
+            if (fd >= 0) close(fd);
+            continue;
+        }
+        FoundFile f;
+        f.attributes = attributesOf(st, fd, dir, name, needDosAttrib, xattrSupported);
+        bool more = true;
+        if (!(f.attributes & excluded)) {
+            f.lastWrite = lastWriteTime(st);
+            f.size = static_cast<std::uint64_t>(st.st_size);
+            f.name = std::move(name);
+            more = visit(f, fd);
+        }
+        if (fd >= 0) close(fd);
+        if (!more) return;
+    }
 }
 
 }  // namespace platform

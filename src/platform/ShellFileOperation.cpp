@@ -205,7 +205,10 @@ FileOpResult shFileOperation(const ShFileOpStruct& op) {
             } else if (!targets.empty()) {
                 // One destination: a folder receives the files, anything else is the new name.
                 target = targets[0];
-                if (sources.size() > 1 || isDirectory(target)) target += "/" + baseName(sources[i]);
+                if (sources.size() > 1 || isDirectory(target)) {
+                    target += '/';
+                    target += baseName(sources[i]);
+                }
             } else {
                 record(sources[i], {}, EINVAL);
                 continue;

@@ -177,23 +177,26 @@ int earningsCount(std::string_view name) {
 }
 
 bool ReadListText(int k, const std::string& path, std::string& listText, MessageSink& sink) {
-    std::vector<std::string> lines;
     // Non-blocking, so that a pipe that happens to match a pattern cannot hang the list.
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (fd.get() < 0) {
+    return ReadListText(k, path, fd.get(), listText, sink);
+}
+
+bool ReadListText(int k, const std::string& path, int fd, std::string& listText, MessageSink& sink) {
+    std::vector<std::string> lines;
+    if (fd < 0) {
         report(sink, texts().openTitle, path, texts().openText);
         listText = composeListText(k, path, lines);
         return false;
     }
-    LineReader reader(fd.get());
+    LineReader reader(fd);
     std::string line;
     while (lines.size() < 2) {
         const auto r = reader.next(line);
         if (r == LineReader::Result::End) break;
         if (r == LineReader::Result::Error) {
             report(sink, texts().readTitle, path, texts().readText);
-            lines.clear();
-            listText = composeListText(k, path, lines);
+            listText = composeListText(k, path, {});
             return false;
         }
         std::string normalized = NormalizeLine(line);

@@ -21,6 +21,9 @@ std::string NormalizeLine(std::string_view line);
 // Reads only up to the second non-blank line, however large the file.
 bool ReadListText(int k, const std::string& path, std::string& listText, MessageSink& sink);
 
+// The same from a file the caller has open for reading (fd < 0: it could not be opened).
+bool ReadListText(int k, const std::string& path, int fd, std::string& listText, MessageSink& sink);
+
 // The count an earnings file's name carries in characters 5 to 7 ("CKES123.DAT" -> 123);
 // -1 when they are not three decimal digits.
 int earningsCount(std::string_view fileName);

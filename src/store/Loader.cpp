@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <stdexcept>
-#include <vector>
 
 namespace store {
 namespace {
@@ -28,21 +27,21 @@ void LoadCategory(CommentTable& table, const CommentDirs& dirs, bool receivedMod
                   const settings::SettingsRecord& settings, MessageSink& sink) {
     if (!isValidCategory(k)) throw std::out_of_range("comment category " + std::to_string(k));
     const std::string& dir = receivedMode ? dirs.received : dirs.saved;
-    const std::vector<platform::FoundFile> found = platform::findFiles(dir, filePattern(k), kListed);
 
     int n = 0;
-    for (const auto& f : found) {
+    platform::forEachFile(dir, filePattern(k), kListed, [&](const platform::FoundFile& f, int fd) {
         if (n == kBlockSize) {
             const auto i = static_cast<std::size_t>(k);
             if (!settings.delCmntInfo[i] && settings.maxCmntInfo[i] < kBlockSize + 1) warnTableFull(k, sink);
-            break;
+            return false;
         }
         ++n;
         TCmntInfo& e = table.entry(k, n);
         e.path = dir + f.name;
         e.time = platform::toLocalDateTime(f.lastWrite);
-        ReadListText(k, e.path, e.listText, sink);
-    }
+        ReadListText(k, e.path, fd, e.listText, sink);
+        return true;
+    });
     table.setCount(k, n);
 
     if (n > 1) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace platform;
 using testsupport::TempDir;
@@ -111,6 +112,28 @@ TEST_F(FindFilesTest, ReportsTheLastWriteTime) {
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].lastWrite.seconds, 1'700'000'000);
     EXPECT_EQ(found[0].lastWrite.nanoseconds, 250'000'000);
+}
+
+
+TEST_F(FindFilesTest, ForEachFileVisitsTheSameEntriesOpenAndStopsWhenAsked) {
+    for (const char* n : {"CWEKEND.b", "CWEKEND.A", "CWEKEND.c", "CWEKEND.h"}) writeFile(dir / n, n);
+    testsupport::setDosAttrib(dir / "CWEKEND.h", "0x2");
+    testsupport::makeDir(dir / "CWEKEND.d");
+    std::vector<std::string> visited;
+    forEachFile(dir.path(), "CWEKEND.*", 0, [&](const FoundFile& f, int fd) {
+        char buf[16] = {};
+        EXPECT_EQ(::read(fd, buf, sizeof buf - 1), static_cast<ssize_t>(f.name.size()));
+        EXPECT_EQ(std::string(buf), f.name);
+        visited.push_back(f.name);
+        return visited.size() < 2;
+    });
+    EXPECT_EQ(visited, (std::vector<std::string>{"CWEKEND.A", "CWEKEND.b"}));
+    visited.clear();
+    forEachFile(dir.path(), "CWEKEND.*", 0, [&](const FoundFile& f, int) {
+        visited.push_back(f.name);
+        return true;
+    });
+    EXPECT_EQ(visited, names(findFiles(dir.path(), "CWEKEND.*", 0)));
 }
 
 }  // namespace

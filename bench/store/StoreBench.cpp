@@ -1,0 +1,294 @@
+// Speed and memory of the comment store against what the platform must do anyway.
+// Prints, after the usual table, the ratios the targets are stated in.
+
+#include "platform/FileFind.h"
+#include "platform/ShellFileOperation.h"
+#include "store/CommentTable.h"
+#include "store/FileBatch.h"
+#include "store/ListText.h"
+#include "store/Loader.h"
+#include "store/Purge.h"
+#include "store/ShiftJis.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <ftw.h>
+#include <malloc.h>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class NullSink : public store::MessageSink {
+public:
+    void showMessage(const std::string&, const std::string&, const std::string&, int) override {}
+};
+
+std::string benchRoot() {
+    static const std::string root = [] {
+        std::string t = "/tmp/store-bench-XXXXXX";
+        if (!::mkdtemp(t.data())) throw std::runtime_error("mkdtemp");
+        return t;
+    }();
+    return root;
+}
+
+void removeTree(const std::string& path) {
+    ::nftw(path.c_str(), [](const char* p, const struct stat*, int, struct FTW*) { ::remove(p); return 0; }, 32,
+           FTW_DEPTH | FTW_PHYS);
+}
+
+void makeDir(const std::string& p) { ::mkdir(p.c_str(), 0777); }
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A comment of about 3 KiB: blank line, title, date line, body.
+std::string commentText(int i) {
+    std::string s = shiftjis::fromUtf8("\r\n　日経平均株価の動向について " + std::to_string(i) + "\r\n2024年5月1日\r\n");
+    const std::string line = shiftjis::fromUtf8("本日の東京株式市場は、買い優勢で始まりました。\r\n");
+    while (s.size() < 3000) s += line;
+    return s;
+}
+
+// suite/RecvData with `perCategory` files of each of the first `categories` categories.
+std::string makeSuite(const std::string& name, int categories, int perCategory) {
+    const std::string suite = benchRoot() + "/" + name + "/";
+    makeDir(suite);
+    makeDir(suite + "RecvData");
+    makeDir(suite + "Result");
+    makeDir(suite + "Result/COMMENT");
+    const char* prefixes[] = {"COMMENT.", "CMARKET.", "CWEKEND.", "CKES"};
+    for (int k = 0; k < categories; ++k)
+        for (int i = 0; i < perCategory; ++i) {
+            char n[32];
+            if (k == 3)
+                std::snprintf(n, sizeof n, "CKES%03d.%d", i % 1000, i);
+            else
+                std::snprintf(n, sizeof n, "%s%d", prefixes[k], i);
+            writeFile(suite + "RecvData/" + n, commentText(i));
+        }
+    return suite;
+}
+
+// ---- LoadCategory beside the bare platform work on the same 500 files ----
+
+const std::string& suite500() {
+    static const std::string s = makeSuite("load500", 1, 500);
+    return s;
+}
+
+void BM_PlatformFloor(benchmark::State& state) {
+    const std::string dir = suite500() + "RecvData/";
+    char buf[4096];
+    for (auto _ : state) {
+        std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), ::closedir);
+        const int dfd = ::dirfd(d.get());
+        std::size_t bytes = 0;
+        while (dirent* e = ::readdir(d.get())) {
+            if (e->d_name[0] == '.') continue;
+            struct stat st{};
+            ::fstatat(dfd, e->d_name, &st, 0);
+            const int fd = ::openat(dfd, e->d_name, O_RDONLY | O_CLOEXEC);
+            bytes += static_cast<std::size_t>(::read(fd, buf, sizeof buf));
+            ::close(fd);
+        }
+        benchmark::DoNotOptimize(bytes);
+    }
+}
+BENCHMARK(BM_PlatformFloor)->Unit(benchmark::kMillisecond);
+
+void BM_LoadCategory(benchmark::State& state) {
+    const auto dirs = store::CommentDirs::forSuite(suite500());
+    auto table = std::make_unique<store::CommentTable>();
+    settings::SettingsRecord settings;
+    NullSink sink;
+    for (auto _ : state) {
+        store::LoadCategory(*table, dirs, true, store::kNotices, settings, sink);
+        benchmark::DoNotOptimize(table->count(store::kNotices));
+    }
+    if (table->count(store::kNotices) != 500) state.SkipWithError("expected 500 entries");
+}
+BENCHMARK(BM_LoadCategory)->Unit(benchmark::kMillisecond);
+
+// ---- ReadListText on a 100 MB comment ----
+
+void BM_ReadListText100MB(benchmark::State& state) {
+    static const std::string path = [] {
+        const std::string p = benchRoot() + "/COMMENT.big";
+        std::ofstream f(p, std::ios::binary);
+        const std::string head = commentText(1);
+        std::string chunk;
+        while (chunk.size() < (1 << 20)) chunk += head;
+        chunk.resize(1 << 20);
+        for (int i = 0; i < 100; ++i) f.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        return p;
+    }();
+    NullSink sink;
+    std::string text;
+    for (auto _ : state) {
+        store::ReadListText(store::kNotices, path, text, sink);
+        benchmark::DoNotOptimize(text.data());
+    }
+}
+BENCHMARK(BM_ReadListText100MB)->Unit(benchmark::kMicrosecond);
+
+// ---- PurgeCommentFiles over 10,000 matching files, up to the deletions ----
+
+void BM_Purge10000(benchmark::State& state) {
+    static const std::string suite = [] {
+        const std::string s = benchRoot() + "/purge/";
+        makeDir(s);
+        makeDir(s + "RecvData");
+        makeDir(s + "Result");
+        makeDir(s + "Result/COMMENT");
+        for (int i = 0; i < 10000; ++i) {
+            const std::string p = s + (i % 2 ? "RecvData/" : "Result/COMMENT/") + "CMARKET." + std::to_string(i);
+            writeFile(p, "x");
+            const struct timespec t[2] = {{1'700'000'000 + i * 7 % 10007, 0}, {1'700'000'000 + i * 7 % 10007, 0}};
+            ::utimensat(AT_FDCWD, p.c_str(), t, 0);
+        }
+        return s;
+    }();
+    const auto dirs = store::CommentDirs::forSuite(suite);
+    // A limit above the count: enumeration, list and sort are done, no file is deleted.
+    const std::array<int, 4> limits{500, 10000, 500, 500};
+    const std::array<bool, 4> flags{false, true, false, false};
+    for (auto _ : state) store::PurgeCommentFiles(dirs, limits, flags);
+}
+BENCHMARK(BM_Purge10000)->Unit(benchmark::kMillisecond);
+
+// ---- A move batch of 2,000 files on one file system, beside 2,000 bare renames ----
+
+struct MoveDirs {
+    std::string a, b;
+    bool atA = true;
+};
+
+MoveDirs& moveDirs(const char* name) {
+    static std::map<std::string, MoveDirs> all;
+    auto it = all.find(name);
+    if (it != all.end()) return it->second;
+    MoveDirs d{benchRoot() + "/" + name + "A/", benchRoot() + "/" + name + "B/"};
+    makeDir(d.a);
+    makeDir(d.b);
+    for (int i = 0; i < 2000; ++i) writeFile(d.a + "CMARKET." + std::to_string(i), "x");
+    return all.emplace(name, d).first->second;
+}
+
+void BM_BareRename2000(benchmark::State& state) {
+    MoveDirs& d = moveDirs("rename");
+    std::vector<std::string> names;
+    for (int i = 0; i < 2000; ++i) names.push_back("CMARKET." + std::to_string(i));
+    for (auto _ : state) {
+        const std::string& from = d.atA ? d.a : d.b;
+        const std::string& to = d.atA ? d.b : d.a;
+        for (const auto& n : names) ::rename((from + n).c_str(), (to + n).c_str());
+        d.atA = !d.atA;
+    }
+}
+BENCHMARK(BM_BareRename2000)->Unit(benchmark::kMillisecond);
+
+void BM_MoveBatch2000(benchmark::State& state) {
+    MoveDirs& d = moveDirs("batch");
+    for (auto _ : state) {
+        const std::string& from = d.atA ? d.a : d.b;
+        const std::string& to = d.atA ? d.b : d.a;
+        store::FileBatch batch(store::BatchCommand::Save, to);
+        for (int i = 0; i < 2000; ++i) batch.add(from + "CMARKET." + std::to_string(i));
+        const auto r = batch.run();
+        if (!r.failures.empty()) state.SkipWithError("move failed");
+        d.atA = !d.atA;
+    }
+}
+BENCHMARK(BM_MoveBatch2000)->Unit(benchmark::kMillisecond);
+
+// ---- Peak memory of loading the four categories, 2,000 files ----
+
+long statusKiB(const char* key) {
+    std::ifstream f("/proc/self/status");
+    std::string line;
+    while (std::getline(f, line))
+        if (line.rfind(key, 0) == 0) return std::strtol(line.c_str() + std::strlen(key), nullptr, 10);
+    return -1;
+}
+
+void BM_FullLoadPeakMemory(benchmark::State& state) {
+    static const std::string suite = makeSuite("load2000", 4, 500);
+    const auto dirs = store::CommentDirs::forSuite(suite);
+    settings::SettingsRecord settings;
+    NullSink sink;
+    double peakKiB = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ::malloc_trim(0);  // what earlier rounds freed must not hide this round's growth
+        { std::ofstream("/proc/self/clear_refs") << "5"; }  // restart the peak from here
+        const long baseline = statusKiB("VmRSS:");
+        state.ResumeTiming();
+        auto table = std::make_unique<store::CommentTable>();
+        for (int k = 0; k < store::kCategoryCount; ++k) store::LoadCategory(*table, dirs, true, k, settings, sink);
+        state.PauseTiming();
+        peakKiB = std::max(peakKiB, static_cast<double>(statusKiB("VmHWM:") - baseline));
+        table.reset();
+        state.ResumeTiming();
+    }
+    state.counters["peak_KiB_above_baseline"] = peakKiB;
+}
+BENCHMARK(BM_FullLoadPeakMemory)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Keeps the median real time of each benchmark for the ratios.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const auto& r : runs) {
+            const std::string name = r.benchmark_name();
+            if (r.run_type == Run::RT_Aggregate && r.aggregate_name != "median") continue;
+            const std::string base = name.substr(0, name.find('/'));
+            const std::string key = base.substr(0, base.find("_median"));
+            times[key] = r.GetAdjustedRealTime();
+            cpuTimes[key] = r.GetAdjustedCPUTime();
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> times, cpuTimes;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<char*> args(argv, argv + argc);
+    std::string reps = "--benchmark_repetitions=5", aggregates = "--benchmark_report_aggregates_only=true";
+    if (argc == 1) {
+        args.push_back(reps.data());
+        args.push_back(aggregates.data());
+    }
+    int n = static_cast<int>(args.size());
+    benchmark::Initialize(&n, args.data());
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    // CPU time too: on a busy machine the real-time ratio carries other processes' noise.
+    auto ratio = [&](const char* a, const char* b) {
+        auto& t = reporter.times;
+        auto& c = reporter.cpuTimes;
+        if (t.count(a) && t.count(b) && t[b] > 0 && c[b] > 0)
+            std::printf("%-40s real %.2fx  cpu %.2fx\n", (std::string(a) + " / " + b).c_str(), t[a] / t[b], c[a] / c[b]);
+    };
+    std::printf("\nRatios of median times:\n");
+    ratio("BM_LoadCategory", "BM_PlatformFloor");
+    ratio("BM_MoveBatch2000", "BM_BareRename2000");
+    benchmark::Shutdown();
+    removeTree(benchRoot());
+    return 0;
+}
