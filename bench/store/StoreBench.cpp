@@ -270,7 +270,9 @@ public:
 int main(int argc, char** argv) {
     std::vector<char*> args(argv, argv + argc);
     std::string reps = "--benchmark_repetitions=5", aggregates = "--benchmark_report_aggregates_only=true";
-    if (argc == 1) {
+    bool repetitionsGiven = false;
+    for (int i = 1; i < argc; ++i) repetitionsGiven |= std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0;
+    if (!repetitionsGiven) {
         args.push_back(reps.data());
         args.push_back(aggregates.data());
     }

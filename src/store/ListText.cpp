@@ -62,6 +62,13 @@ public:
         bool any = false;
         for (;;) {
             if (pos_ == len_ && !fill()) return error_ ? Result::Error : (any ? Result::Line : Result::End);
+            // Take the run up to the next line end or end-of-text mark in one piece.
+            std::size_t end = pos_;
+            while (end < len_ && buf_[end] != '\n' && buf_[end] != '\r' && buf_[end] != kEndOfFileMark) ++end;
+            line.append(buf_.data() + pos_, end - pos_);
+            any = any || end > pos_;
+            pos_ = end;
+            if (pos_ == len_) continue;
             const char c = buf_[pos_];
             if (c == kEndOfFileMark) {
                 eof_ = true;
@@ -69,15 +76,9 @@ public:
                 return any ? Result::Line : Result::End;
             }
             ++pos_;
-            if (c == '\n') return Result::Line;
-            if (c == '\r') {
-                if (pos_ < len_ || fill())
-                    if (buf_[pos_] == '\n') ++pos_;
-                error_ = false;  // a failed look-ahead shows up at the next read
-                return Result::Line;
-            }
-            line.push_back(c);
-            any = true;
+            if (c == '\r' && (pos_ < len_ || fill()) && buf_[pos_] == '\n') ++pos_;
+            error_ = false;  // a failed look-ahead after CR shows up at the next read
+            return Result::Line;
         }
     }
 

@@ -47,7 +47,7 @@ std::string_view safeCut(std::string_view s, std::size_t maxBytes) {
 std::size_t find(std::string_view s, std::string_view needle, std::size_t from) {
     if (needle.empty()) return from <= s.size() ? from : std::string_view::npos;
     for (std::size_t at = from; at + needle.size() <= s.size(); at = nextChar(s, at))
-        if (s.compare(at, needle.size(), needle) == 0) return at;
+        if (s[at] == needle[0] && s.compare(at, needle.size(), needle) == 0) return at;
     return std::string_view::npos;
 }
 
