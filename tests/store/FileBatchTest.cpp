@@ -100,9 +100,27 @@ TEST_F(FileBatchTest, MissingSourceComesBackAsAFailureWhileTheRestIsDone) {
     EXPECT_FALSE(exists(c));
 }
 
-TEST(SaveTargetTest, TargetIsTheSavedFolderAndTheNameAfterTheLastSeparator) {
-    EXPECT_EQ(saveTargetFor("/s/Result/COMMENT/", "/s/RecvData/CKES001.TXT"), "/s/Result/COMMENT/CKES001.TXT");
-    EXPECT_EQ(saveTargetFor("/x/", "CWEKEND.1"), "/x/CWEKEND.1");
+TEST_F(FileBatchTest, SaveIntoASavedFolderOnAnotherFileSystemReplacesTargetsAndKeepsTimes) {
+    const std::string mountPoint = suite.dir / "other";
+    testsupport::TmpfsMount tmpfs(mountPoint);
+    if (!tmpfs.mounted()) GTEST_SKIP() << "moves across file systems not tested: " << tmpfs.whyNot();
+    const std::string saved = mountPoint + "/Result/COMMENT/";  // created by the move
+    const auto a = suite.received("CWEKEND.1", "weekend", 1'650'000'000);
+    const auto b = suite.received("CKES001.T", "earnings", 1'650'000'100);
+    FileBatch first(BatchCommand::Save, saved);
+    first.add(a);
+    EXPECT_TRUE(first.run(recorder.fn()).failures.empty());
+    suite.received("CWEKEND.1", "weekend again", 1'650'000'200);
+    FileBatch second(BatchCommand::Save, saved);
+    second.add(a);
+    second.add(b);
+    EXPECT_TRUE(second.run(recorder.fn()).failures.empty());
+    EXPECT_EQ(recorder.calls.size(), 2u);
+    EXPECT_EQ(readFile(saved + "CWEKEND.1"), "weekend again");
+    EXPECT_EQ(readFile(saved + "CKES001.T"), "earnings");
+    EXPECT_EQ(testsupport::mtimeSeconds(saved + "CWEKEND.1"), 1'650'000'200);
+    EXPECT_FALSE(exists(a));
+    EXPECT_FALSE(exists(b));
 }
 
 class RetentionAtSwitchTest : public FileBatchTest {
