@@ -62,7 +62,6 @@ void DragOutline::show(const QRect& r, int thickness)
         }
         edges_[i]->setGeometry(parts[i]);
         edges_[i]->show();
-        edges_[i]->raise();
     }
 }
 

@@ -49,7 +49,9 @@ struct TCustomToolWindow::DragState {
     std::vector<QPointer<TDock>> candidates;
     std::vector<Size> sizes;  // [0] floating, then one per candidate
     QPointer<TDock> target;
+    QPoint start;
     QPoint cursor;
+    bool moved = false;  // a press and release in place is a click, not a move
     bool forbidden = false;
     DragOutline outline;
 };
@@ -254,8 +256,7 @@ void TCustomToolWindow::setVisible(bool visible)
 void TCustomToolWindow::setCaption(const QString& c)
 {
     setWindowTitle(c);
-    if (floatParent_)
-        floatParent_->adjustToToolWindow();
+    layoutFloating();
 }
 
 void TCustomToolWindow::setShowCaption(bool on)
@@ -385,10 +386,15 @@ void TCustomToolWindow::contentArea(QRect& area, bool& vertical) const
         area.setLeft(area.left() + handleSize());
 }
 
+TFloatingWindowParent* TCustomToolWindow::floatingWindow() const
+{
+    return qobject_cast<TFloatingWindowParent*>(floatParent_.data());
+}
+
 void TCustomToolWindow::layoutFloating()
 {
-    if (floatParent_)
-        floatParent_->adjustToToolWindow();
+    if (TFloatingWindowParent* w = floatingWindow())
+        w->adjustToToolWindow();
 }
 
 void TCustomToolWindow::arrangeContents()
@@ -636,9 +642,12 @@ void TCustomToolWindow::beginDrag(const QPoint& globalPos, const QPoint& grabPoi
             }
             break;
         }
-        case QEvent::MouseMove:
-            computeDrag(static_cast<QMouseEvent*>(e)->globalPosition().toPoint());
+        case QEvent::MouseMove: {
+            const QPoint at = static_cast<QMouseEvent*>(e)->globalPosition().toPoint();
+            drag_->moved = drag_->moved || at != drag_->start;
+            computeDrag(at);
             break;
+        }
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:
             if (static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton)
@@ -653,6 +662,7 @@ void TCustomToolWindow::beginDrag(const QPoint& globalPos, const QPoint& grabPoi
         }
     };
     qApp->installEventFilter(filter);
+    drag_->start = globalPos;
     computeDrag(globalPos);
 }
 
@@ -710,7 +720,7 @@ void TCustomToolWindow::endDrag(bool apply)
     if (d->forbidden)
         QApplication::restoreOverrideCursor();
     const QRect outline = d->outline.rect();
-    if (apply && !outline.isEmpty())
+    if (apply && d->moved && !outline.isEmpty())
         applyMove(d->target, outline);
 }
 

@@ -149,7 +149,9 @@ private:
     TDock* dock_ = nullptr;
     bool floating_ = false;
     QPointer<QWidget> form_;
-    QPointer<TFloatingWindowParent> floatParent_;
+    // Kept as a plain widget pointer: it is still read while the floating window is being destroyed.
+    QPointer<QWidget> floatParent_;
+    TFloatingWindowParent* floatingWindow() const;
     int dockRow_ = 0;
     int dockPos_ = -1;
     bool fullSize_ = false;
