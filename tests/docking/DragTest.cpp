@@ -229,3 +229,24 @@ TEST_F(DragTest, CloseButtonOfTheFloatingWindowHidesTheToolbar)
     toolbar1->setVisible(true);
     EXPECT_TRUE(floating->isVisible());
 }
+
+TEST_F(DragTest, DocksOutsideDockableToOrRefusingTheRequestAreNoTargets)
+{
+    const QPoint leftDock = dock2->mapToGlobal(QPoint(0, 40));
+    toolbar1->setDockableTo(dockPositionBit(dpTop) | dockPositionBit(dpRight));
+    dragTo(toolbar1, leftDock);
+    EXPECT_EQ(toolbar1->dragTarget(), nullptr);
+    QTest::keyClick(toolbar1, Qt::Key_Escape);
+
+    toolbar1->setDockableTo(kAllDockPositions);
+    int asked = 0;
+    dock2->setOnRequestDock([&](TDock* dock, TCustomToolWindow* tw) {
+        ++asked;
+        return dock == dock2 && tw != toolbar1;
+    });
+    dragTo(toolbar1, leftDock);
+    EXPECT_GT(asked, 0);
+    EXPECT_EQ(toolbar1->dragTarget(), nullptr);
+    release(toolbar1);
+    EXPECT_TRUE(toolbar1->isFloating());
+}

@@ -1,5 +1,7 @@
 // Three docks and three toolbars laid out like the main window, for trying the components by hand.
-//   docking-demo [--grab FILE]   FILE: save a picture of the window once it is shown, then quit
+//   docking-demo [--moved] [--grab FILE]
+//     --moved  start with Toolbar1 in the left dock and Toolbar2 floating
+//     --grab   save a picture of the window once it is shown, then quit
 
 #include "docking/DockHost.h"
 #include "docking/FormComponents.h"
@@ -152,8 +154,12 @@ int main(int argc, char** argv)
     toolbar2->setDockPos(274);
     setFormLoading(&form, false);
 
-    form.resize(640, 400);
+    form.setGeometry(40, 40, 640, 400);
     form.show();
+    if (args.contains(QStringLiteral("--moved"))) {
+        toolbar1->setDockedTo(dock2);
+        toolbar2->floatAt(form.mapToGlobal(QPoint(260, 200)));
+    }
 
     if (!grabFile.isEmpty()) {
         QTimer::singleShot(300, &form, [&] {
