@@ -1,0 +1,176 @@
+#include "platform/qt/WinHelp.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QPointer>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include <map>
+
+namespace platform {
+
+namespace {
+
+QString& applicationFile()
+{
+    static QString name = QStringLiteral("Comment.hlp");
+    return name;
+}
+
+// ":/help/comment/" for "Comment.hlp" (also with a directory in front).
+QString resourceFolder(const QString& helpFile)
+{
+    return QStringLiteral(":/help/%1/").arg(QFileInfo(helpFile).completeBaseName().toLower());
+}
+
+std::map<unsigned long, QString> contextMap(const QString& folder)
+{
+    std::map<unsigned long, QString> map;
+    QFile file(folder + QStringLiteral("map.txt"));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return map;
+    while (!file.atEnd()) {
+        const QStringList fields = QString::fromUtf8(file.readLine()).simplified().split(u' ');
+        bool ok = false;
+        const unsigned long context = fields.value(0).toULong(&ok);
+        if (ok && fields.size() >= 2)
+            map[context] = fields.at(1);
+    }
+    return map;
+}
+
+class HelpWindow : public QWidget {
+public:
+    HelpWindow()
+    {
+        setAttribute(Qt::WA_DeleteOnClose);
+        // Help left open must not keep the program alive after its main window has gone.
+        setAttribute(Qt::WA_QuitOnClose, false);
+        setWindowTitle(QStringLiteral("ヘルプ"));
+        resize(560, 480);
+
+        auto* contents = new QPushButton(QStringLiteral("目次(&C)"), this);
+        auto* back = new QPushButton(QStringLiteral("戻る(&B)"), this);
+        browser_ = new QTextBrowser(this);
+        browser_->setOpenExternalLinks(true);
+
+        auto* buttons = new QHBoxLayout;
+        buttons->addWidget(contents);
+        buttons->addWidget(back);
+        buttons->addStretch();
+        auto* layout = new QVBoxLayout(this);
+        layout->addLayout(buttons);
+        layout->addWidget(browser_);
+
+        connect(contents, &QPushButton::clicked, this, [this] { showPage(QStringLiteral("index.html")); });
+        connect(back, &QPushButton::clicked, browser_, &QTextBrowser::backward);
+        connect(browser_, &QTextBrowser::backwardAvailable, back, &QPushButton::setEnabled);
+        back->setEnabled(false);
+        if (auto* app = QCoreApplication::instance())
+            connect(app, &QCoreApplication::aboutToQuit, this, &QWidget::close);
+    }
+
+    void setFolder(const QString& folder) { folder_ = folder; }
+
+    void showPage(const QString& page)
+    {
+        browser_->setSource(QUrl(QStringLiteral("qrc") + folder_ + page));
+    }
+
+    void showMissing(const QString& helpFile)
+    {
+        browser_->setHtml(QStringLiteral("<p>ヘルプファイル %1 が見つかりません。</p>").arg(helpFile.toHtmlEscaped()));
+    }
+
+    QString topic() const { return browser_->source().fileName(); }
+
+private:
+    QTextBrowser* browser_ = nullptr;
+    QString folder_;
+};
+
+QPointer<HelpWindow>& window()
+{
+    static QPointer<HelpWindow> current;
+    return current;
+}
+
+HelpWindow& openWindow()
+{
+    if (!window())
+        window() = new HelpWindow;
+    return *window();
+}
+
+void present(HelpWindow& w)
+{
+    w.show();
+    w.raise();
+    w.activateWindow();
+}
+
+}  // namespace
+
+void setApplicationHelpFile(const QString& name)
+{
+    applicationFile() = name;
+}
+
+QString applicationHelpFile()
+{
+    return applicationFile();
+}
+
+bool WinHelp(const QString& helpFile, unsigned command, unsigned long data)
+{
+    if (command == HELP_QUIT) {
+        if (window())
+            window()->close();
+        return true;
+    }
+    if (command != HELP_CONTEXT && command != HELP_CONTENTS)
+        return false;
+
+    HelpWindow& w = openWindow();
+    const QString folder = resourceFolder(helpFile);
+    w.setFolder(folder);
+    bool found = QFile::exists(folder + QStringLiteral("index.html"));
+    if (!found) {
+        w.showMissing(QFileInfo(helpFile).fileName());
+    } else {
+        QString page = QStringLiteral("index.html");
+        if (command == HELP_CONTEXT) {
+            const auto map = contextMap(folder);
+            const auto it = map.find(data);
+            found = it != map.end() && QFile::exists(folder + it->second);
+            if (found)
+                page = it->second;
+        }
+        w.showPage(page);
+    }
+    present(w);
+    return found;
+}
+
+bool WinHelp(unsigned command, unsigned long data)
+{
+    return WinHelp(applicationHelpFile(), command, data);
+}
+
+QWidget* helpWindow()
+{
+    return window().data();
+}
+
+QString helpTopic()
+{
+    return window() ? window()->topic() : QString();
+}
+
+}  // namespace platform
