@@ -42,6 +42,10 @@ TEST_F(CommentListTest, FallsBackToSavedAndFiltersByCategoryFromTheEnvironmentSu
     EXPECT_EQ(out.str(), "決算\t2024-05-01T09:00:00.000\t上方修正  123件\t" + suite.dirs.saved + "CKES123.DAT\n");
     EXPECT_EQ(run({"--received"}, suite.dir.path().c_str()), 0);
     EXPECT_EQ(out.str(), "");
+    // A received notice keeps the viewer in received mode: no saved earnings are listed then.
+    suite.received("COMMENT.2", sjis("受信\r\n"));
+    EXPECT_EQ(run({"--category", "3"}, suite.dir.path().c_str()), 0);
+    EXPECT_EQ(out.str(), "");
 }
 
 TEST_F(CommentListTest, JsonEscapesAndCarriesCategoryAndLabel) {

@@ -1,5 +1,6 @@
 #include "CommentList.h"
 
+#include "platform/FileFind.h"
 #include "platform/FileTime.h"
 #include "settings/SettingsRecord.h"
 #include "store/Categories.h"
@@ -145,17 +146,18 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
     // The viewer's table limit and notice apply as with the default settings.
     const settings::SettingsRecord defaults;
     ErrorStreamSink sink(err);
-    auto table = std::make_unique<store::CommentTable>();
+    auto table = std::make_unique<store::CommentTable>();  // 2,000 entries: not on the stack
     auto loadAll = [&](bool received) {
         for (int k = 0; k < store::kCategoryCount; ++k)
             if (only < 0 || only == k) store::LoadCategory(*table, dirs, received, k, defaults, sink);
     };
-    bool received = mode != Mode::Saved;
+    // As the viewer starts: received mode when any category has received comments, whichever
+    // category is asked for.
+    bool received = mode == Mode::Received;
+    if (mode == Mode::Auto)
+        for (int k = 0; k < store::kCategoryCount && !received; ++k)
+            received = !platform::findFiles(dirs.received, store::filePattern(k), 0).empty();
     loadAll(received);
-    if (mode == Mode::Auto && table->empty()) {  // the viewer falls back to the saved comments
-        received = false;
-        loadAll(received);
-    }
 
     if (json) out << "{\"suite\":" << jsonString(cleanUtf8(suite)) << ",\"mode\":\"" << (received ? "received" : "saved")
                   << "\",\"entries\":[";
