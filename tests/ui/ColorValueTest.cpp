@@ -1,0 +1,78 @@
+#include "ui/ColorValue.h"
+
+#include <QApplication>
+#include <QPlainTextEdit>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QApplication& app()
+{
+    static int argc = 1;
+    static char name[] = "ColorValueTest";
+    static char* argv[] = {name, nullptr};
+    static auto* a = new QApplication(argc, argv);  // never destroyed, see ComPrinTest
+    return *a;
+}
+
+constexpr settings::ColorValue sys(unsigned index)
+{
+    return static_cast<settings::ColorValue>(0xFF000000u + index);
+}
+
+}  // namespace
+
+TEST(ColorValue, ExplicitValuesKeepRedInTheLowByte)
+{
+    EXPECT_EQ(ui::colorFromValue(0x000000FF, QPalette()), QColor(255, 0, 0));
+    EXPECT_EQ(ui::colorFromValue(0x0000FF00, QPalette()), QColor(0, 255, 0));
+    EXPECT_EQ(ui::colorFromValue(0x00FF0000, QPalette()), QColor(0, 0, 255));
+    EXPECT_EQ(ui::colorFromValue(0x00123456, QPalette()), QColor(0x56, 0x34, 0x12));
+    EXPECT_EQ(ui::colorFromValue(0, QPalette()), QColor(Qt::black));
+
+    EXPECT_EQ(ui::valueFromColor(QColor(0x56, 0x34, 0x12)), 0x00123456);
+    EXPECT_EQ(ui::valueFromColor(QColor(255, 255, 255)), 0x00FFFFFF);
+    // Alpha and other colour models do not leak into the stored value.
+    EXPECT_EQ(ui::valueFromColor(QColor(0x56, 0x34, 0x12, 7)), 0x00123456);
+    EXPECT_EQ(ui::valueFromColor(QColor::fromHsv(0, 255, 255)), 0x000000FF);
+}
+
+TEST(ColorValue, SystemColoursFollowThePalette)
+{
+    QPalette palette;
+    palette.setColor(QPalette::Base, QColor(1, 2, 3));
+    palette.setColor(QPalette::Text, QColor(4, 5, 6));
+    palette.setColor(QPalette::Button, QColor(7, 8, 9));
+    palette.setColor(QPalette::Highlight, QColor(10, 11, 12));
+
+    // The stored default -16777211 is 0xFF000005, the window background.
+    EXPECT_EQ(settings::kSystemWindowColor, -16777211);
+    EXPECT_TRUE(ui::isSystemColor(settings::kSystemWindowColor));
+    EXPECT_FALSE(ui::isSystemColor(0x00FFFFFF));
+    EXPECT_EQ(ui::colorFromValue(settings::kSystemWindowColor, palette), QColor(1, 2, 3));
+    EXPECT_EQ(ui::colorFromValue(sys(8), palette), QColor(4, 5, 6));    // window text
+    EXPECT_EQ(ui::colorFromValue(sys(15), palette), QColor(7, 8, 9));   // button face
+    EXPECT_EQ(ui::colorFromValue(sys(13), palette), QColor(10, 11, 12));  // highlight
+    // Any value with the high bit set names a system index in its low byte.
+    EXPECT_EQ(ui::colorFromValue(static_cast<settings::ColorValue>(0x80000005u), palette), QColor(1, 2, 3));
+    // Indices with nothing behind them come out black, never garbage.
+    EXPECT_EQ(ui::colorFromValue(sys(25), palette), QColor(Qt::black));
+    EXPECT_EQ(ui::colorFromValue(sys(200), palette), QColor(Qt::black));
+
+    // Chosen from the palette or not, a colour is stored in the explicit form.
+    EXPECT_EQ(ui::valueFromColor(ui::colorFromValue(settings::kSystemWindowColor, palette)), 0x00030201);
+}
+
+TEST(ColorValue, ApplyingColoursToAViewIgnoresItsEarlierColours)
+{
+    app();
+    QPlainTextEdit view;
+    ui::applyColors(&view, 0x000000FF, 0x00FF0000);
+    EXPECT_EQ(view.palette().color(QPalette::Base), QColor(255, 0, 0));
+    EXPECT_EQ(view.palette().color(QPalette::Text), QColor(0, 0, 255));
+    // Back to the defaults: the system colours are those of the application, not the red above.
+    ui::applyColors(&view, settings::kSystemWindowColor, 0);
+    EXPECT_EQ(view.palette().color(QPalette::Base), QApplication::palette().color(QPalette::Base));
+    EXPECT_EQ(view.palette().color(QPalette::Text), QColor(Qt::black));
+}
