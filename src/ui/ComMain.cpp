@@ -84,6 +84,9 @@ TForm1::TForm1(settings::SettingsBackend* backend, QWidget* parent)
         backend_ = ownBackend_.get();
     }
     setObjectName(QStringLiteral("Form1"));
+    // Widths in the list are byte counts: the substitute must draw a full-width character exactly
+    // two half-width columns wide, as the original font does.
+    QFont::insertSubstitution(QString::fromUtf8(kFontFace), QStringLiteral("Noto Sans Mono CJK JP"));
     const host::HostInfo& info = host::Host();
     dirs_.received = info.receivedDir;
     dirs_.saved = info.savedDir();

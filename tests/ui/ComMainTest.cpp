@@ -16,6 +16,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -31,14 +33,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int argc = 1;
-char arg0[] = "ComMainTest";
-char* argv[] = {arg0, nullptr};
-
 QApplication& app()
 {
-    static QApplication a(argc, argv);
-    return a;
+    static int argc = 1;
+    static char name[] = "ComMainTest";
+    static char* argv[] = {name, nullptr};
+    // Never destroyed: devices QTest makes are torn down at exit and need the GUI still there.
+    static auto* a = new QApplication(argc, argv);
+    return *a;
 }
 
 std::string readAll(const std::string& path)
@@ -288,6 +290,11 @@ TEST_F(MainWindow, FontSizeStepsByThreeWithinNineToThirty)
 {
     store.integers["FontSize"] = 40;
     TForm1& w = open();
+    // The stand-in for the original fixed-pitch font keeps byte widths lined up.
+    const QFontMetricsF metrics(w.ListBox1->font());
+    EXPECT_NEAR(metrics.horizontalAdvance(QStringLiteral("あ")), 2 * metrics.horizontalAdvance(QStringLiteral("a")), 0.1)
+        << QFontInfo(w.ListBox1->font()).family().toStdString();
+    EXPECT_NEAR(metrics.horizontalAdvance(QStringLiteral(" ")), metrics.horizontalAdvance(QStringLiteral("W")), 0.1);
     EXPECT_EQ(w.Edit2->text(), QStringLiteral("30"));
     w.UpDown1->step(TUpDown::btNext);
     EXPECT_EQ(w.Edit2->text(), QStringLiteral("30"));
