@@ -62,14 +62,17 @@ RowLayoutResult layoutRows(std::vector<DockBar>& bars, int innerLength, bool lim
 
     closeEmptyRows(bars);
 
+    // A negative position means "after the tool windows already in the row" (a toolbar docked with
+    // position -8 joins the end of row 0), so it sorts after every placed one, in list order.
     // Stable, so that equal rows and positions keep the dock's list order.
     result.order.resize(bars.size());
     for (std::size_t i = 0; i < bars.size(); ++i)
         result.order[i] = i;
-    std::stable_sort(result.order.begin(), result.order.end(), [&bars](std::size_t a, std::size_t b) {
+    const auto sortPos = [](const DockBar& b) { return b.pos < 0 ? INT_MAX : b.pos; };
+    std::stable_sort(result.order.begin(), result.order.end(), [&](std::size_t a, std::size_t b) {
         if (bars[a].row != bars[b].row)
             return bars[a].row < bars[b].row;
-        return bars[a].pos < bars[b].pos;
+        return sortPos(bars[a]) < sortPos(bars[b]);
     });
     const std::vector<std::size_t>& order = result.order;
 
@@ -244,7 +247,9 @@ DropPlace dropPlace(const std::vector<int>& rowThickness, const Rect& outline, b
     const RowHit hit = rowAtOffset(rowThickness, centre);
     DropPlace place;
     place.row = hit.row;
-    place.pos = verticalDock ? outline.top : outline.left;
+    // Dropped partly before the dock's start: it goes first, not after the others as a negative
+    // position would.
+    place.pos = std::max(0, verticalDock ? outline.top : outline.left);
     if (hit.edge) {
         place.openRowAt = hit.row;
     } else if (fullSize && std::find(rowsOfOthers.begin(), rowsOfOthers.end(), hit.row) != rowsOfOthers.end()) {

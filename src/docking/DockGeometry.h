@@ -78,7 +78,8 @@ struct RowLayoutResult {
     int thickness = 0;                  // sum of the placed rows, without the dock's non-client size
 };
 
-// Arranges the bars into rows in a dock whose client area is `innerLength` long. Rows and the pushed
+// Arranges the bars into rows in a dock whose client area is `innerLength` long. A bar with a
+// negative position goes after the others of its row. Rows and the pushed
 // apart positions are changed in `bars`; with `writeBack` the fitted positions are written too.
 RowLayoutResult layoutRows(std::vector<DockBar>& bars, int innerLength, bool limitToOneRow, bool writeBack);
 

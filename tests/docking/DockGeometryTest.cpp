@@ -38,12 +38,12 @@ TEST(LayoutRows, RowLongerThanDockIsPulledBackButNeverBeforeItsStart)
     EXPECT_EQ(again[2].pos, 160);
 }
 
-TEST(LayoutRows, SmallPositionsFollowThePreviousToolWindowAndPlacementsStackRows)
+TEST(LayoutRows, NegativePositionsJoinTheEndOfTheRowAndPlacementsStackRows)
 {
-    std::vector<DockBar> bars{{1, -1, 50, 20}, {0, 10, 40, 25}, {0, -1, 30, 25}};
+    std::vector<DockBar> bars{{1, -1, 50, 20}, {0, 10, 40, 25}, {0, -8, 30, 25}, {0, -1, 20, 25}};
     const RowLayoutResult r = layoutRows(bars, 500, false, false);
-    EXPECT_EQ(r.order, (std::vector<std::size_t>{2, 1, 0}));
-    EXPECT_EQ(positions(r), (std::vector<int>{0, 30, 0}));
+    EXPECT_EQ(r.order, (std::vector<std::size_t>{1, 2, 3, 0}));
+    EXPECT_EQ(positions(r), (std::vector<int>{0, 10, 50, 80}));
     EXPECT_EQ(r.rowThickness, (std::vector<int>{25, 20}));
     EXPECT_EQ(r.placements[0].offset, 29);
     EXPECT_EQ(r.placements[0].thickness, 24);
@@ -172,6 +172,7 @@ TEST(DropPlace, CentreLineChoosesTheRowAndEdgesOpenNewRows)
     EXPECT_EQ(dropPlace(t, {40, 30, 173, 59}, false, false, {0}), (DropPlace{1, 40, std::nullopt}));
     // A full-size toolbar dropped into an occupied row gets a new row after it.
     EXPECT_EQ(dropPlace(t, {40, 0, 173, 29}, false, true, {0}), (DropPlace{1, 40, 1}));
+    EXPECT_EQ(dropPlace(t, {-20, 0, 113, 29}, false, false, {0}), (DropPlace{0, 0, std::nullopt}));
     // Vertical docks measure across with left and right, along with top.
     EXPECT_EQ(dropPlace(t, {0, 70, 29, 183}, true, false, {0}), (DropPlace{0, 70, std::nullopt}));
 }

@@ -90,10 +90,10 @@ TEST_F(TDockTest, SecondRowStacksBelowAndBoundLinesTakeOnePixel)
     TToolbar* a = toolbar(dock, "A", 2);
     TToolbar* b = toolbar(dock, "B", 1, {30, 40});
     b->setDockRow(1);
-    a->setDockPos(0);  // the new toolbar (position -1) had gone first and pushed it along
     EXPECT_EQ(a->geometry().topLeft(), QPoint(0, 1));
     EXPECT_EQ(a->height(), 29);
-    EXPECT_EQ(b->geometry().topLeft(), QPoint(0, 30));
+    // B joined row 0 after A (at 73) and keeps that position in its new row.
+    EXPECT_EQ(b->geometry().topLeft(), QPoint(73, 30));
     EXPECT_EQ(b->height(), 44);
     EXPECT_EQ(dock->height(), 1 + 29 + 44 + 1);
     EXPECT_EQ(dock->rowAtOffset(30), (RowHit{1, true}));

@@ -192,3 +192,43 @@ TEST_F(ToolbarLayoutTest, NamelessToolWindowsAndDocksCannotBeStored)
     for (TDock* d : {dock2, dock3})
         EXPECT_EQ(d->suspendCount(), 0);
 }
+
+TEST_F(ToolbarLayoutTest, LayoutsLeftByScriptedDragsComeBackIdentically)
+{
+    const auto drag = [](TCustomToolWindow* tw, QWidget* pressOn, QPoint grab, QPoint screen) {
+        QTest::mousePress(pressOn, Qt::LeftButton, {}, grab);
+        QTest::mouseMove(pressOn, pressOn->mapFromGlobal(screen));
+        ASSERT_TRUE(tw->isDragging());
+        QTest::mouseRelease(pressOn, Qt::LeftButton, {}, pressOn->mapFromGlobal(screen));
+    };
+    const auto settle = [this] {
+        // Stored places are in pixels: compare once every dock has its final size.
+        QTest::qWait(20);
+        return places();
+    };
+
+    drag(toolbar1, toolbar1, {4, 10}, dock2->mapToGlobal(QPoint(0, 40)));
+    ASSERT_EQ(toolbar1->dockedTo(), dock2);
+    const std::vector<Place> inLeftDock = settle();
+    SaveToolbarLayout(form.get(), kKey + QStringLiteral("\\A"));
+
+    drag(toolbar1, toolbar1, {10, 4}, form->mapToGlobal(QPoint(300, 250)));
+    ASSERT_TRUE(toolbar1->isFloating());
+    const std::vector<Place> floating = settle();
+    SaveToolbarLayout(form.get(), kKey + QStringLiteral("\\B"));
+
+    QWidget* window = toolbar1->parentWidget();
+    drag(toolbar1, window, {20, 8}, dock1->mapToGlobal(QPoint(500, 14)));
+    ASSERT_EQ(toolbar1->dockedTo(), dock1);
+    const std::vector<Place> backOnTop = settle();
+    SaveToolbarLayout(form.get(), kKey + QStringLiteral("\\C"));
+
+    LoadToolbarLayout(form.get(), kKey + QStringLiteral("\\A"));
+    EXPECT_EQ(settle(), inLeftDock);
+    LoadToolbarLayout(form.get(), kKey + QStringLiteral("\\B"));
+    EXPECT_EQ(settle(), floating);
+    EXPECT_EQ(toolbar1->parentWidget()->pos(), floating[0].floatAt);
+    LoadToolbarLayout(form.get(), kKey + QStringLiteral("\\C"));
+    EXPECT_EQ(settle(), backOnTop);
+    EXPECT_EQ(toolbar1->dockedTo(), dock1);
+}
