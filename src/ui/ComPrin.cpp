@@ -7,6 +7,7 @@
 #include "ui/UpDown.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -162,6 +163,10 @@ void runPrinterSetup(QWidget* parent)
     dialog.setWindowTitle(QStringLiteral("ﾌﾟﾘﾝﾀの設定"));
     // Setup role: where and on what paper; what to print is always the whole comment.
     dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
+    // Confirming the setup prints nothing yet.
+    if (auto* box = dialog.findChild<QDialogButtonBox*>())
+        if (QPushButton* ok = box->button(QDialogButtonBox::Ok))
+            ok->setText(QStringLiteral("OK"));
     dialog.exec();
 }
 

@@ -214,6 +214,18 @@ TEST_F(ComPrinTest, PrinterSetupButtonRunsTheSetupAndLeavesTheDialogOpen)
     EXPECT_TRUE(form.isVisible());
 }
 
+TEST_F(ComPrinTest, PrinterChosenInTheSetupHoldsForLaterPrints)
+{
+    const QString file = dir.filePath(QStringLiteral("chosen.pdf"));
+    ASSERT_EQ(printToPdf(QStringLiteral("first"), file), 1);
+    ASSERT_TRUE(QFile::remove(file));
+    whenModal<TForm2>([](TForm2& d) { d.BitBtn2->click(); });
+    EXPECT_EQ(ui::printComment(nullptr, QStringLiteral("second"), testFont(), Qt::black, record), 1);
+    const auto words = pdfprobe::words(file);
+    ASSERT_EQ(words.size(), 1u);
+    EXPECT_EQ(words[0].text, QStringLiteral("second"));
+}
+
 TEST_F(ComPrinTest, WithoutAnyPrinterThePrintReportsItThroughTheErrorBox)
 {
     // Qt's stand-in for "no printer": a PDF printer without a file.
