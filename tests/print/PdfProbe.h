@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <optional>
@@ -82,7 +83,8 @@ inline std::vector<Word> words(const QString& pdf)
 // One page rendered at `dpi`.
 inline QImage render(const QString& pdf, int page, int dpi)
 {
-    const QString prefix = pdf + QStringLiteral(".render");
+    QTemporaryDir scratch;
+    const QString prefix = scratch.filePath(QStringLiteral("page"));
     run(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"),
                                      QString::number(page), QStringLiteral("-l"), QString::number(page),
                                      QStringLiteral("-singlefile"), pdf, prefix});

@@ -7,6 +7,7 @@
 #include "ui/FrameworkError.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -184,8 +185,8 @@ TEST(PrintCups, PrintsTheViewThroughCupsIntoAPdf)
 
     const QDir out(outputFolder());
     const QStringList pattern{QStringLiteral("BREVON_COMMENT*.pdf")};
-    for (const QString& old : out.entryList(pattern, QDir::Files))
-        QFile::remove(out.filePath(old));
+    // Only a file written by this job counts (cups-pdf may reuse the name of an older one).
+    const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
 
     settings::SettingsRecord record;
     record.pageTop = 10;
@@ -212,11 +213,11 @@ TEST(PrintCups, PrintsTheViewThroughCupsIntoAPdf)
     QElapsedTimer waited;
     waited.start();
     while (pdf.isEmpty() && waited.elapsed() < 120000) {
-        const QStringList found = out.entryList(pattern, QDir::Files);
-        // Written in place by the backend: wait until it is complete.
-        if (!found.isEmpty() && pdfprobe::info(out.filePath(found.first())))
-            pdf = out.filePath(found.first());
-        else
+        for (const QFileInfo& file : out.entryInfoList(pattern, QDir::Files))
+            // Written in place by the backend: wait until it reads as a whole PDF.
+            if (file.lastModified() >= started && pdfprobe::info(file.filePath()))
+                pdf = file.filePath();
+        if (pdf.isEmpty())
             QThread::msleep(250);
     }
     ASSERT_FALSE(pdf.isEmpty()) << "no PDF from the queue; cupsd log:\n" << cups->log().toStdString();
