@@ -40,22 +40,6 @@ Rect workAreaAt(const QPoint& p)
     return screen ? toRect(screen->availableGeometry()) : Rect{};
 }
 
-}  // namespace
-
-struct TCustomToolWindow::DragState {
-    Grab grab;
-    bool ctrl = false;
-    bool cannotFloat = false;
-    std::vector<QPointer<TDock>> candidates;
-    std::vector<Size> sizes;  // [0] floating, then one per candidate
-    QPointer<TDock> target;
-    QPoint start;
-    QPoint cursor;
-    bool moved = false;  // a press and release in place is a click, not a move
-    bool forbidden = false;
-    DragOutline outline;
-};
-
 // Watches the whole application while a drag runs: keys, buttons and moves belong to the drag.
 class DragFilter : public QObject {
 public:
@@ -80,6 +64,23 @@ protected:
             return false;
         }
     }
+};
+
+}  // namespace
+
+struct TCustomToolWindow::DragState {
+    Grab grab;
+    bool ctrl = false;
+    bool cannotFloat = false;
+    std::vector<QPointer<TDock>> candidates;
+    std::vector<Size> sizes;  // [0] floating, then one per candidate
+    QPointer<TDock> target;
+    QPoint start;
+    QPoint cursor;
+    bool moved = false;  // a press and release in place is a click, not a move
+    bool forbidden = false;
+    DragOutline outline;
+    QPointer<QObject> filter;
 };
 
 TCustomToolWindow::TCustomToolWindow(QWidget* parent)
@@ -627,8 +628,8 @@ void TCustomToolWindow::beginDrag(const QPoint& globalPos, const QPoint& grabPoi
     }
 
     auto* filter = new DragFilter;
-    filter->setObjectName(QStringLiteral("dockingDragFilter"));
     filter->setParent(this);
+    drag_->filter = filter;
     filter->handler = [this](QEvent* e) {
         switch (e->type()) {
         case QEvent::KeyPress:
@@ -711,10 +712,9 @@ void TCustomToolWindow::endDrag(bool apply)
     if (!drag_)
         return;
     std::unique_ptr<DragState> d = std::move(drag_);
-    if (auto* filter = findChild<QObject*>(QStringLiteral("dockingDragFilter"), Qt::FindDirectChildrenOnly)) {
-        qApp->removeEventFilter(filter);
-        filter->deleteLater();
-        filter->setObjectName(QString());
+    if (d->filter) {
+        qApp->removeEventFilter(d->filter);
+        d->filter->deleteLater();  // it may be the caller
     }
     d->outline.hide();
     if (d->forbidden)
