@@ -1,9 +1,11 @@
 // Comment: the comment viewer of the Brevon suite (program number 12).
 
 #include "app/InitHostInfo.h"
+#include "app/QuitOnSignal.h"
 #include "host/HostInfo.h"
 #include "host/HostLibrary.h"
 #include "platform/NamedMutex.h"
+#include "platform/qt/WinHelp.h"
 #include "ui/ComMain.h"
 
 #include <QApplication>
@@ -23,7 +25,8 @@ int main(int argc, char* argv[])
     if (!mutex.firstInstance())
         return 0;  // another instance runs: end at once, silently
 
-    application.setProperty("helpFile", QStringLiteral("Comment.hlp"));
+    platform::setApplicationHelpFile(QStringLiteral("Comment.hlp"));
+    app::quitOnTerminationSignals(&application);
     {
         TForm1 form;
         form.show();

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -156,6 +157,22 @@ TEST_F(Startup, SecondInstanceEndsSilentlyAndAKilledFirstDoesNotBlockTheNext)
     EXPECT_FALSE(third.wait(0ms));
     third.kill(SIGKILL);
     third.wait(10s);
+}
+
+TEST_F(Startup, EndOfSessionClosesNormallyAndWritesTheSettings)
+{
+    // Received comments refuse a close by the user; the end of the session still ends the run
+    // cleanly and leaves the comments for the next start.
+    std::ofstream(dir + "/suite/RecvData/COMMENT.001") << "title\r\n";
+    auto viewer = testsupport::start(kBin + "/Comment", {}, env);
+    ASSERT_TRUE(waitForLock(true, 30s));
+    viewer.kill(SIGTERM);
+    EXPECT_EQ(viewer.wait(30s), 0);
+    const std::string store = readFile(dir + "/registry.ini");
+    EXPECT_NE(store.find("Version=3"), std::string::npos) << store;
+    EXPECT_NE(store.find("Toolbar1\\DockedTo=Dock1"), std::string::npos) << store;
+    EXPECT_TRUE(fs::exists(dir + "/suite/RecvData/COMMENT.001"));
+    EXPECT_FALSE(lockHeld());
 }
 
 // The probe runs the program's own start-up steps and prints what they found, one item a line.

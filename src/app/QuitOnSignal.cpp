@@ -1,0 +1,42 @@
+#include "app/QuitOnSignal.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace app {
+namespace {
+
+int pipeFds[2] = {-1, -1};
+
+extern "C" void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = write(pipeFds[1], &byte, 1);  // only async-signal-safe work here
+}
+
+}  // namespace
+
+void quitOnTerminationSignals(QObject* parent)
+{
+    if (pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, parent);
+    QObject::connect(notifier, &QSocketNotifier::activated, parent, [] {
+        char byte;
+        while (read(pipeFds[0], &byte, 1) > 0) {
+        }
+        QCoreApplication::quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+}  // namespace app
