@@ -31,19 +31,17 @@ int highestRow(const std::vector<DockBar>& bars)
 
 void closeEmptyRows(std::vector<DockBar>& bars)
 {
-    int highest = highestRow(bars);
-    int r = 0;
-    while (r <= highest) {
-        const bool used = std::any_of(bars.begin(), bars.end(), [r](const DockBar& b) { return b.row == r; });
-        if (used) {
-            ++r;
-            continue;
-        }
-        for (DockBar& b : bars)
-            if (b.row > r)
-                --b.row;
-        --highest;
-    }
+    // Each used row takes the rank of its number among the used rows, in one pass: a damaged stored
+    // row (2147483647) must not cost one pass per empty row below it. Negative rows stay as they are.
+    std::vector<int> used;
+    for (const DockBar& b : bars)
+        if (b.row >= 0)
+            used.push_back(b.row);
+    std::sort(used.begin(), used.end());
+    used.erase(std::unique(used.begin(), used.end()), used.end());
+    for (DockBar& b : bars)
+        if (b.row >= 0)
+            b.row = static_cast<int>(std::lower_bound(used.begin(), used.end(), b.row) - used.begin());
 }
 
 RowLayoutResult layoutRows(std::vector<DockBar>& bars, int innerLength, bool limitToOneRow, bool writeBack)
@@ -94,7 +92,8 @@ RowLayoutResult layoutRows(std::vector<DockBar>& bars, int innerLength, bool lim
         }
     }
 
-    result.rowThickness.assign(static_cast<std::size_t>(highest + 1), 0);
+    const int rowCount = highest + 1;  // 0 when the dock holds no bar
+    result.rowThickness.assign(static_cast<std::size_t>(rowCount), 0);
     for (const DockBar& b : bars)
         if (b.visible)
             result.rowThickness[b.row] = std::max({result.rowThickness[b.row], b.thickness, 8});

@@ -39,8 +39,9 @@ std::optional<std::int32_t> parseInteger(const std::string& text)
         return std::nullopt;
     const char* first = text.data() + start;
     const char* last = text.data() + text.size();
-    if (*first == '+')
-        ++first;
+    // One sign only: from_chars takes a minus itself, so "+-5" must be refused here.
+    if (*first == '+' && ++first != last && *first == '-')
+        return std::nullopt;
     std::int32_t value = 0;
     const auto [end, error] = std::from_chars(first, last, value, 10);
     if (error != std::errc() || end != last || first == last)

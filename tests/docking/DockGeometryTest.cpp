@@ -60,6 +60,15 @@ TEST(LayoutRows, EmptyRowsCloseAndThinRowsAreAtLeastEight)
     EXPECT_EQ(r.thickness, 36);
 }
 
+// A damaged stored layout can give any 32-bit row; found by fuzzing, where closing the gap row by row
+// took billions of passes.
+TEST(LayoutRows, HugeAndNegativeRowsCloseUpAtOnce)
+{
+    std::vector<DockBar> bars{{2147483647, 0, 40, 5}, {3, 0, 40, 5}, {-4, 0, 40, 5}, {3, 50, 40, 5}};
+    closeEmptyRows(bars);
+    EXPECT_EQ(rows(bars), (std::vector<int>{1, 0, -4, 0}));
+}
+
 TEST(LayoutRows, FullSizeToolWindowGetsARowOfItsOwnSpanningTheDock)
 {
     std::vector<DockBar> bars{{0, 40, 50, 20}, {0, 10, 60, 20, true}, {1, 0, 30, 20}};

@@ -159,4 +159,6 @@ TEST(SettingsStore, IntegerTextConversion)
     EXPECT_EQ(parseInteger("1 2"), std::nullopt);
     EXPECT_EQ(parseInteger("99999999999"), std::nullopt);
     EXPECT_EQ(parseInteger("+"), std::nullopt);
+    EXPECT_EQ(parseInteger("+-5"), std::nullopt);  // two signs (found by fuzzing)
+    EXPECT_EQ(parseInteger("-+5"), std::nullopt);
 }

@@ -1,0 +1,104 @@
+// The toolbar layout reader fed an arbitrary settings store: the input is the store file itself
+// (the INI text the registry stand-in keeps). Whatever it holds, every toolbar ends up in one of the
+// form's docks or floating; and the layout it leaves, saved and loaded into a fresh form, gives the
+// same docks, floating state and visibility.
+
+#include "FuzzSupport.h"
+#include "docking/DockHost.h"
+#include "docking/FormComponents.h"
+#include "docking/TCustomToolWindow.h"
+#include "docking/TDock.h"
+#include "docking/TToolbar.h"
+#include "docking/TToolbarButton.h"
+#include "settings/ToolbarLayout.h"
+
+#include <QApplication>
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+namespace {
+
+const QString kKey = QStringLiteral("Software\\Brevon\\Comment");
+const QString kRoundTripKey = QStringLiteral("Software\\Brevon\\FuzzRoundTrip");
+
+// The main window's arrangement: three docks, three toolbars designed in the top one.
+std::unique_ptr<docking::DockHost> makeForm()
+{
+    using namespace docking;
+    auto form = std::make_unique<DockHost>();
+    form->setGeometry(50, 50, 640, 400);
+    setFormLoading(form.get(), true);
+    TDock* docks[3] = {new TDock(form.get(), dpTop), new TDock(form.get(), dpLeft), new TDock(form.get(), dpRight)};
+    for (int i = 0; i < 3; ++i) {
+        docks[i]->setObjectName(QStringLiteral("Dock%1").arg(i + 1));
+        form->addDock(docks[i]);
+    }
+    const int buttons[3] = {4, 4, 5}, positions[3] = {0, 137, 274};
+    const char* names[3] = {"Toolbar3", "Toolbar1", "Toolbar2"};
+    for (int t = 0; t < 3; ++t) {
+        auto* bar = new TToolbar(docks[0]);
+        bar->setObjectName(QString::fromLatin1(names[t]));
+        for (int b = 0; b < buttons[t]; ++b)
+            (new TToolbarButton(bar))->resize(30, 25);
+        bar->arrangeContents();
+        bar->setDockRow(0);
+        bar->setDockPos(positions[t]);
+    }
+    setFormLoading(form.get(), false);
+    return form;
+}
+
+struct Place {
+    QString dock;
+    bool floating;
+    bool visible;
+    bool operator==(const Place&) const = default;
+};
+
+std::vector<Place> placesOf(const QWidget* form)
+{
+    std::vector<Place> out;
+    const auto docks = docking::docksOf(form);
+    for (const docking::TCustomToolWindow* tw : docking::toolWindowsOf(form)) {
+        const docking::TDock* dock = tw->dockedTo();
+        if (dock && !docks.contains(const_cast<docking::TDock*>(dock)))
+            fuzz::fail("a toolbar sits in a dock that is not the form's");
+        if (!dock && !tw->isFloating())
+            fuzz::fail("a toolbar is neither docked nor floating");
+        out.push_back({dock ? dock->objectName() : QString(), tw->isFloating(), tw->isToolWindowVisible()});
+    }
+    return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::setenv("BREVON_REGISTRY", (fuzz::scratchDir() + "registry.ini").c_str(), 1);
+    new QApplication(*argc, *argv);  // lives until the process ends
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    fuzz::writeFile(fuzz::scratchDir() + "registry.ini",
+                    std::string_view(reinterpret_cast<const char*>(data), size));
+    auto form = makeForm();
+    settings::LoadToolbarLayout(form.get(), kKey);
+    QApplication::processEvents();
+    const std::vector<Place> loaded = placesOf(form.get());
+
+    settings::SaveToolbarLayout(form.get(), kRoundTripKey);
+    auto fresh = makeForm();
+    settings::LoadToolbarLayout(fresh.get(), kRoundTripKey);
+    QApplication::processEvents();
+    if (placesOf(fresh.get()) != loaded)
+        fuzz::fail("a saved layout loads back in other docks");
+    return 0;
+}
