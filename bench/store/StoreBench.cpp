@@ -92,23 +92,47 @@ const std::string& suite500() {
     return s;
 }
 
+// What any loader must do for each file: list it, stat it, open it, read its head, close it.
+std::size_t platformFloorPass(const std::string& dir) {
+    char buf[4096];
+    std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), ::closedir);
+    const int dfd = ::dirfd(d.get());
+    std::size_t bytes = 0;
+    while (dirent* e = ::readdir(d.get())) {
+        if (e->d_name[0] == '.') continue;
+        struct stat st{};
+        ::fstatat(dfd, e->d_name, &st, 0);
+        const int fd = ::openat(dfd, e->d_name, O_RDONLY | O_CLOEXEC);
+        bytes += static_cast<std::size_t>(::read(fd, buf, sizeof buf));
+        ::close(fd);
+    }
+    return bytes;
+}
+
+// Runs `floor` and `measured` in turn within each iteration, so that load from other processes falls
+// on both alike; the counters are per-iteration milliseconds of each and their ratio.
+template <typename Floor, typename Measured>
+void interleaved(benchmark::State& state, Floor floor, Measured measured) {
+    using Clock = std::chrono::steady_clock;
+    double floorSeconds = 0, measuredSeconds = 0;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        floor();
+        const auto t1 = Clock::now();
+        measured();
+        const auto t2 = Clock::now();
+        floorSeconds += std::chrono::duration<double>(t1 - t0).count();
+        measuredSeconds += std::chrono::duration<double>(t2 - t1).count();
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["floor_ms"] = floorSeconds * 1e3 / n;
+    state.counters["measured_ms"] = measuredSeconds * 1e3 / n;
+    state.counters["measured_over_floor"] = measuredSeconds / floorSeconds;
+}
+
 void BM_PlatformFloor(benchmark::State& state) {
     const std::string dir = suite500() + "RecvData/";
-    char buf[4096];
-    for (auto _ : state) {
-        std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), ::closedir);
-        const int dfd = ::dirfd(d.get());
-        std::size_t bytes = 0;
-        while (dirent* e = ::readdir(d.get())) {
-            if (e->d_name[0] == '.') continue;
-            struct stat st{};
-            ::fstatat(dfd, e->d_name, &st, 0);
-            const int fd = ::openat(dfd, e->d_name, O_RDONLY | O_CLOEXEC);
-            bytes += static_cast<std::size_t>(::read(fd, buf, sizeof buf));
-            ::close(fd);
-        }
-        benchmark::DoNotOptimize(bytes);
-    }
+    for (auto _ : state) benchmark::DoNotOptimize(platformFloorPass(dir));
 }
 BENCHMARK(BM_PlatformFloor)->Unit(benchmark::kMillisecond);
 
@@ -125,44 +149,43 @@ void BM_LoadCategory(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadCategory)->Unit(benchmark::kMillisecond);
 
-// Both in turn within each iteration, so that load from other processes falls on both alike.
 void BM_LoadVsFloorInterleaved(benchmark::State& state) {
     const std::string dir = suite500() + "RecvData/";
     const auto dirs = store::CommentDirs::forSuite(suite500());
     auto table = std::make_unique<store::CommentTable>();
     settings::SettingsRecord settings;
     NullSink sink;
-    char buf[4096];
-    double floorSeconds = 0, loadSeconds = 0;
-    using Clock = std::chrono::steady_clock;
-    for (auto _ : state) {
-        const auto t0 = Clock::now();
-        std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), ::closedir);
-        const int dfd = ::dirfd(d.get());
-        std::size_t bytes = 0;
-        while (dirent* e = ::readdir(d.get())) {
-            if (e->d_name[0] == '.') continue;
-            struct stat st{};
-            ::fstatat(dfd, e->d_name, &st, 0);
-            const int fd = ::openat(dfd, e->d_name, O_RDONLY | O_CLOEXEC);
-            bytes += static_cast<std::size_t>(::read(fd, buf, sizeof buf));
-            ::close(fd);
-        }
-        d.reset();
-        benchmark::DoNotOptimize(bytes);
-        const auto t1 = Clock::now();
-        store::LoadCategory(*table, dirs, true, store::kNotices, settings, sink);
-        const auto t2 = Clock::now();
-        floorSeconds += std::chrono::duration<double>(t1 - t0).count();
-        loadSeconds += std::chrono::duration<double>(t2 - t1).count();
-    }
-    state.counters["load_over_floor"] = loadSeconds / floorSeconds;
+    interleaved(
+        state, [&] { benchmark::DoNotOptimize(platformFloorPass(dir)); },
+        [&] { store::LoadCategory(*table, dirs, true, store::kNotices, settings, sink); });
+    if (table->count(store::kNotices) != 500) state.SkipWithError("expected 500 entries");
 }
 BENCHMARK(BM_LoadVsFloorInterleaved)->Unit(benchmark::kMillisecond);
 
+// ---- The four categories as start-up loads them: 2,000 received files, 500 of each ----
+
+const std::string& suite2000() {
+    static const std::string s = makeSuite("load2000", 4, 500);
+    return s;
+}
+
+void BM_Load2000VsFloorInterleaved(benchmark::State& state) {
+    const std::string dir = suite2000() + "RecvData/";
+    const auto dirs = store::CommentDirs::forSuite(suite2000());
+    auto table = std::make_unique<store::CommentTable>();
+    settings::SettingsRecord settings;
+    NullSink sink;
+    interleaved(
+        state, [&] { benchmark::DoNotOptimize(platformFloorPass(dir)); },
+        [&] { store::LoadCategories(*table, dirs, true, settings, sink); });
+    for (int k = 0; k < store::kCategoryCount; ++k)
+        if (table->count(k) != 500) state.SkipWithError("expected 500 entries in each category");
+}
+BENCHMARK(BM_Load2000VsFloorInterleaved)->Unit(benchmark::kMillisecond);
+
 // ---- ReadListText on a 100 MB comment ----
 
-void BM_ReadListText100MB(benchmark::State& state) {
+const std::string& bigComment() {
     static const std::string path = [] {
         const std::string p = benchRoot() + "/COMMENT.big";
         std::ofstream f(p, std::ios::binary);
@@ -173,12 +196,25 @@ void BM_ReadListText100MB(benchmark::State& state) {
         for (int i = 0; i < 100; ++i) f.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
         return p;
     }();
+    return path;
+}
+
+void BM_ReadListText100MB(benchmark::State& state) {
+    const std::string& path = bigComment();
     NullSink sink;
     std::string text;
-    for (auto _ : state) {
-        store::ReadListText(store::kNotices, path, text, sink);
-        benchmark::DoNotOptimize(text.data());
-    }
+    interleaved(
+        state,
+        [&] {
+            char buf[4096];
+            const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            benchmark::DoNotOptimize(::read(fd, buf, sizeof buf));
+            ::close(fd);
+        },
+        [&] {
+            store::ReadListText(store::kNotices, path, text, sink);
+            benchmark::DoNotOptimize(text.data());
+        });
 }
 BENCHMARK(BM_ReadListText100MB)->Unit(benchmark::kMicrosecond);
 
@@ -203,7 +239,22 @@ void BM_Purge10000(benchmark::State& state) {
     // A limit above the count: enumeration, list and sort are done, no file is deleted.
     const std::array<int, 4> limits{500, 10000, 500, 500};
     const std::array<bool, 4> flags{false, true, false, false};
-    for (auto _ : state) store::PurgeCommentFiles(dirs, limits, flags);
+    // The floor: listing both folders and a stat of every entry, which the purge needs for the times.
+    auto listAndStat = [](const std::string& dir) {
+        std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), ::closedir);
+        const int dfd = ::dirfd(d.get());
+        long sum = 0;
+        while (dirent* e = ::readdir(d.get())) {
+            struct stat st{};
+            ::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW);
+            sum += st.st_mtim.tv_sec;
+        }
+        return sum;
+    };
+    interleaved(
+        state,
+        [&] { benchmark::DoNotOptimize(listAndStat(dirs.received) + listAndStat(dirs.saved)); },
+        [&] { store::PurgeCommentFiles(dirs, limits, flags); });
 }
 BENCHMARK(BM_Purge10000)->Unit(benchmark::kMillisecond);
 
@@ -252,6 +303,24 @@ void BM_MoveBatch2000(benchmark::State& state) {
 }
 BENCHMARK(BM_MoveBatch2000)->Unit(benchmark::kMillisecond);
 
+// The bare renames one way, the save batch back, within each iteration.
+void BM_MoveVsRenameInterleaved(benchmark::State& state) {
+    MoveDirs& d = moveDirs("both");
+    std::vector<std::string> names;
+    for (int i = 0; i < 2000; ++i) names.push_back("CMARKET." + std::to_string(i));
+    interleaved(
+        state,
+        [&] {
+            for (const auto& n : names) ::rename((d.a + n).c_str(), (d.b + n).c_str());
+        },
+        [&] {
+            store::FileBatch batch(store::BatchCommand::Save, d.a);
+            for (const auto& n : names) batch.add(d.b + n);
+            if (!batch.run().failures.empty()) state.SkipWithError("move failed");
+        });
+}
+BENCHMARK(BM_MoveVsRenameInterleaved)->Unit(benchmark::kMillisecond);
+
 // ---- Peak memory of loading the four categories, 2,000 files ----
 
 long statusKiB(const char* key) {
@@ -263,8 +332,7 @@ long statusKiB(const char* key) {
 }
 
 void BM_FullLoadPeakMemory(benchmark::State& state) {
-    static const std::string suite = makeSuite("load2000", 4, 500);
-    const auto dirs = store::CommentDirs::forSuite(suite);
+    const auto dirs = store::CommentDirs::forSuite(suite2000());
     settings::SettingsRecord settings;
     NullSink sink;
     double peakKiB = 0;
@@ -275,7 +343,7 @@ void BM_FullLoadPeakMemory(benchmark::State& state) {
         const long baseline = statusKiB("VmRSS:");
         state.ResumeTiming();
         auto table = std::make_unique<store::CommentTable>();
-        for (int k = 0; k < store::kCategoryCount; ++k) store::LoadCategory(*table, dirs, true, k, settings, sink);
+        store::LoadCategories(*table, dirs, true, settings, sink);
         state.PauseTiming();
         peakKiB = std::max(peakKiB, static_cast<double>(statusKiB("VmHWM:") - baseline));
         table.reset();
@@ -285,7 +353,7 @@ void BM_FullLoadPeakMemory(benchmark::State& state) {
 }
 BENCHMARK(BM_FullLoadPeakMemory)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-// Keeps the median real time of each benchmark for the ratios.
+// Keeps the median real time and counters of each benchmark for the ratios and the report.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
@@ -296,19 +364,58 @@ public:
             const std::string key = base.substr(0, base.find("_median"));
             times[key] = r.GetAdjustedRealTime();
             cpuTimes[key] = r.GetAdjustedCPUTime();
+            for (const auto& [counter, value] : r.counters) counters[key][counter] = value.value;
         }
         ConsoleReporter::ReportRuns(runs);
     }
+    double counter(const std::string& bench, const std::string& name) const {
+        const auto b = counters.find(bench);
+        if (b == counters.end()) return -1;
+        const auto c = b->second.find(name);
+        return c == b->second.end() ? -1 : c->second;
+    }
     std::map<std::string, double> times, cpuTimes;
+    std::map<std::string, std::map<std::string, double>> counters;
 };
+
+// One line per figure for bench/report: name, measured, reference, ratio, target.
+void writeReport(const RatioReporter& r, const std::string& path) {
+    std::FILE* out = std::fopen(path.c_str(), "w");
+    if (!out) return;
+    auto pair = [&](const char* name, const char* bench, double scale, const char* unit, const char* target) {
+        const double m = r.counter(bench, "measured_ms"), f = r.counter(bench, "floor_ms");
+        if (m < 0 || f <= 0) return;
+        // The ratio is the median of the per-repetition ratios, steadier than a ratio of medians.
+        const double ratio = r.counter(bench, "measured_over_floor");
+        std::fprintf(out, "%s\t%.3g %s\t%.3g %s\t%.2f\t%s\n", name, m * scale, unit, f * scale, unit, ratio, target);
+    };
+    pair("load_500_files", "BM_LoadVsFloorInterleaved", 1, "ms", "<= 1.5x");
+    pair("load_2000_files_4_categories", "BM_Load2000VsFloorInterleaved", 1, "ms", "<= 1.5x");
+    pair("ReadListText_100MB", "BM_ReadListText100MB", 1e3, "us", "< 1000 us");
+    pair("purge_10000_files", "BM_Purge10000", 1, "ms", "< 50 ms");
+    pair("save_all_2000_files", "BM_MoveVsRenameInterleaved", 1, "ms", "<= 2x");
+    const double peak = r.counter("BM_FullLoadPeakMemory", "peak_KiB_above_baseline");
+    if (peak >= 0) std::fprintf(out, "peak_memory_2000_entries\t%.0f KiB\t-\t-\t< 20480 KiB\n", peak);
+    std::fclose(out);
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<char*> args(argv, argv + argc);
-    std::string reps = "--benchmark_repetitions=5", aggregates = "--benchmark_report_aggregates_only=true";
+    // --report=FILE is ours; everything else goes to Google Benchmark.
+    std::string reportPath;
+    std::vector<char*> args;
     bool repetitionsGiven = false;
-    for (int i = 1; i < argc; ++i) repetitionsGiven |= std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0;
+    for (int i = 0; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (i > 0 && a.rfind("--report=", 0) == 0) {
+            reportPath = a.substr(9);
+            continue;
+        }
+        repetitionsGiven |= a.rfind("--benchmark_repetitions", 0) == 0;
+        args.push_back(argv[i]);
+    }
+    std::string reps = "--benchmark_repetitions=5", aggregates = "--benchmark_report_aggregates_only=true";
     if (!repetitionsGiven) {
         args.push_back(reps.data());
         args.push_back(aggregates.data());
@@ -327,6 +434,7 @@ int main(int argc, char** argv) {
     std::printf("\nRatios of median times:\n");
     ratio("BM_LoadCategory", "BM_PlatformFloor");
     ratio("BM_MoveBatch2000", "BM_BareRename2000");
+    if (!reportPath.empty()) writeReport(reporter, reportPath);
     benchmark::Shutdown();
     removeTree(benchRoot());
     return 0;

@@ -172,6 +172,34 @@ std::vector<FoundFile> findFiles(const std::string& directory, std::string_view 
     return out;
 }
 
+namespace {
+
+// Opens and looks at one listed name and hands it to `visit` unless the filter excludes it.
+// Returns false when `visit` ends the enumeration.
+bool visitName(int dfd, const std::string& dir, std::string name, std::uint32_t excluded, bool needDosAttrib,
+               bool& xattrSupported, const std::function<bool(const FoundFile&, int fd)>& visit) {
+    // Non-blocking, so that a pipe whose name matches cannot hang the enumeration.
+    const int fd = openat(dfd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st{};
+    if ((fd >= 0 ? fstat(fd, &st) : fstatat(dfd, name.c_str(), &st, 0)) != 0) {
+        if (fd >= 0) close(fd);
+        return true;
+    }
+    FoundFile f;
+    f.attributes = attributesOf(st, fd, dir, name, needDosAttrib, xattrSupported);
+    bool more = true;
+    if (!(f.attributes & excluded)) {
+        f.lastWrite = lastWriteTime(st);
+        f.size = static_cast<std::uint64_t>(st.st_size);
+        f.name = std::move(name);
+        more = visit(f, fd);
+    }
+    if (fd >= 0) close(fd);
+    return more;
+}
+
+}  // namespace
+
 void forEachFile(const std::string& directory, std::string_view pattern, std::uint32_t admitted,
                  const std::function<bool(const FoundFile&, int fd)>& visit) {
     Listing l = matchingNames(directory, pattern);
@@ -181,26 +209,41 @@ void forEachFile(const std::string& directory, std::string_view pattern, std::ui
     const bool needDosAttrib = (excluded & (kAttrHidden | kAttrSystem)) != 0;
     bool xattrSupported = true;
     const std::string dir = withSlash(directory);
-    for (auto& name : l.names) {
-        // Non-blocking, so that a pipe whose name matches cannot hang the enumeration.
-        const int fd = openat(dfd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        struct stat st{};
-        if ((fd >= 0 ? fstat(fd, &st) : fstatat(dfd, name.c_str(), &st, 0)) != 0) {
-            if (fd >= 0) close(fd);
-            continue;
-        }
-        FoundFile f;
-        f.attributes = attributesOf(st, fd, dir, name, needDosAttrib, xattrSupported);
-        bool more = true;
-        if (!(f.attributes & excluded)) {
-            f.lastWrite = lastWriteTime(st);
-            f.size = static_cast<std::uint64_t>(st.st_size);
-            f.name = std::move(name);
-            more = visit(f, fd);
-        }
-        if (fd >= 0) close(fd);
-        if (!more) return;
+    for (auto& name : l.names)
+        if (!visitName(dfd, dir, std::move(name), excluded, needDosAttrib, xattrSupported, visit)) return;
+}
+
+DirectoryListing::DirectoryListing(const std::string& directory) : directory_(withSlash(directory)) {
+    fd_ = open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ < 0) return;
+    // readdir gets a descriptor of its own; fd_ stays open for the openat calls of the visits.
+    const int readFd = fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+    std::unique_ptr<DIR, int (*)(DIR*)> d(readFd >= 0 ? fdopendir(readFd) : nullptr, closedir);
+    if (!d) {
+        if (readFd >= 0) close(readFd);
+        return;
     }
+    while (dirent* e = readdir(d.get())) {
+        const std::string_view name = e->d_name;
+        if (name != "." && name != "..") names_.emplace_back(name);
+    }
+    std::sort(names_.begin(), names_.end(), lessIgnoringCase);
+}
+
+DirectoryListing::~DirectoryListing() {
+    if (fd_ >= 0) close(fd_);
+}
+
+void forEachFile(const DirectoryListing& listing, std::string_view pattern, std::uint32_t admitted,
+                 const std::function<bool(const FoundFile&, int fd)>& visit) {
+    if (listing.fd_ < 0) return;
+    const std::uint32_t excluded = excludedBy(admitted);
+    const bool needDosAttrib = (excluded & (kAttrHidden | kAttrSystem)) != 0;
+    bool xattrSupported = true;
+    for (const auto& name : listing.names_)
+        if (matchesWildcard(pattern, name) &&
+            !visitName(listing.fd_, listing.directory_, name, excluded, needDosAttrib, xattrSupported, visit))
+            return;
 }
 
 }  // namespace platform

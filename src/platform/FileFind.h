@@ -48,6 +48,29 @@ std::vector<FoundFile> findFiles(const std::string& directory, std::string_view 
 void forEachFile(const std::string& directory, std::string_view pattern, std::uint32_t admitted,
                  const std::function<bool(const FoundFile&, int fd)>& visit);
 
+// One read of a directory's names, kept with the directory open, so that several patterns can be
+// matched against it: the four categories of a folder are loaded from one listing, not four.
+// A missing or unreadable directory lists nothing.
+class DirectoryListing {
+public:
+    explicit DirectoryListing(const std::string& directory);
+    ~DirectoryListing();
+    DirectoryListing(const DirectoryListing&) = delete;
+    DirectoryListing& operator=(const DirectoryListing&) = delete;
+
+private:
+    friend void forEachFile(const DirectoryListing&, std::string_view, std::uint32_t,
+                            const std::function<bool(const FoundFile&, int fd)>&);
+    std::string directory_;           // with a trailing slash
+    int fd_ = -1;
+    std::vector<std::string> names_;  // every name, in the order findFiles gives
+};
+
+// forEachFile over the names of `listing` that match `pattern`; the files themselves are opened
+// and looked at when visited, as above.
+void forEachFile(const DirectoryListing& listing, std::string_view pattern, std::uint32_t admitted,
+                 const std::function<bool(const FoundFile&, int fd)>& visit);
+
 // Hidden/system/archive bits from a "user.DOSATTRIB" value: Wine's and old Samba's "0x22" text
 // or Samba's binary record. Unknown forms give 0.
 std::uint32_t parseDosAttrib(std::string_view value);

@@ -5,6 +5,7 @@
 #include "store/ShiftJis.h"
 
 #include <algorithm>
+#include <functional>
 #include <stdexcept>
 
 namespace store {
@@ -23,13 +24,14 @@ void warnTableFull(int k, MessageSink& sink) {
 
 }  // namespace
 
-void LoadCategory(CommentTable& table, const CommentDirs& dirs, bool receivedMode, int k,
-                  const settings::SettingsRecord& settings, MessageSink& sink) {
-    if (!isValidCategory(k)) throw std::out_of_range("comment category " + std::to_string(k));
-    const std::string& dir = receivedMode ? dirs.received : dirs.saved;
+namespace {
 
+using Enumerate = std::function<void(const std::function<bool(const platform::FoundFile&, int fd)>&)>;
+
+void loadBlock(CommentTable& table, const std::string& dir, int k, const settings::SettingsRecord& settings,
+               MessageSink& sink, const Enumerate& enumerate) {
     int n = 0;
-    platform::forEachFile(dir, filePattern(k), kListed, [&](const platform::FoundFile& f, int fd) {
+    enumerate([&](const platform::FoundFile& f, int fd) {
         if (n == kBlockSize) {
             const auto i = static_cast<std::size_t>(k);
             if (!settings.delCmntInfo[i] && settings.maxCmntInfo[i] < kBlockSize + 1) warnTableFull(k, sink);
@@ -48,6 +50,25 @@ void LoadCategory(CommentTable& table, const CommentDirs& dirs, bool receivedMod
         TCmntInfo* first = &table.entry(k, 1);
         std::stable_sort(first, first + n, [](const TCmntInfo& a, const TCmntInfo& b) { return a.time > b.time; });
     }
+}
+
+}  // namespace
+
+void LoadCategory(CommentTable& table, const CommentDirs& dirs, bool receivedMode, int k,
+                  const settings::SettingsRecord& settings, MessageSink& sink) {
+    if (!isValidCategory(k)) throw std::out_of_range("comment category " + std::to_string(k));
+    const std::string& dir = receivedMode ? dirs.received : dirs.saved;
+    loadBlock(table, dir, k, settings, sink,
+              [&](const auto& visit) { platform::forEachFile(dir, filePattern(k), kListed, visit); });
+}
+
+void LoadCategories(CommentTable& table, const CommentDirs& dirs, bool receivedMode,
+                    const settings::SettingsRecord& settings, MessageSink& sink) {
+    const std::string& dir = receivedMode ? dirs.received : dirs.saved;
+    const platform::DirectoryListing listing(dir);
+    for (int k = 0; k < kCategoryCount; ++k)
+        loadBlock(table, dir, k, settings, sink,
+                  [&](const auto& visit) { platform::forEachFile(listing, filePattern(k), kListed, visit); });
 }
 
 }  // namespace store

@@ -17,4 +17,8 @@ namespace store {
 void LoadCategory(CommentTable& table, const CommentDirs& dirs, bool receivedMode, int k,
                   const settings::SettingsRecord& settings, MessageSink& sink);
 
+// LoadCategory for the four categories in index order, from one listing of the directory.
+void LoadCategories(CommentTable& table, const CommentDirs& dirs, bool receivedMode,
+                    const settings::SettingsRecord& settings, MessageSink& sink);
+
 }  // namespace store

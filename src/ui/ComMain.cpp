@@ -357,12 +357,10 @@ void TForm1::FormCreate()
 
     pathList_.clear();
     receivedMode_ = true;
-    for (int k = 0; k < store::kCategoryCount; ++k)
-        store::LoadCategory(table_, dirs_, true, k, s, *sink_);
+    store::LoadCategories(table_, dirs_, true, s, *sink_);
     if (table_.empty()) {
         receivedMode_ = false;
-        for (int k = 0; k < store::kCategoryCount; ++k)
-            store::LoadCategory(table_, dirs_, false, k, s, *sink_);
+        store::LoadCategories(table_, dirs_, false, s, *sink_);
     }
     enableByMode();
 }
@@ -709,8 +707,7 @@ void TForm1::switchToSavedMode()
 {
     receivedMode_ = false;
     enableByMode();
-    for (int k = 0; k < store::kCategoryCount; ++k)
-        store::LoadCategory(table_, dirs_, false, k, Settings(), *sink_);
+    store::LoadCategories(table_, dirs_, false, Settings(), *sink_);
     store::purgeBeyondLimits(table_, Settings());
     for (TToolbarButton* b : {CommentBt, MarketBt, WeekEndBt, KessanBt}) {
         if (b->down()) {
@@ -757,8 +754,7 @@ void TForm1::N7Click()
     }
     // In received mode the list must keep holding received comments only (a later save would
     // otherwise move saved files onto themselves): reload them as the purge left them.
-    for (int k = 0; k < store::kCategoryCount; ++k)
-        store::LoadCategory(table_, dirs_, true, k, s, *sink_);
+    store::LoadCategories(table_, dirs_, true, s, *sink_);
     fillReceivedList();
     if (ListBox1->count() == 0) {
         Memo1->clear();

@@ -134,4 +134,42 @@ TEST_F(LoaderTest, ExactlyFiveHundredFilesFillTheBlockWithoutAWarning) {
     EXPECT_TRUE(sink.messages.empty());
 }
 
+TEST_F(LoaderTest, LoadingTheFourCategoriesFromOneListingMatchesLoadingEachOnItsOwn) {
+    // Every category, names in mixed case, near misses of the patterns, a hidden file, a folder,
+    // and one category past the table's size with the notice due.
+    suite.received("COMMENT.1", sjis("連絡\r\n"), 1'700'000'300);
+    suite.received("comment.2", sjis("連絡二\r\n"), 1'700'000'100);
+    suite.received("CWEKEND.x", sjis("週末\r\n"));
+    suite.received("CKES123.4", sjis("決算\r\n"));
+    suite.received("CKES12.4", sjis("決算ではない\r\n"));
+    suite.received("COMMENTS", sjis("拡張子なし\r\n"));
+    testsupport::setDosAttrib(suite.received("CWEKEND.h"), "0x2");
+    testsupport::makeDir(suite.dirs.received + "CKES999.dir");
+    for (int i = 0; i < 501; ++i) suite.received("CMARKET." + std::to_string(i), "m", 1'700'000'000 + i);
+    settings.delCmntInfo[kMarketFlash] = false;
+
+    for (int k = 0; k < kCategoryCount; ++k) load(true, k);
+    const auto eachOnItsOwn = std::move(table);
+    const auto messagesEach = sink.messages;
+    sink.messages.clear();
+    table = std::make_unique<CommentTable>();
+    LoadCategories(*table, suite.dirs, true, settings, sink);
+
+    for (int k = 0; k < kCategoryCount; ++k) {
+        ASSERT_EQ(table->count(k), eachOnItsOwn->count(k)) << k;
+        for (int n = 1; n <= table->count(k); ++n) {
+            EXPECT_EQ(table->entry(k, n).path, eachOnItsOwn->entry(k, n).path) << k << " " << n;
+            EXPECT_EQ(table->entry(k, n).listText, eachOnItsOwn->entry(k, n).listText) << k << " " << n;
+            EXPECT_EQ(table->entry(k, n).time, eachOnItsOwn->entry(k, n).time) << k << " " << n;
+        }
+    }
+    EXPECT_EQ(table->count(kNotices), 2);
+    EXPECT_EQ(table->count(kMarketFlash), 500);
+    EXPECT_EQ(table->count(kWeekend), 1);
+    EXPECT_EQ(table->count(kEarnings), 1);
+    ASSERT_EQ(sink.messages.size(), 1u);
+    ASSERT_EQ(messagesEach.size(), 1u);
+    EXPECT_EQ(sink.messages[0].title, messagesEach[0].title);
+}
+
 }  // namespace

@@ -1,0 +1,211 @@
+// Start to first paint: the real TForm1 with 2,000 received comments beside an empty QMainWindow.
+//
+// Each start is a fresh process (this program again, in a child mode) under the offscreen platform,
+// so dynamic loading, QApplication, fonts, the window's construction, FormCreate's purge and loads,
+// FormShow's list and the first paint are all inside the figure, as a user waits for them. The
+// parent times from spawn until the child reports that the window's first paint pass is done.
+
+#include "host/HostInfo.h"
+#include "store/ShiftJis.h"
+#include "support/FakeSettingsBackend.h"
+#include "ui/ComMain.h"
+
+#include <QApplication>
+#include <QMainWindow>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Reports on fd 3 once the first paint pass of `window` has finished, then ends the event loop.
+class FirstPaint : public QObject {
+public:
+    explicit FirstPaint(QWidget* window) : window_(window) { qApp->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (!seen_ && e->type() == QEvent::Paint && o->isWidgetType() && static_cast<QWidget*>(o)->window() == window_) {
+            seen_ = true;
+            // The children are painted in the same pass; the zero timer runs after it has been flushed.
+            QTimer::singleShot(0, [] {
+                const char line[] = "painted\n";
+                if (::write(3, line, sizeof line - 1) < 0) std::_Exit(2);
+                QCoreApplication::exit(0);  // quit() would ask the windows to close, and received mode refuses
+            });
+        }
+        return QObject::eventFilter(o, e);
+    }
+
+private:
+    QWidget* window_;
+    bool seen_ = false;
+};
+
+int runChild(const std::string& mode, const std::string& suite, int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (mode == "empty") {
+        QMainWindow w;
+        w.resize(900, 600);
+        FirstPaint probe(&w);
+        w.show();
+        return app.exec();
+    }
+    host::HostInfo& h = host::Host();
+    h.suiteDir = suite;
+    h.resultDir = suite + "Result/";
+    h.dataDir = suite + "Data/";
+    h.receivedDir = suite + "RecvData/";
+    h.settingsKey = "Software\\Brevon\\Comment";
+    h.windowTitle = shiftjis::fromUtf8("Brevonコメント情報");
+    FakeSettingsBackend store;
+    // A stored place, as on every start but the first.
+    store.integers["Version"] = 3;
+    store.integers["Top"] = 10;
+    store.integers["Left"] = 10;
+    store.integers["Width"] = 900;
+    store.integers["Height"] = 600;
+    TForm1 form(&store);
+    FirstPaint probe(&form);
+    form.show();
+    return app.exec();
+}
+
+// A comment of about 3 KiB: blank line, title, date line, body.
+std::string commentText(int i)
+{
+    std::string s = shiftjis::fromUtf8("\r\n　日経平均株価の動向について " + std::to_string(i) + "\r\n2024年5月1日\r\n");
+    const std::string line = shiftjis::fromUtf8("本日の東京株式市場は、買い優勢で始まりました。\r\n");
+    while (s.size() < 3000) s += line;
+    return s;
+}
+
+std::string makeSuite(const std::string& root)
+{
+    const std::string suite = root + "/suite/";
+    fs::create_directories(suite + "RecvData");
+    fs::create_directories(suite + "Result/COMMENT");
+    fs::create_directories(suite + "Data");
+    const char* prefixes[] = {"COMMENT.", "CMARKET.", "CWEKEND.", "CKES"};
+    for (int k = 0; k < 4; ++k)
+        for (int i = 0; i < 500; ++i) {
+            char n[32];
+            if (k == 3)
+                std::snprintf(n, sizeof n, "CKES%03d.%d", i, i);
+            else
+                std::snprintf(n, sizeof n, "%s%d", prefixes[k], i);
+            std::ofstream(suite + "RecvData/" + n, std::ios::binary) << commentText(i);
+        }
+    return suite;
+}
+
+// Milliseconds from spawning the child until it reports its first paint; -1 on failure.
+double timeStart(const std::string& self, const std::string& mode, const std::string& suite)
+{
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return -1;
+    // The write end goes to the child as fd 3; above 3 first, so that dup2 really copies it.
+    const int writeEnd = ::fcntl(fds[1], F_DUPFD_CLOEXEC, 10);
+    ::close(fds[1]);
+    fds[1] = writeEnd;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
+    std::string m = "--child=" + mode;
+    std::vector<char*> argv{const_cast<char*>(self.c_str()), m.data(), const_cast<char*>(suite.c_str()), nullptr};
+    pid_t pid = 0;
+    const auto t0 = Clock::now();
+    const int rc = posix_spawn(&pid, self.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    double ms = -1;
+    if (rc == 0) {
+        char buf[16];
+        if (::read(fds[0], buf, sizeof buf) > 0) ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) ms = -1;
+    }
+    ::close(fds[0]);
+    return ms;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc >= 3 && std::strncmp(argv[1], "--child=", 8) == 0)
+        return runChild(argv[1] + 8, argv[2], 1, argv);
+
+    int rounds = 11;
+    std::string reportPath;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a.rfind("--rounds=", 0) == 0) rounds = std::max(1, std::atoi(a.c_str() + 9));
+        else if (a.rfind("--report=", 0) == 0) reportPath = a.substr(9);
+    }
+
+    char pattern[] = "/tmp/ui-bench-XXXXXX";
+    if (!::mkdtemp(pattern)) return 1;
+    const std::string root = pattern;
+    const std::string suite = makeSuite(root);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::setenv("BREVON_REGISTRY", (root + "/registry.ini").c_str(), 1);
+    ::setenv("BREVON_MESSAGE_LOG", (root + "/messages.log").c_str(), 1);
+    const std::string self = fs::read_symlink("/proc/self/exe");
+
+    // The first start of each writes caches and the layout presets; it is not counted.
+    bool ok = timeStart(self, "empty", suite) >= 0 && timeStart(self, "form", suite) >= 0;
+    std::vector<double> empty, form;
+    for (int i = 0; ok && i < rounds; ++i) {
+        // Alternate, so that load from other processes falls on both alike.
+        const double e = timeStart(self, "empty", suite), f = timeStart(self, "form", suite);
+        ok = e >= 0 && f >= 0;
+        empty.push_back(e);
+        form.push_back(f);
+        std::printf("round %2d  empty QMainWindow %7.1f ms   TForm1, 2,000 received %7.1f ms\n", i + 1, e, f);
+    }
+    const bool noMessages = !fs::exists(root + "/messages.log");
+    fs::remove_all(root);
+    if (!ok) {
+        std::fprintf(stderr, "UiBench: a start failed\n");
+        return 1;
+    }
+    if (!noMessages) std::fprintf(stderr, "UiBench: the window showed messages during start-up\n");
+    const double e = median(empty), f = median(form);
+    std::printf("median of %d: empty QMainWindow %.1f ms, TForm1 %.1f ms, ratio %.2f\n", rounds, e, f, f / e);
+    if (!reportPath.empty())
+        if (std::FILE* out = std::fopen(reportPath.c_str(), "w")) {
+            std::fprintf(out, "start_to_first_paint_2000_received\t%.0f ms\t%.0f ms\t%.2f\t< 500 ms\n", f, e, f / e);
+            std::fclose(out);
+        }
+    return 0;
+}
