@@ -29,7 +29,7 @@ void quitOnTerminationSignals(QObject* parent)
         char byte;
         while (read(pipeFds[0], &byte, 1) > 0) {
         }
-        QCoreApplication::quit();
+        QCoreApplication::exit(0);  // not quit(): that would ask the window, which refuses in received mode
     });
     struct sigaction action = {};
     action.sa_handler = onSignal;

@@ -42,7 +42,22 @@ protected:
                {"QT_QPA_PLATFORM", "offscreen"},
                {"LD_LIBRARY_PATH", ""}};
     }
-    void TearDown() override { fs::remove_all(dir); }
+    void TearDown() override
+    {
+        // A failed check must not leave a viewer running (it would hold ctest's output open).
+        for (auto& child : started)
+            if (!child.wait(std::chrono::milliseconds(0))) {
+                child.kill(SIGKILL);
+                child.wait(10s);
+            }
+        fs::remove_all(dir);
+    }
+
+    testsupport::Child spawn(const std::map<std::string, std::string>& e)
+    {
+        started.push_back(testsupport::start(kBin + "/Comment", {}, e));
+        return started.back();
+    }
 
     int runToEnd(const std::string& program, const std::string& libraryPath = "")
     {
@@ -92,6 +107,7 @@ protected:
 
     std::string dir;
     std::map<std::string, std::string> env;
+    std::vector<testsupport::Child> started;
 };
 
 TEST_F(Startup, MissingRegistryLibraryEndsWithItsMessage)
@@ -141,10 +157,10 @@ TEST_F(Startup, FirstNonzeroCodeStopsTheChain)
 
 TEST_F(Startup, SecondInstanceEndsSilentlyAndAKilledFirstDoesNotBlockTheNext)
 {
-    auto first = testsupport::start(kBin + "/Comment", {}, env);
+    auto first = spawn(env);
     ASSERT_TRUE(waitForLock(true, 30s)) << "the first instance never took the instance lock";
 
-    auto second = testsupport::start(kBin + "/Comment", {}, env);
+    auto second = spawn(env);
     EXPECT_EQ(second.wait(30s), 0);
     EXPECT_EQ(messages(), "");
     EXPECT_FALSE(first.wait(0ms)) << "the first instance must be left running";
@@ -152,7 +168,7 @@ TEST_F(Startup, SecondInstanceEndsSilentlyAndAKilledFirstDoesNotBlockTheNext)
     first.kill(SIGKILL);
     first.wait(10s);
     EXPECT_TRUE(waitForLock(false, 10s));
-    auto third = testsupport::start(kBin + "/Comment", {}, env);
+    auto third = spawn(env);
     EXPECT_TRUE(waitForLock(true, 30s)) << "a crashed instance kept the next one from starting";
     EXPECT_FALSE(third.wait(0ms));
     third.kill(SIGKILL);
@@ -164,7 +180,7 @@ TEST_F(Startup, EndOfSessionClosesNormallyAndWritesTheSettings)
     // Received comments refuse a close by the user; the end of the session still ends the run
     // cleanly and leaves the comments for the next start.
     std::ofstream(dir + "/suite/RecvData/COMMENT.001") << "title\r\n";
-    auto viewer = testsupport::start(kBin + "/Comment", {}, env);
+    auto viewer = spawn(env);
     ASSERT_TRUE(waitForLock(true, 30s));
     viewer.kill(SIGTERM);
     EXPECT_EQ(viewer.wait(30s), 0);

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -42,6 +43,8 @@ std::optional<int> Child::wait(std::chrono::milliseconds timeout)
         const int r = waitpid(pid, &status, WNOHANG);
         if (r == pid)
             return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (r < 0 && errno == ECHILD)
+            return -1;  // reaped already, through another copy of this handle
         if (std::chrono::steady_clock::now() >= end)
             return std::nullopt;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -11,7 +11,8 @@ namespace testsupport {
 
 struct Child {
     int pid = -1;
-    // Exit code, or nullopt when the child did not end in time (it is then still running).
+    // Exit code, or nullopt when the child did not end in time (it is then still running); -1 when
+    // another copy of this handle has collected it already.
     std::optional<int> wait(std::chrono::milliseconds timeout);
     void kill(int signal);
 };
