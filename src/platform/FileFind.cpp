@@ -126,7 +126,7 @@ struct Listing {
     std::vector<std::string> names;  // matching names, in listing order
 };
 
-Listing matchingNames(const std::string& directory, std::string_view pattern) {
+Listing matchingNames(const std::string& directory, std::string_view pattern, bool byName = true) {
     Listing l;
     l.dir.reset(opendir(directory.empty() ? "." : directory.c_str()));
     if (!l.dir) return l;
@@ -134,7 +134,7 @@ Listing matchingNames(const std::string& directory, std::string_view pattern) {
         const std::string_view name = e->d_name;
         if (name != "." && name != ".." && matchesWildcard(pattern, name)) l.names.emplace_back(name);
     }
-    std::sort(l.names.begin(), l.names.end(), lessIgnoringCase);
+    if (byName) std::sort(l.names.begin(), l.names.end(), lessIgnoringCase);
     return l;
 }
 
@@ -148,9 +148,10 @@ std::string withSlash(const std::string& directory) {
 
 }  // namespace
 
-std::vector<FoundFile> findFiles(const std::string& directory, std::string_view pattern, std::uint32_t admitted) {
+std::vector<FoundFile> findFiles(const std::string& directory, std::string_view pattern, std::uint32_t admitted,
+                                 bool byName) {
     std::vector<FoundFile> out;
-    Listing l = matchingNames(directory, pattern);
+    Listing l = matchingNames(directory, pattern, byName);
     if (!l.dir) return out;
     const int dfd = dirfd(l.dir.get());
     const std::uint32_t excluded = excludedBy(admitted);

@@ -40,7 +40,9 @@ bool matchesWildcard(std::string_view pattern, std::string_view name);
 // ordered by name without regard to case, as the original file system lists them. A missing
 // or unreadable directory gives no entries. "." and ".." are never listed. The hidden and system
 // bits are looked up only when the filter needs them: with both admitted they read as clear.
-std::vector<FoundFile> findFiles(const std::string& directory, std::string_view pattern, std::uint32_t admitted);
+// A caller that orders the entries itself passes `byName` false and is spared the name sort.
+std::vector<FoundFile> findFiles(const std::string& directory, std::string_view pattern, std::uint32_t admitted,
+                                 bool byName = true);
 
 // The same entries in the same order, each handed to `visit` with an open read-only descriptor
 // (-1 when it cannot be opened; closed after the call), for callers that read every file:

@@ -19,7 +19,8 @@ void PurgeCommentFiles(const CommentDirs& dirs, const std::array<int, kCategoryC
 
         std::vector<TFRec> list;
         for (const std::string* dir : {&dirs.received, &dirs.saved}) {
-            for (auto& f : platform::findFiles(*dir, filePattern(k), platform::kAttrAnyFile)) {
+            // Ordered by time below, where files of equal time may go either way: no name sort.
+            for (auto& f : platform::findFiles(*dir, filePattern(k), platform::kAttrAnyFile, false)) {
                 const auto dos = static_cast<std::int32_t>(platform::toDosDateTime(f.lastWrite));
                 list.push_back(TFRec{*dir + f.name, static_cast<double>(dos)});
             }
