@@ -4,6 +4,7 @@
 #include "docking/TToolbar.h"
 #include "docking/TToolbarButton.h"
 #include "host/HostInfo.h"
+#include "platform/ShellFileOperation.h"
 #include "platform/qt/Cp932.h"
 #include "platform/qt/Registry.h"
 #include "settings/SettingsRecord.h"
@@ -250,6 +251,22 @@ TEST_F(MainWindow, SaveAllSwitchesToSavedModeAndPurgesBeyondTheLimit)
     EXPECT_TRUE(fs::exists(suite + "Result/COMMENT/CKES012.TXT"));
     EXPECT_TRUE(fs::is_empty(suite + "RecvData"));
     EXPECT_TRUE(w.close());
+}
+
+TEST_F(MainWindow, FilesThatCouldNotBeMovedAreReportedInOneGo)
+{
+    const std::string gone = received("COMMENT.001", "消えた", 1);
+    received("COMMENT.002", "残る", 2);
+    TForm1& w = open();
+    fs::remove(gone);  // taken away by someone else after the list was made
+    std::vector<platform::FileOpFailure> reported;
+    w.onBatchFailures = [&](const platform::FileOpResult& r) { reported = r.failures; };
+    w.ToolbarButton4Click(w.ToolbarButton6);
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_EQ(reported[0].source, gone);
+    EXPECT_EQ(reported[0].error, ENOENT);
+    EXPECT_TRUE(fs::exists(suite + "Result/COMMENT/COMMENT.002"));
+    EXPECT_FALSE(w.receivedMode());  // the entries leave the list whatever became of their files
 }
 
 TEST_F(MainWindow, DeletingEverythingInSavedModeClearsTheViewAndStaysSaved)
