@@ -91,8 +91,12 @@ TForm1::TForm1(settings::SettingsBackend* backend, QWidget* parent)
     dirs_.received = info.receivedDir;
     dirs_.saved = info.savedDir();
     buildMenu();
+    // While the designed components are made, the docks only note that they must arrange; they
+    // arrange once, with every designed position set, when loading ends.
+    docking::setFormLoading(this, true);
     buildClient();
     buildToolbars();
+    docking::setFormLoading(this, false);
     FormCreate();
 }
 
