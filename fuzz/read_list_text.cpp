@@ -1,11 +1,12 @@
 // ReadListText on an arbitrary file under an arbitrary name. Input: category byte, name length
 // byte, the name, then the file's contents. The list text is one line; a market flash lists its
 // first non-blank line, as a plain line splitter finds it (CR LF, CR or LF end a line; Ctrl-Z ends
-// the text); an earnings file always ends in its count column.
+// the text; a long line is cut to its head); an earnings file always ends in its count column.
 
 #include "FuzzSupport.h"
 #include "store/ListText.h"
 #include "store/MessageSink.h"
+#include "store/ShiftJis.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -24,7 +25,7 @@ std::string firstNonBlankLine(const std::string& text)
 {
     std::string line;
     auto take = [&]() -> bool {
-        const std::string n = store::NormalizeLine(line);
+        const std::string n = store::NormalizeLine(shiftjis::safeCut(line, store::kListLineLimit));
         line.clear();
         if (n.empty())
             return false;

@@ -3,6 +3,7 @@
 #include "store/Categories.h"
 #include "store/ShiftJis.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -65,7 +66,10 @@ public:
             // Take the run up to the next line end or end-of-text mark in one piece.
             std::size_t end = pos_;
             while (end < len_ && buf_[end] != '\n' && buf_[end] != '\r' && buf_[end] != kEndOfFileMark) ++end;
-            line.append(buf_.data() + pos_, end - pos_);
+            // Only the head of a line can ever be listed: a file of one 100 MB line must fill
+            // neither memory nor the list. One byte more than the limit tells the cut that follows.
+            if (line.size() <= kListLineLimit)
+                line.append(buf_.data() + pos_, std::min(end - pos_, kListLineLimit + 1 - line.size()));
             any = any || end > pos_;
             pos_ = end;
             if (pos_ == len_) continue;
@@ -200,6 +204,7 @@ bool ReadListText(int k, const std::string& path, int fd, std::string& listText,
             listText = composeListText(k, path, {});
             return false;
         }
+        if (line.size() > kListLineLimit) line.resize(shiftjis::safeCut(line, kListLineLimit).size());
         std::string normalized = NormalizeLine(line);
         if (!normalized.empty()) lines.push_back(std::move(normalized));
     }

@@ -11,6 +11,8 @@ namespace store {
 // "【無 題】" and the empty date column (22 half-width blanks), code page 932.
 const std::string& untitledMarker();
 inline constexpr std::size_t kDateColumnWidth = 22;
+// A line longer than this is read as its head, cut on a character boundary.
+inline constexpr std::size_t kListLineLimit = 1024;
 
 // Full-width blanks become two half-width blanks; leading and trailing half-width blanks go.
 std::string NormalizeLine(std::string_view line);

@@ -148,4 +148,18 @@ TEST_F(ListTextTest, StopsReadingAfterTheSecondNonBlankLine) {
     EXPECT_TRUE(sink.messages.empty());
 }
 
+// A damaged file of one 100 MB line made the list hold (and repaint) the whole line, and the start
+// took seconds; only the line's head is kept, cut on a character boundary.
+TEST_F(ListTextTest, AnEndlessLineIsListedByItsHeadCutOnACharacter) {
+    const std::string path = dir / "CMARKET.BIG";
+    std::string body = "x";
+    for (int i = 0; i < 1000; ++i) body += sjis("株");  // 2 bytes each: the 1024th byte is a lead byte
+    body += std::string(4 << 20, 'y') + "\r\nsecond\r\n";
+    testsupport::writeFile(path, body);
+    std::string text;
+    EXPECT_TRUE(ReadListText(kMarketFlash, path, text, sink));
+    EXPECT_EQ(text.size(), kListLineLimit - 1);
+    EXPECT_EQ(text, body.substr(0, kListLineLimit - 1));
+}
+
 }  // namespace
