@@ -11,9 +11,9 @@ int mulDiv(int a, int b, int c)
     if (c == 0)
         return -1;
     const std::int64_t p = static_cast<std::int64_t>(a) * b;
-    const std::int64_t half = (c < 0 ? -static_cast<std::int64_t>(c) : c) / 2;
+    const std::int64_t divisor = c < 0 ? -static_cast<std::int64_t>(c) : c;
     const bool negative = (p < 0) != (c < 0);
-    const std::int64_t mag = ((p < 0 ? -p : p) + half) / (c < 0 ? -static_cast<std::int64_t>(c) : c);
+    const std::int64_t mag = ((p < 0 ? -p : p) + divisor / 2) / divisor;
     return static_cast<int>(negative ? -mag : mag);
 }
 

@@ -426,7 +426,7 @@ QPixmap TToolbarButton::currentImage() const
     const int index = currentGlyphIndex();
     if (index >= 0)
         return imageAt(index);
-    const QPixmap first = imageAt(0);
+    QPixmap first = imageAt(0);
     if (first.isNull())
         return first;
     QStyleOption opt;

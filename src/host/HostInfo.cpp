@@ -2,6 +2,7 @@
 
 #include "host/BrevonApi.h"
 
+#include <cstddef>
 #include <cstring>
 
 namespace host {
@@ -14,7 +15,7 @@ HostInfo& Host()
 
 std::string nameFromSlot(const std::array<char, 600>& table, int program)
 {
-    const char* slot = table.data() + program * kNameSlotSize;
+    const char* slot = table.data() + static_cast<std::ptrdiff_t>(program) * kNameSlotSize;
     const void* nul = std::memchr(slot, '\0', kNameSlotSize);
     const size_t length = nul ? static_cast<size_t>(static_cast<const char*>(nul) - slot) : kNameSlotSize;
     return std::string(slot, length);

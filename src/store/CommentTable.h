@@ -33,7 +33,7 @@ public:
     void clearEntry(int k, int n);
 
 private:
-    std::array<TCmntInfo, kCategoryCount * kBlockSize> entries_{};
+    std::array<TCmntInfo, std::size_t{kCategoryCount} * kBlockSize> entries_{};
     std::array<std::int32_t, kCategoryCount> counts_{};
 };
 

@@ -156,8 +156,11 @@ std::string NormalizeLine(std::string_view in) {
     std::string line(in);
     const std::string& blank = texts().fullWidthBlank;
     for (std::size_t at; (at = shiftjis::find(line, blank)) != std::string::npos;) {
-        const std::string_view rest = shiftjis::safeCut(std::string_view(line).substr(at + blank.size()), kCutLength);
-        line = line.substr(0, at) + "  " + std::string(rest);
+        // The blank becomes two spaces in place (both two bytes); what follows is cut to 255 bytes.
+        const std::size_t restLength =
+            shiftjis::safeCut(std::string_view(line).substr(at + blank.size()), kCutLength).size();
+        line.erase(at + blank.size() + restLength);
+        line.replace(at, blank.size(), "  ");
     }
     // Only the first drop can cut (the rest is then at most 255 bytes long already).
     if (!line.empty() && line[0] == ' ') {

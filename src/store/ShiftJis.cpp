@@ -9,7 +9,9 @@ namespace {
 
 std::string convert(std::string_view in, const char* to, const char* from, std::string_view replacement) {
     iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error(std::string("iconv_open ") + from + " -> " + to);
+    // (iconv_t)-1 is iconv_open's documented failure value; there is no other way to test for it.
+    if (cd == reinterpret_cast<iconv_t>(-1))  // NOLINT(performance-no-int-to-ptr)
+        throw std::runtime_error(std::string("iconv_open ") + from + " -> " + to);
     std::string out;
     out.reserve(in.size() * 2);
     char* src = const_cast<char*>(in.data());

@@ -29,7 +29,7 @@ QString pathOf(const QString& key, const QString& name)
 
 QString Registry::defaultFile()
 {
-    const QString explicitFile = qEnvironmentVariable("BREVON_REGISTRY");
+    QString explicitFile = qEnvironmentVariable("BREVON_REGISTRY");
     if (!explicitFile.isEmpty())
         return explicitFile;
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
