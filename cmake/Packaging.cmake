@@ -32,9 +32,10 @@ set(CPACK_PACKAGE_NAME brevon-comment)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Brevon comment viewer developers <comment@brevon.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Viewer for the comments the Brevon suite receives")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Lists the Shift-JIS comments the Brevon stock-market information suite
- receives, keeps or deletes them, shows and prints the kept ones by category. Ships stand-ins for
- the suite's host libraries (libbrvreg.so, libbrvmsg.so) and the brvreg and comment-list tools.")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Lists the Shift-JIS comments the Brevon stock-market information suite receives,
+keeps or deletes them, and shows and prints the kept ones by category. Ships
+stand-ins for the suite's host libraries (libbrvreg.so, libbrvmsg.so) and the
+brvreg and comment-list tools.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
