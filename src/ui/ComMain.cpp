@@ -623,8 +623,7 @@ void TForm1::ToolbarButton4Click(QObject* sender)
 
     const QSignalBlocker block(ListBox1);
     if (saveAll) {
-        for (int i = 0; i < ListBox1->count(); ++i)
-            ListBox1->item(i)->setSelected(true);
+        ListBox1->selectAll();  // one selection range; item by item made 2,000 of them
         setCaret(0);
     }
     const int caret = ListBox1->currentRow();
@@ -640,19 +639,32 @@ void TForm1::ToolbarButton4Click(QObject* sender)
         ~Reattach() { form->connectDeleteButton(); }
     } reattach{this};
 
+    // The selected rows, read once: asking item by item walks every selection range each time.
+    std::vector<char> selected(static_cast<size_t>(ListBox1->count()), 0);
+    for (const QModelIndex& index : ListBox1->selectionModel()->selectedIndexes())
+        selected[static_cast<size_t>(index.row())] = 1;
+
     store::FileBatch batch(remove ? store::BatchCommand::Delete : store::BatchCommand::Save, dirs_.saved);
-    for (int i = 0; i < ListBox1->count(); ++i) {
-        if (ListBox1->item(i)->isSelected())
-            batch.add(pathList_[static_cast<size_t>(i)]);
+    for (size_t i = 0; i < selected.size(); ++i) {
+        if (selected[i])
+            batch.add(pathList_[i]);
     }
     const platform::FileOpResult result = runFileOperation([&batch] { return batch.run(); });
 
+    // From the end towards the start, each run of selected lines in one removal: line by line,
+    // every removal updated every selection range (over a second for a save-all of 2,000).
     const int b = caret;
-    for (int i = ListBox1->count() - 1; i >= 0; --i) {
-        if (ListBox1->item(i)->isSelected()) {
-            pathList_.erase(pathList_.begin() + i);
-            delete ListBox1->takeItem(i);
+    for (int end = static_cast<int>(selected.size()); end > 0;) {
+        if (!selected[static_cast<size_t>(end - 1)]) {
+            --end;
+            continue;
         }
+        int start = end - 1;
+        while (start > 0 && selected[static_cast<size_t>(start - 1)])
+            --start;
+        pathList_.erase(pathList_.begin() + start, pathList_.begin() + end);
+        ListBox1->model()->removeRows(start, end - start);
+        end = start;
     }
     const int count = ListBox1->count();
     setCaret(count > b ? b : count - 1);

@@ -210,6 +210,25 @@ TEST_F(MainWindow, SavingChosenEntriesMovesFilesAndKeepsTheCaretPlace)
     EXPECT_TRUE(w.receivedMode());
 }
 
+TEST_F(MainWindow, DeletingRunsOfAdjacentLinesKeepsTheOthersAndTheirPathsInStep)
+{
+    for (int i = 0; i < 10; ++i)  // entry i is the i-th newest
+        received("COMMENT.00" + std::to_string(i), "題" + std::to_string(i), 10 + i);
+    TForm1& w = open();
+    w.ListBox1->clearSelection();
+    for (int row : {0, 1, 2, 5, 7, 8, 9})  // runs at the start, the middle and the end
+        w.ListBox1->item(row)->setSelected(true);
+    w.ToolbarButton4Click(w.ToolbarButton4);
+
+    ASSERT_EQ(lines().size(), 3);
+    const char* kept[] = {"3", "4", "6"};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(lines()[i].endsWith(QStringLiteral("題") + QLatin1String(kept[i]))) << i;
+        EXPECT_EQ(w.pathList()[static_cast<size_t>(i)], suite + "RecvData/COMMENT.00" + kept[i]) << i;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(suite + "RecvData"), fs::directory_iterator()), 3);
+}
+
 TEST_F(MainWindow, DeletingWithoutSelectionTakesTheCaretEntryAndTheLastMovesTheCaretBack)
 {
     received("COMMENT.001", "新", 1);
