@@ -14,6 +14,7 @@ int main(int argc, char* argv[])
 {
     // The message boxes of a failed start need the GUI; nothing of the program's own runs before.
     QApplication application(argc, argv);
+    app::quitOnTerminationSignals(&application);
 
     if (!app::InitHostInfo())
         return 0;
@@ -26,7 +27,6 @@ int main(int argc, char* argv[])
         return 0;  // another instance runs: end at once, silently
 
     platform::setApplicationHelpFile(QStringLiteral("Comment.hlp"));
-    app::quitOnTerminationSignals(&application);
     {
         TForm1 form;
         form.show();
