@@ -259,7 +259,7 @@ int main(int argc, char** argv)
     if (!reportPath.empty())
         if (std::FILE* out = std::fopen(reportPath.c_str(), "w")) {
             std::fprintf(out, "start_to_first_paint_2000_received\t%.0f ms\t%.0f ms\t%.2f\t< 250 ms\n", f, e, f / e);
-            std::fprintf(out, "save_all_2000_from_the_window\t%.0f ms\t%.0f ms\t%.2f\t<= 2x\n", sa, rn, sa / rn);
+            std::fprintf(out, "save_all_2000_from_the_window\t%.0f ms\t%.0f ms\t%.2f\t< 250 ms\n", sa, rn, sa / rn);
             std::fclose(out);
         }
     return 0;
