@@ -77,22 +77,7 @@ protected:
     std::string messages() const { return readFile(dir + "/messages.log"); }
     std::string calls() const { return readFile(dir + "/calls.log"); }
 
-    // True while some process holds the instance lock in this test's runtime folder.
-    bool lockHeld() const
-    {
-        for (const auto& entry : fs::directory_iterator(dir + "/runtime")) {
-            const int fd = open(entry.path().c_str(), O_RDWR);
-            if (fd < 0)
-                continue;
-            const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
-            if (!held)
-                flock(fd, LOCK_UN);
-            close(fd);
-            if (held)
-                return true;
-        }
-        return false;
-    }
+    bool lockHeld() const { return testsupport::instanceLockHeld(dir + "/runtime"); }
 
     bool waitForLock(bool held, std::chrono::seconds timeout)
     {

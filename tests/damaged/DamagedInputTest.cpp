@@ -86,21 +86,7 @@ protected:
         return s.substr(start, s.find('\n', start) - start);
     }
 
-    bool lockHeld() const
-    {
-        for (const auto& entry : fs::directory_iterator(dir + "/runtime")) {
-            const int fd = open(entry.path().c_str(), O_RDONLY);
-            if (fd < 0)
-                continue;
-            const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
-            if (!held)
-                flock(fd, LOCK_UN);
-            close(fd);
-            if (held)
-                return true;
-        }
-        return false;
-    }
+    bool lockHeld() const { return testsupport::instanceLockHeld(dir + "/runtime"); }
 
     // Starts the program (through `wrapper` when given), waits until it holds the instance lock,
     // ends it with SIGTERM and returns its exit code. A program that never takes the lock or does

@@ -1,11 +1,14 @@
 #include "support/Process.h"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -62,6 +65,22 @@ std::string readFile(const std::string& path)
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+bool instanceLockHeld(const std::string& runtimeDir)
+{
+    for (const auto& entry : std::filesystem::directory_iterator(runtimeDir)) {
+        const int fd = open(entry.path().c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
+        if (!held)
+            flock(fd, LOCK_UN);
+        close(fd);
+        if (held)
+            return true;
+    }
+    return false;
 }
 
 std::string makeTempDir()

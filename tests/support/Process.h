@@ -22,6 +22,9 @@ Child start(const std::string& program, const std::vector<std::string>& args,
             const std::map<std::string, std::string>& env);
 
 std::string readFile(const std::string& path);
+
+// True while some process holds an instance lock (an flock'ed file) in `runtimeDir`.
+bool instanceLockHeld(const std::string& runtimeDir);
 std::string makeTempDir();
 
 }  // namespace testsupport
