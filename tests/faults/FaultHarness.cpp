@@ -101,18 +101,18 @@ std::string readAll(const std::string& path, bool* ok = nullptr)
     return out;
 }
 
-void writeFile(const std::string& path, const FileSpec& spec)
+void writeFile(const std::string& path, const FileSpec& wanted)
 {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         die("create " + path);
-    for (std::size_t done = 0; done < spec.bytes.size();) {
-        const ssize_t n = ::write(fd, spec.bytes.data() + done, spec.bytes.size() - done);
+    for (std::size_t done = 0; done < wanted.bytes.size();) {
+        const ssize_t n = ::write(fd, wanted.bytes.data() + done, wanted.bytes.size() - done);
         if (n <= 0)
             die("write " + path);
         done += static_cast<std::size_t>(n);
     }
-    const timespec times[2] = {spec.mtime, spec.mtime};
+    const timespec times[2] = {wanted.mtime, wanted.mtime};
     if (::futimens(fd, times) != 0)
         die("set time of " + path);
     ::close(fd);
@@ -156,16 +156,16 @@ std::vector<FileSpec> makeComments(int count, std::mt19937& rng)
             std::snprintf(name, sizeof name, "CKES%03d.%03d", n % 1000, n / 1000);
         else
             std::snprintf(name, sizeof name, "%s%04d", kPrefixes[k], n);
-        FileSpec spec;
-        spec.name = name;
-        spec.bytes = "Title " + spec.name + "\r\n2024\x94\x4e" "1\x8c\x8e" "2\x93\xfa\r\n";
+        FileSpec wanted;
+        wanted.name = name;
+        wanted.bytes = "Title " + wanted.name + "\r\n2024\x94\x4e" "1\x8c\x8e" "2\x93\xfa\r\n";
         const int size = (n % 97 == 0) ? 300000 + smallSize(rng) : smallSize(rng);
-        spec.bytes.reserve(static_cast<std::size_t>(size) + spec.bytes.size());
+        wanted.bytes.reserve(static_cast<std::size_t>(size) + wanted.bytes.size());
         for (int b = 0; b < size; ++b)
-            spec.bytes.push_back(static_cast<char>(byte(rng)));
-        spec.mtime.tv_sec = 1600000000 + seconds(rng);
-        spec.mtime.tv_nsec = 0;
-        out.push_back(std::move(spec));
+            wanted.bytes.push_back(static_cast<char>(byte(rng)));
+        wanted.mtime.tv_sec = 1600000000 + seconds(rng);
+        wanted.mtime.tv_nsec = 0;
+        out.push_back(std::move(wanted));
     }
     (void)perCategory;
     return out;
@@ -263,10 +263,10 @@ void Harness::prepareTrial()
     emptyFolder(saved_);
     for (const auto& c : comments_)
         writeFile(received_ + c.name, c);
-    for (const auto& [name, spec] : bystandersReceived_)
-        writeFile(received_ + name, spec);
-    for (const auto& [name, spec] : bystandersSaved_)
-        writeFile(saved_ + name, spec);
+    for (const auto& [name, wanted] : bystandersReceived_)
+        writeFile(received_ + name, wanted);
+    for (const auto& [name, wanted] : bystandersSaved_)
+        writeFile(saved_ + name, wanted);
 }
 
 pid_t Harness::startDriver(int* readyFd, const std::string& outFile)
@@ -367,16 +367,16 @@ bool Harness::checkWhole(const std::string& when, bool expectAllSaved, std::set<
                 ok = false;
                 continue;
             }
-            const FileSpec* spec = nullptr;
+            const FileSpec* wanted = nullptr;
             bool bystander = false;
             if (auto b = bystanders.find(name); b != bystanders.end()) {
-                spec = &b->second;
+                wanted = &b->second;
                 bystander = true;
                 seenBystanders.insert(name);
             } else if (auto c = byName_.find(name); c != byName_.end()) {
-                spec = c->second;
+                wanted = c->second;
             }
-            if (!spec) {
+            if (!wanted) {
                 fault(when + ": unexpected entry: " + path);
                 ++totals_.otherChanges;
                 ok = false;
@@ -386,9 +386,9 @@ bool Harness::checkWhole(const std::string& when, bool expectAllSaved, std::set<
             const std::string bytes = readAll(path, &read);
             struct stat st{};
             const bool statted = ::stat(path.c_str(), &st) == 0;
-            if (!read || bytes != spec->bytes) {
+            if (!read || bytes != wanted->bytes) {
                 fault(when + ": torn: " + path + " holds " + std::to_string(bytes.size()) + " bytes, not " +
-                      std::to_string(spec->bytes.size()));
+                      std::to_string(wanted->bytes.size()));
                 if (bystander)
                     ++totals_.otherChanges;
                 else
@@ -396,7 +396,7 @@ bool Harness::checkWhole(const std::string& when, bool expectAllSaved, std::set<
                 ok = false;
                 continue;
             }
-            if (!statted || st.st_mtim.tv_sec != spec->mtime.tv_sec || !S_ISREG(st.st_mode)) {
+            if (!statted || st.st_mtim.tv_sec != wanted->mtime.tv_sec || !S_ISREG(st.st_mode)) {
                 fault(when + ": last-write time changed: " + path);
                 ++totals_.otherChanges;
                 ok = false;
@@ -412,7 +412,7 @@ bool Harness::checkWhole(const std::string& when, bool expectAllSaved, std::set<
                 }
             }
         }
-        for (const auto& [name, spec] : bystanders)
+        for (const auto& [name, wanted] : bystanders)
             if (!seenBystanders.count(name)) {
                 fault(when + ": a file outside the batch is gone: " + dir + name);
                 ++totals_.otherChanges;
