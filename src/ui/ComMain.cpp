@@ -29,10 +29,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QCloseEvent>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
@@ -583,15 +580,11 @@ void TForm1::applyFontSize(int size)
 void TForm1::UpDown1Click()
 {
     Edit2->setText(QString::number(UpDown1->position()));
-    QFont viewFont = Memo1->font();
-    viewFont.setPointSize(UpDown1->position());
-    Memo1->setFont(viewFont);
-    Memo1->repaint();
+    // The list takes its new size between a begin-update and an end-update of its items.
     ListBox1->setUpdatesEnabled(false);
-    QFont listFont = ListBox1->font();
-    listFont.setPointSize(UpDown1->position());
-    ListBox1->setFont(listFont);
+    applyFontSize(UpDown1->position());
     ListBox1->setUpdatesEnabled(true);
+    Memo1->repaint();
     ListBox1->hide();
     ListBox1->show();
 }
