@@ -20,6 +20,8 @@
 #include "ui/ColorValue.h"
 #include "ui/ComColor.h"
 #include "ui/ComPrin.h"
+#include "ui/CommentListView.h"
+#include "ui/CommentViewLoader.h"
 #include "ui/FrameworkError.h"
 #include "ui/Placement.h"
 #include "ui/Unit4.h"
@@ -31,7 +33,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -40,8 +41,8 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <array>
-#include <fstream>
 #include <future>
 #include <iterator>
 #include <stdexcept>
@@ -185,10 +186,8 @@ void TForm1::buildClient()
     Splitter1->setObjectName(QStringLiteral("Splitter1"));
     Splitter1->setHandleWidth(2);
     Splitter1->setChildrenCollapsible(false);
-    ListBox1 = new QListWidget(Splitter1);
+    ListBox1 = new ui::CommentListView(Splitter1);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
-    ListBox1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    ListBox1->setUniformItemSizes(true);
     Memo1 = new QPlainTextEdit(Splitter1);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
@@ -197,6 +196,10 @@ void TForm1::buildClient()
     Memo1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Memo1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { PopupMenu1->exec(Memo1->viewport()->mapToGlobal(p)); });
+    viewLoader_ = new ui::CommentViewLoader(Memo1);
+    connect(viewLoader_, &ui::CommentViewLoader::readFailed, this, [this](const QString& path) {
+        ui::showFrameworkError(this, QStringLiteral("ファイル %1 を読み込めません。").arg(path));
+    });
     Splitter1->setStretchFactor(1, 1);
     layout->addWidget(Splitter1);
 
@@ -210,7 +213,7 @@ void TForm1::buildClient()
     Memo1->setFont(viewFont);
 
     // Clicks and arrow keys move the caret; the view follows it.
-    connect(ListBox1, &QListWidget::currentRowChanged, this, [this] { ListBox1Click(); });
+    connect(ListBox1, &ui::CommentListView::currentRowChanged, this, [this] { ListBox1Click(); });
 }
 
 void TForm1::buildToolbars()
@@ -475,7 +478,7 @@ int TForm1::CurrentCategory() const
 
 void TForm1::addLine(const store::TCmntInfo& entry)
 {
-    ListBox1->addItem(platform::fromCp932(entry.listText));
+    ListBox1->lines()->appendLines({entry.listText});
     pathList_.push_back(entry.path);
 }
 
@@ -487,8 +490,15 @@ void TForm1::setCaret(int row)
 
 void TForm1::fillFromBlock(int category)
 {
-    for (int n = 1; n <= table_.count(category); ++n)
-        addLine(table_.entry(category, n));
+    // One insertion for the block: row by row, the view relaid itself out 500 times.
+    std::vector<std::string> texts;
+    texts.reserve(static_cast<size_t>(std::max(0, table_.count(category))));
+    for (int n = 1; n <= table_.count(category); ++n) {
+        const store::TCmntInfo& entry = table_.entry(category, n);
+        texts.push_back(entry.listText);
+        pathList_.push_back(entry.path);
+    }
+    ListBox1->lines()->appendLines(std::move(texts));
 }
 
 void TForm1::fillReceivedList()
@@ -500,7 +510,7 @@ void TForm1::fillReceivedList()
         fillFromBlock(k);
     if (ListBox1->count() > 0) {
         setCaret(0);
-        ListBox1->item(0)->setSelected(true);
+        ListBox1->setRowSelected(0, true);
     }
     ListBox1Click();
 }
@@ -544,27 +554,18 @@ void TForm1::ShowSelectedComment()
     const int row = ListBox1->currentRow();
     if (row < 0 || row >= static_cast<int>(pathList_.size()))
         return;
-    // Paths are the file system's own bytes: open them as they are.
     const std::string& path = pathList_[static_cast<size_t>(row)];
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    // A large comment shows its beginning at once and the rest while the window stays usable.
+    switch (viewLoader_->show(path)) {
+    case ui::CommentViewLoader::Result::Shown:
+        break;
+    case ui::CommentViewLoader::Result::OpenFailed:
         ui::showFrameworkError(this, QStringLiteral("ファイル %1 を開けません。").arg(platform::fromCp932(path)));
-        return;
-    }
-    // In blocks: a character at a time took minutes for a 100 MB comment in the checked build.
-    std::string bytes;
-    std::array<char, 1 << 16> block;
-    while (file.read(block.data(), block.size()) || file.gcount() > 0)
-        bytes.append(block.data(), static_cast<std::size_t>(file.gcount()));
-    if (file.bad()) {
+        break;
+    case ui::CommentViewLoader::Result::ReadFailed:
         ui::showFrameworkError(this, QStringLiteral("ファイル %1 を読み込めません。").arg(platform::fromCp932(path)));
-        return;
+        break;
     }
-    QString text = platform::fromCp932(bytes);
-    // Lines end in CR LF, a lone CR or a lone LF.
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    Memo1->setPlainText(text);
 }
 
 void TForm1::applyFontSize(int size)
@@ -591,6 +592,7 @@ void TForm1::UpDown1Click()
 
 void TForm1::Copy1Click()
 {
+    viewLoader_->completeSelection();
     if (Memo1->textCursor().hasSelection())
         Memo1->copy();
 }
@@ -622,8 +624,8 @@ void TForm1::ToolbarButton4Click(QObject* sender)
     const int caret = ListBox1->currentRow();
     if (caret < 0)
         return;
-    if (!ListBox1->item(caret)->isSelected())
-        ListBox1->item(caret)->setSelected(true);
+    if (!ListBox1->isRowSelected(caret))
+        ListBox1->setRowSelected(caret, true);
 
     // A second click on the delete button does nothing until this command has finished.
     disconnect(deleteButtonConnection_);
@@ -662,7 +664,7 @@ void TForm1::ToolbarButton4Click(QObject* sender)
     const int count = ListBox1->count();
     setCaret(count > b ? b : count - 1);
     if (count > 0)
-        ListBox1->item(ListBox1->currentRow())->setSelected(true);
+        ListBox1->setRowSelected(ListBox1->currentRow(), true);
     ListBox1->repaint();
 
     if (!receivedMode_)
@@ -832,6 +834,7 @@ void TForm1::N3Click(QAction* sender) { Toolbar1DockStand(sender->data().toInt()
 
 void TForm1::ToolbarButton3Click()
 {
+    viewLoader_->finish();  // the whole comment is printed
     const QColor textColor = ui::colorFromValue(Settings().clMainFont);
     ui::printComment(this, Memo1->toPlainText(), Memo1->font(), textColor, Settings());
 }

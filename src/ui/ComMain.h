@@ -17,7 +17,6 @@
 
 class QAction;
 class QLineEdit;
-class QListWidget;
 class QMenu;
 class QPlainTextEdit;
 class QSplitter;
@@ -32,6 +31,11 @@ class TToolbarButton;
 
 namespace platform {
 struct FileOpResult;
+}
+
+namespace ui {
+class CommentListView;
+class CommentViewLoader;
 }
 
 class TForm1 : public QMainWindow {
@@ -65,7 +69,7 @@ public:
     docking::TToolbarButton* tesseraPageGo = nullptr;   // service page
 
     QWidget* Panel0 = nullptr;
-    QListWidget* ListBox1 = nullptr;
+    ui::CommentListView* ListBox1 = nullptr;
     QSplitter* Splitter1 = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
 
@@ -162,4 +166,5 @@ private:
     bool receivedMode_ = false;
     bool shown_ = false;
     QMetaObject::Connection deleteButtonConnection_;
+    ui::CommentViewLoader* viewLoader_ = nullptr;
 };

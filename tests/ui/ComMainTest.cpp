@@ -10,6 +10,7 @@
 #include "settings/SettingsRecord.h"
 #include "support/FakeSettingsBackend.h"
 #include "ui/ComMain.h"
+#include "ui/CommentListView.h"
 #include "ui/Placement.h"
 #include "ui/Unit4.h"
 #include "ui/UpDown.h"
@@ -21,7 +22,6 @@
 #include <QFontMetricsF>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTest>
 
@@ -113,7 +113,7 @@ protected:
     {
         QStringList out;
         for (int i = 0; i < form->ListBox1->count(); ++i)
-            out << form->ListBox1->item(i)->text();
+            out << form->ListBox1->text(i);
         return out;
     }
 
@@ -192,15 +192,15 @@ TEST_F(MainWindow, SavingChosenEntriesMovesFilesAndKeepsTheCaretPlace)
     ASSERT_EQ(lines().size(), 10);
 
     w.ListBox1->clearSelection();
-    w.ListBox1->item(1)->setSelected(true);
-    w.ListBox1->item(4)->setSelected(true);
+    w.ListBox1->setRowSelected(1, true);
+    w.ListBox1->setRowSelected(4, true);
     w.ListBox1->selectionModel()->setCurrentIndex(w.ListBox1->model()->index(4, 0), QItemSelectionModel::NoUpdate);
     w.ToolbarButton4Click(w.ToolbarButton5);
 
     ASSERT_EQ(lines().size(), 8);
     EXPECT_EQ(w.ListBox1->currentRow(), 4);
     EXPECT_TRUE(lines()[4].endsWith(QStringLiteral("題6")));
-    EXPECT_TRUE(w.ListBox1->item(4)->isSelected());
+    EXPECT_TRUE(w.ListBox1->isRowSelected(4));
     EXPECT_TRUE(w.Memo1->toPlainText().startsWith(QStringLiteral("題6")));
     EXPECT_EQ(w.pathList().size(), 8u);
     EXPECT_FALSE(fs::exists(paths[1]));
@@ -217,7 +217,7 @@ TEST_F(MainWindow, DeletingRunsOfAdjacentLinesKeepsTheOthersAndTheirPathsInStep)
     TForm1& w = open();
     w.ListBox1->clearSelection();
     for (int row : {0, 1, 2, 5, 7, 8, 9})  // runs at the start, the middle and the end
-        w.ListBox1->item(row)->setSelected(true);
+        w.ListBox1->setRowSelected(row, true);
     w.ToolbarButton4Click(w.ToolbarButton4);
 
     ASSERT_EQ(lines().size(), 3);

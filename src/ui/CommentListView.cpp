@@ -1,0 +1,81 @@
+#include "ui/CommentListView.h"
+
+#include "platform/qt/Cp932.h"
+
+#include <iterator>
+
+namespace ui {
+
+int CommentListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(texts_.size());
+}
+
+QVariant CommentListModel::data(const QModelIndex& index, int role) const
+{
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount())
+        return {};
+    return text(index.row());
+}
+
+Qt::ItemFlags CommentListModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
+}
+
+bool CommentListModel::removeRows(int row, int count, const QModelIndex& parent)
+{
+    if (parent.isValid() || row < 0 || count <= 0 || row + count > rowCount())
+        return false;
+    beginRemoveRows(QModelIndex(), row, row + count - 1);
+    texts_.erase(texts_.begin() + row, texts_.begin() + row + count);
+    endRemoveRows();
+    return true;
+}
+
+void CommentListModel::insertLines(int row, std::vector<std::string> texts)
+{
+    if (texts.empty() || row < 0 || row > rowCount())
+        return;
+    beginInsertRows(QModelIndex(), row, row + static_cast<int>(texts.size()) - 1);
+    texts_.insert(texts_.begin() + row, std::make_move_iterator(texts.begin()), std::make_move_iterator(texts.end()));
+    endInsertRows();
+}
+
+void CommentListModel::clear()
+{
+    beginResetModel();
+    texts_.clear();
+    endResetModel();
+}
+
+QString CommentListModel::text(int row) const { return platform::fromCp932(bytes(row)); }
+
+CommentListView::CommentListView(QWidget* parent) : QListView(parent), model_(new CommentListModel(this))
+{
+    setModel(model_);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // Every line has the list font's height: only the first is measured, however long the list.
+    setUniformItemSizes(true);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+}
+
+int CommentListView::currentRow() const { return currentIndex().row(); }
+
+bool CommentListView::isRowSelected(int row) const { return selectionModel()->isSelected(model_->index(row, 0)); }
+
+void CommentListView::setRowSelected(int row, bool selected)
+{
+    selectionModel()->select(model_->index(row, 0),
+                             selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
+}
+
+void CommentListView::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QListView::currentChanged(current, previous);
+    emit currentRowChanged(current.row());
+}
+
+}  // namespace ui
