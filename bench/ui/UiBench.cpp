@@ -1,5 +1,7 @@
-// Start to first paint: the real TForm1 with 2,000 received comments beside an empty QMainWindow;
-// and the save-all command from that window beside the bare renames that bring the files back.
+// Start to first paint: the real TForm1 with 2,000 received comments beside the same window on an
+// empty suite and an empty QMainWindow; the save-all command from that window beside the bare
+// renames that bring the files back; and a 100 MB comment chosen in the list: the time until its
+// first screenful is drawn and the longest stall of the event loop while the rest is loaded.
 //
 // Each start is a fresh process (this program again, in a child mode) under the offscreen platform,
 // so dynamic loading, QApplication, fonts, the window's construction, FormCreate's purge and loads,
@@ -11,9 +13,13 @@
 #include "support/FakeSettingsBackend.h"
 #include "docking/TToolbarButton.h"
 #include "ui/ComMain.h"
+#include "ui/CommentListView.h"
+#include "ui/CommentViewLoader.h"
 
 #include <QApplication>
 #include <QMainWindow>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QTimer>
 
 #include <algorithm>
@@ -21,13 +27,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <fstream>
 #include <memory>
 #include <spawn.h>
 #include <string>
+#include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -46,11 +56,12 @@ void reportToParent(const std::string& line)
 }
 
 // Once the first paint pass of `window` has finished: runs `then` (by default, reports "painted"
-// on fd 3) and ends the event loop.
+// on fd 3) and, unless `quit` is false, ends the event loop.
 class FirstPaint : public QObject {
 public:
-    explicit FirstPaint(QWidget* window, std::function<void()> then = [] { reportToParent("painted\n"); })
-        : window_(window), then_(std::move(then))
+    explicit FirstPaint(QWidget* window, std::function<void()> then = [] { reportToParent("painted\n"); },
+                        bool quit = true)
+        : window_(window), then_(std::move(then)), quit_(quit)
     {
         qApp->installEventFilter(this);
     }
@@ -63,7 +74,8 @@ protected:
             // The children are painted in the same pass; the zero timer runs after it has been flushed.
             QTimer::singleShot(0, [this] {
                 then_();
-                QCoreApplication::exit(0);  // quit() would ask the windows to close, and received mode refuses
+                if (quit_)
+                    QCoreApplication::exit(0);  // quit() would ask the windows to close, and received mode refuses
             });
         }
         return QObject::eventFilter(o, e);
@@ -72,7 +84,80 @@ protected:
 private:
     QWidget* window_;
     std::function<void()> then_;
+    bool quit_;
     bool seen_ = false;
+};
+
+// The 100 MB comment chosen with a click on its line: from the click until the view's first paint
+// pass is done, then the longest gap between the ticks of a 1 ms timer until the loading ends.
+// Reports "first_ms longest_gap_ms total_ms lines" on fd 3.
+class BigViewProbe : public QObject {
+public:
+    explicit BigViewProbe(TForm1& form) : form_(form)
+    {
+        tick_.setTimerType(Qt::PreciseTimer);
+        tick_.setInterval(1);
+        connect(&tick_, &QTimer::timeout, this, [this] {
+            const auto now = Clock::now();
+            longestGap_ = std::max(longestGap_, ms(lastTick_, now));
+            lastTick_ = now;
+        });
+    }
+
+    void click()
+    {
+        // The short comment shown at start has loaded already; from now on it is the big one.
+        connect(form_.findChild<ui::CommentViewLoader*>(), &ui::CommentViewLoader::loaded, this, [this] { finish(); });
+        form_.Memo1->viewport()->installEventFilter(this);
+        QWidget* list = form_.ListBox1->viewport();
+        const QPointF at = form_.ListBox1->visualRect(form_.ListBox1->lines()->index(1, 0)).center();
+        const QPointF global = list->mapToGlobal(at);
+        click_ = Clock::now();
+        QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(list, &press);
+        QApplication::sendEvent(list, &release);
+    }
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (!painted_ && e->type() == QEvent::Paint && o == form_.Memo1->viewport()) {
+            painted_ = true;
+            QTimer::singleShot(0, this, [this] {
+                firstPaint_ = lastTick_ = Clock::now();
+                tick_.start();
+            });
+        }
+        return QObject::eventFilter(o, e);
+    }
+
+private:
+    static double ms(Clock::time_point a, Clock::time_point b)
+    {
+        return std::chrono::duration<double, std::milli>(b - a).count();
+    }
+
+    void finish()
+    {
+        const auto now = Clock::now();
+        if (!tick_.isActive()) {  // loaded before its first paint: no slices to measure
+            firstPaint_ = lastTick_ = now;
+        }
+        tick_.stop();
+        longestGap_ = std::max(longestGap_, ms(lastTick_, now));
+        char line[128];
+        std::snprintf(line, sizeof line, "%.2f %.2f %.1f %d\n", ms(click_, firstPaint_), longestGap_, ms(click_, now),
+                      form_.Memo1->document()->blockCount());
+        reportToParent(line);
+        QCoreApplication::exit(0);
+    }
+
+    TForm1& form_;
+    QTimer tick_;
+    Clock::time_point click_, firstPaint_, lastTick_;
+    double longestGap_ = 0;
+    bool painted_ = false;
 };
 
 int runChild(const std::string& mode, const std::string& suite, int argc, char** argv)
@@ -112,6 +197,12 @@ int runChild(const std::string& mode, const std::string& suite, int argc, char**
         form.show();
         return app.exec();
     }
+    if (mode == "bigview") {
+        BigViewProbe big(form);
+        FirstPaint probe(&form, [&big] { big.click(); }, false);
+        form.show();
+        return app.exec();
+    }
     FirstPaint probe(&form);
     form.show();
     return app.exec();
@@ -143,6 +234,61 @@ std::string makeSuite(const std::string& root)
             std::ofstream(suite + "RecvData/" + n, std::ios::binary) << commentText(i);
         }
     return suite;
+}
+
+// The saved folder of a suite with two notices: a short one (newest, shown at start) and one of
+// about 100 MB, 2,000,000 lines of 50 bytes. Returns the suite.
+std::string makeBigSuite(const std::string& root, int lines)
+{
+    const std::string suite = root + "/big-suite/";
+    fs::create_directories(suite + "RecvData");
+    fs::create_directories(suite + "Result/COMMENT");
+    fs::create_directories(suite + "Data");
+    const std::string folder = suite + "Result/COMMENT/";
+    std::ofstream(folder + "COMMENT.001", std::ios::binary) << commentText(1);
+    {
+        std::ofstream big(folder + "COMMENT.002", std::ios::binary);
+        big << shiftjis::fromUtf8("大きなコメント\r\n2024年5月1日\r\n");
+        // 48 bytes of text and CR LF; a line number keeps the lines apart.
+        const std::string body = shiftjis::fromUtf8("東京株式市場は買い優勢で始まりました。");
+        std::string block;
+        for (int i = 2; i < lines; ++i) {
+            char number[16];
+            std::snprintf(number, sizeof number, "%08d", i);
+            block += body + number + "\r\n";
+            if (block.size() > (1 << 20)) {
+                big << block;
+                block.clear();
+            }
+        }
+        big << block;
+    }
+    // The big one is the older: the short one is listed first and shown at start.
+    const struct timeval old[2] = {{1700000000, 0}, {1700000000, 0}};
+    ::utimes((folder + "COMMENT.002").c_str(), old);
+    return suite;
+}
+
+// What any loader must do for each file: list it, stat it, open it, read its head, close it.
+double loadFloorMs(const std::string& dir)
+{
+    const auto t0 = Clock::now();
+    char buf[4096];
+    std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), ::closedir);
+    if (!d) return -1;
+    const int dfd = ::dirfd(d.get());
+    std::size_t bytes = 0;
+    while (dirent* e = ::readdir(d.get())) {
+        if (e->d_name[0] == '.') continue;
+        struct stat st{};
+        ::fstatat(dfd, e->d_name, &st, 0);
+        const int fd = ::openat(dfd, e->d_name, O_RDONLY | O_CLOEXEC);
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        bytes += n > 0 ? static_cast<std::size_t>(n) : 0;
+        ::close(fd);
+    }
+    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+    return bytes > 0 ? ms : -1;
 }
 
 // Milliseconds from spawning the child until it reports; -1 on failure. `line` gets the report.
@@ -192,6 +338,7 @@ double renameBack(const std::string& suite)
 
 double median(std::vector<double> v)
 {
+    if (v.empty()) return 0;
     std::sort(v.begin(), v.end());
     const std::size_t n = v.size();
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
@@ -205,10 +352,12 @@ int main(int argc, char** argv)
         return runChild(argv[1] + 8, argv[2], 1, argv);
 
     int rounds = 11;
+    std::string parts = "start,saveall,view";  // which figures to measure, for runs of one alone
     std::string reportPath;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a.rfind("--rounds=", 0) == 0) rounds = std::max(1, std::atoi(a.c_str() + 9));
+        else if (a.rfind("--parts=", 0) == 0) parts = a.substr(8);
         else if (a.rfind("--report=", 0) == 0) reportPath = a.substr(9);
     }
 
@@ -221,20 +370,30 @@ int main(int argc, char** argv)
     ::setenv("BREVON_MESSAGE_LOG", (root + "/messages.log").c_str(), 1);
     const std::string self = fs::read_symlink("/proc/self/exe");
 
+    const std::string emptySuite = root + "/empty-suite/";
+    for (const char* d : {"RecvData", "Result/COMMENT", "Data"}) fs::create_directories(emptySuite + d);
+
     // The first start of each writes caches and the layout presets; it is not counted.
-    bool ok = timeStart(self, "empty", suite) >= 0 && timeStart(self, "form", suite) >= 0;
-    std::vector<double> empty, form;
-    for (int i = 0; ok && i < rounds; ++i) {
-        // Alternate, so that load from other processes falls on both alike.
-        const double e = timeStart(self, "empty", suite), f = timeStart(self, "form", suite);
-        ok = e >= 0 && f >= 0;
+    bool ok = timeStart(self, "empty", suite) >= 0 && timeStart(self, "form", emptySuite) >= 0 &&
+              timeStart(self, "form", suite) >= 0;
+    std::vector<double> empty, formEmpty, form, floor, extra;
+    for (int i = 0; ok && parts.find("start") != std::string::npos && i < rounds; ++i) {
+        // Alternate, so that load from other processes falls on all alike.
+        const double e = timeStart(self, "empty", suite), fe = timeStart(self, "form", emptySuite),
+                     f = timeStart(self, "form", suite), fl = loadFloorMs(suite + "RecvData");
+        ok = e >= 0 && fe >= 0 && f >= 0 && fl >= 0;
         empty.push_back(e);
+        formEmpty.push_back(fe);
         form.push_back(f);
-        std::printf("round %2d  empty QMainWindow %7.1f ms   TForm1, 2,000 received %7.1f ms\n", i + 1, e, f);
+        floor.push_back(fl);
+        extra.push_back((f - fe) / fl);
+        std::printf("round %2d  empty QMainWindow %6.1f ms  TForm1, empty suite %6.1f ms  TForm1, 2,000 received %6.1f ms"
+                    "  load floor %5.1f ms  (2,000 - empty) / floor %.2f\n",
+                    i + 1, e, fe, f, fl, extra.back());
     }
     // The save-all command from the window, beside the bare renames that bring the files back.
     std::vector<double> saveAll, renames;
-    for (int i = 0; ok && i < rounds; ++i) {
+    for (int i = 0; ok && parts.find("saveall") != std::string::npos && i < rounds; ++i) {
         std::string line;
         ok = timeStart(self, "saveall", suite, &line) >= 0;
         const double back = renameBack(suite);
@@ -244,22 +403,56 @@ int main(int argc, char** argv)
         std::printf("round %2d  save-all from the window %7.1f ms   2,000 bare renames %7.1f ms\n", i + 1,
                     saveAll.back(), back);
     }
+    // A 100 MB comment chosen in the list.
+    std::vector<double> firstScreen, stall, whole;
+    const int bigLines = 2000000;
+    const bool view = parts.find("view") != std::string::npos;
+    const std::string bigSuite = ok && view ? makeBigSuite(root, bigLines) : std::string();
+    for (int i = 0; ok && view && i < std::max(1, rounds / 2); ++i) {
+        std::string line;
+        ok = timeStart(self, "bigview", bigSuite, &line) >= 0;
+        double first = 0, gap = 0, total = 0;
+        int blocks = 0;
+        ok = ok && std::sscanf(line.c_str(), "%lf %lf %lf %d", &first, &gap, &total, &blocks) == 4;
+        // Every line shown, and the empty one after the last line end.
+        ok = ok && blocks == bigLines + 1;
+        firstScreen.push_back(first);
+        stall.push_back(gap);
+        whole.push_back(total);
+        std::printf("round %2d  100 MB comment: first screenful %6.1f ms  longest stall %5.1f ms  all shown %7.0f ms\n",
+                    i + 1, first, gap, total);
+    }
     const bool noMessages = !fs::exists(root + "/messages.log");
+    std::string messages;
+    if (!noMessages) {
+        std::ifstream log(root + "/messages.log");
+        messages.assign(std::istreambuf_iterator<char>(log), {});
+    }
     fs::remove_all(root);
     if (!ok) {
         std::fprintf(stderr, "UiBench: a start failed\n");
         return 1;
     }
-    if (!noMessages) std::fprintf(stderr, "UiBench: the window showed messages during start-up\n");
-    const double e = median(empty), f = median(form);
+    if (!noMessages) std::fprintf(stderr, "UiBench: the window showed messages:\n%s", messages.c_str());
+    const double e = median(empty), fe = median(formEmpty), f = median(form), fl = median(floor);
+    const double x = median(extra);
     const double sa = median(saveAll), rn = median(renames);
-    std::printf("median of %d: empty QMainWindow %.1f ms, TForm1 %.1f ms, ratio %.2f\n", rounds, e, f, f / e);
+    const double fs1 = median(firstScreen), st = median(stall), wh = median(whole);
+    std::printf("median of %d: empty QMainWindow %.1f ms, TForm1 on an empty suite %.1f ms, TForm1 %.1f ms, ratio %.2f\n",
+                rounds, e, fe, f, f / e);
+    std::printf("median of %d: load floor %.1f ms, (2,000 received - empty suite) / floor %.2f\n", rounds, fl, x);
     std::printf("median of %d: save-all from the window %.1f ms, bare renames %.1f ms, ratio %.2f\n", rounds, sa, rn,
                 sa / rn);
+    std::printf("median of %zu: 100 MB comment, first screenful %.1f ms, longest stall %.1f ms, all shown %.0f ms\n",
+                firstScreen.size(), fs1, st, wh);
     if (!reportPath.empty())
         if (std::FILE* out = std::fopen(reportPath.c_str(), "w")) {
             std::fprintf(out, "start_to_first_paint_2000_received\t%.0f ms\t%.0f ms\t%.2f\t< 250 ms\n", f, e, f / e);
+            std::fprintf(out, "start_to_first_paint_empty_suite\t%.0f ms\t%.0f ms\t%.2f\t-\n", fe, e, fe / e);
+            std::fprintf(out, "start_2000_received_over_empty_suite\t%.1f ms\t%.1f ms\t%.2f\t<= 1.5x\n", f - fe, fl, x);
             std::fprintf(out, "save_all_2000_from_the_window\t%.0f ms\t%.0f ms\t%.2f\t< 250 ms\n", sa, rn, sa / rn);
+            std::fprintf(out, "view_100MB_first_screenful\t%.1f ms\t-\t-\t< 100 ms\n", fs1);
+            std::fprintf(out, "view_100MB_longest_stall\t%.1f ms\t-\t-\t< 50 ms\n", st);
             std::fclose(out);
         }
     return 0;

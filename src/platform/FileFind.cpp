@@ -231,6 +231,11 @@ DirectoryListing::DirectoryListing(const std::string& directory) : directory_(wi
     std::sort(names_.begin(), names_.end(), lessIgnoringCase);
 }
 
+std::size_t DirectoryListing::count(std::string_view pattern) const {
+    return static_cast<std::size_t>(std::count_if(names_.begin(), names_.end(),
+                                                  [&](const std::string& n) { return matchesWildcard(pattern, n); }));
+}
+
 DirectoryListing::~DirectoryListing() {
     if (fd_ >= 0) close(fd_);
 }

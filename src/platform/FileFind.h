@@ -60,6 +60,9 @@ public:
     DirectoryListing(const DirectoryListing&) = delete;
     DirectoryListing& operator=(const DirectoryListing&) = delete;
 
+    // How many names match `pattern`, whatever they are: no file is looked at.
+    std::size_t count(std::string_view pattern) const;
+
 private:
     friend void forEachFile(const DirectoryListing&, std::string_view, std::uint32_t,
                             const std::function<bool(const FoundFile&, int fd)>&);

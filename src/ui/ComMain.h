@@ -36,6 +36,7 @@ struct FileOpResult;
 namespace ui {
 class CommentListView;
 class CommentViewLoader;
+class StartupLoad;
 }
 
 class TForm1 : public QMainWindow {
@@ -167,4 +168,5 @@ private:
     bool shown_ = false;
     QMetaObject::Connection deleteButtonConnection_;
     ui::CommentViewLoader* viewLoader_ = nullptr;
+    std::unique_ptr<ui::StartupLoad> startupLoad_;  // until FormCreate has the table; declared after it
 };
