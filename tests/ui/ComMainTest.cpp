@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QGroupBox>
@@ -472,6 +473,58 @@ TEST_F(MainWindow, RetentionDialogFiltersKeysAndClamps)
     EXPECT_TRUE(d.GroupBox[2]->isEnabled());
     d.CheckBox[2]->setChecked(true);
     EXPECT_TRUE(d.Edit[2]->isEnabled());
+}
+
+TEST_F(MainWindow, ArrowKeysMoveTheCaretAndShowTheCommentShiftExtendsTheSelection)
+{
+    received("COMMENT.001", "一", 1);
+    received("COMMENT.002", "二", 2);
+    received("COMMENT.003", "三", 3);
+    TForm1& w = open();
+    QTest::keyClick(w.ListBox1, Qt::Key_Down);
+    EXPECT_EQ(w.ListBox1->currentRow(), 1);
+    EXPECT_TRUE(w.Memo1->toPlainText().startsWith(QStringLiteral("二\n")));
+    QTest::keyClick(w.ListBox1, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(w.ListBox1->currentRow(), 2);
+    EXPECT_TRUE(w.Memo1->toPlainText().startsWith(QStringLiteral("三\n")));
+    EXPECT_FALSE(w.ListBox1->isRowSelected(0));
+    EXPECT_TRUE(w.ListBox1->isRowSelected(1));
+    EXPECT_TRUE(w.ListBox1->isRowSelected(2));
+}
+
+TEST_F(MainWindow, ALargeCommentShowsItsBeginningAtOnceAndCopyingTakesAllOfIt)
+{
+    received("COMMENT.001", "短い", 1);
+    // 23-byte lines: over the slices every cut falls once between CR and LF and once inside a
+    // double-byte character. Some lines end in a lone CR or a lone LF.
+    std::string bytes = platform::cp932("大きい") + "\r\n";
+    QString expected = QStringLiteral("大きい\n");
+    for (int i = 0; i < 18000; ++i) {
+        const char* end = i % 97 == 0 ? "\r" : i % 89 == 0 ? "\n" : "\r\n";
+        bytes += platform::cp932("本日は晴れ。") + "abcdefghi" + end;
+        expected += QStringLiteral("本日は晴れ。abcdefghi\n");
+    }
+    const std::string big = suite + "RecvData/COMMENT.002";
+    std::ofstream(big, std::ios::binary) << bytes;
+    fs::last_write_time(big, fs::file_time_type::clock::now() - std::chrono::minutes(5));
+    TForm1& w = open();
+    ASSERT_EQ(lines().size(), 2);
+    const QString shortText = w.Memo1->toPlainText();
+
+    w.ListBox1->setCurrentIndex(w.ListBox1->lines()->index(1, 0));  // as a click does
+    const QString first = w.Memo1->toPlainText();
+    EXPECT_LT(first.size(), expected.size());
+    EXPECT_TRUE(expected.startsWith(first));
+    QTest::keyClick(w.Memo1, Qt::Key_A, Qt::ControlModifier);  // select all: the rest is loaded first
+    w.Copy1Click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
+
+    // Another comment chosen while a large one loads: only that one is shown.
+    w.ListBox1->setCurrentIndex(w.ListBox1->lines()->index(1, 0));
+    w.ListBox1->setCurrentIndex(w.ListBox1->lines()->index(0, 0));
+    QTest::qWait(50);
+    EXPECT_EQ(w.Memo1->toPlainText(), shortText);
+    EXPECT_TRUE(shortText.startsWith(QStringLiteral("短い\n")));
 }
 
 TEST(Placement, StoredPlaceScreenLimitsAndMaximising)
