@@ -1,6 +1,7 @@
 #include "ui/Unit4.h"
 
 #include "ui/FrameworkError.h"
+#include "ui/ScreenCenter.h"
 #include "ui/UpDown.h"
 
 #include <QCheckBox>
@@ -76,6 +77,7 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent)
         if (onHelp)
             onHelp();
     });
+    ui::centerOnScreen(this);
 }
 
 int TForm4::tagOf(QObject* object) const { return object->property("tag").toInt(); }

@@ -136,3 +136,26 @@ maximised() { xprop -id "$1" _NET_WM_STATE | grep -q '_NET_WM_STATE_MAXIMIZED_VE
 not_maximised() { ! maximised "$1"; }
 # The work area "x y width height" the window manager leaves to windows.
 work_area() { xprop -root _NET_WORKAREA | sed 's/.*= //; s/,//g' | awk '{print $1, $2, $3, $4}'; }
+
+# window_named REGEX: the first visible window whose name matches, waiting up to five seconds.
+window_named() {
+  local id tries=50
+  while [ $tries -gt 0 ]; do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1; tries=$((tries - 1))
+  done
+  return 1
+}
+gone() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+active_is() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
+name_matches() { xdotool getwindowname "$1" 2>/dev/null | grep -q -- "$2"; }
+
+# click_at WINDOW X Y: a left click at X, Y of the window's client area.
+click_at() {
+  local x y w h
+  read -r x y w h <<<"$(client_geometry "$1")"
+  xdotool mousemove $((x + $2)) $((y + $3)) click 1
+}
+# A picture of the window, as a checksum: it changes when what the window shows changes.
+looks() { import -window "$1" rgb:- 2>/dev/null | md5sum | cut -d' ' -f1; }
