@@ -159,3 +159,16 @@ click_at() {
 }
 # A picture of the window, as a checksum: it changes when what the window shows changes.
 looks() { import -window "$1" rgb:- 2>/dev/null | md5sum | cut -d' ' -f1; }
+
+# A picture of the screen's rectangle WxH+X+Y, as a checksum.
+looks_at() { import -window root -crop "$1" +repage rgb:- 2>/dev/null | md5sum | cut -d' ' -f1; }
+
+# drag X0 Y0 X1 Y1: a left-button drag in small steps, as a hand makes it.
+drag() {
+  local i steps=10
+  xdotool mousemove "$1" "$2" mousedown 1; sleep 0.2
+  for i in $(seq 1 $steps); do
+    xdotool mousemove $(( $1 + ($3 - $1) * i / steps )) $(( $2 + ($4 - $2) * i / steps )); sleep 0.05
+  done
+  sleep 0.2; xdotool mouseup 1; settle
+}
