@@ -8,8 +8,7 @@ comment_file "$SUITE/Result/COMMENT" COMMENT.001 '　株式市場の連絡'
 start_viewer
 
 # ｵﾌﾟｼｮﾝ → 保存設定 by the keyboard.
-xdotool key --clearmodifiers alt+o; settle 0.4
-xdotool key Down Return
+menu alt+o Down Return
 DIALOG=$(window_named '^ＡＬＬ保存実行時の各種コメントの保存設定$') || { fail "保存設定 did not open"; finish; }
 settle
 click_at "$DIALOG" 252 220  # ヘルプ
@@ -20,10 +19,11 @@ check "help is the active window, in front of the dialog" active_is "$HELP"
 click_at "$HELP" 40 22  # 目次
 check "a click on 目次 in help shows the contents" wait_for 3 name_matches "$HELP" 目次
 settle
-before=$(looks "$HELP")
 read -r x y w h <<<"$(client_geometry "$HELP")"
-xdotool mousemove $((x + w / 2)) $((y + h / 2)) click --repeat 5 5; settle
-check "the wheel scrolls the help page" test "$(looks "$HELP")" != "$before"
+page="$((w - 40))x$((h - 80))+$((x + 20))+$((y + 60))"
+before=$(steady_look "$page")
+xdotool mousemove $((x + w / 2)) $((y + h / 2)) click --repeat 5 5
+check "the wheel scrolls the help page" looks_different_within 3 "$page" "$before"
 xdotool key alt+b
 check "a key (戻る) in help goes back to the retention topic" wait_for 3 name_matches "$HELP" 保存設定
 xdotool key alt+F4
@@ -33,9 +33,7 @@ click_at "$DIALOG" 156 220  # ｷｬﾝｾﾙ
 check "the dialog still takes a click and closes with ｷｬﾝｾﾙ" wait_for 3 gone '^ＡＬＬ保存実行時'
 
 # ｵﾌﾟｼｮﾝ → 配色 and its ヘルプ.
-xdotool windowactivate --sync "$WID" 2>/dev/null; settle 0.3
-xdotool key --clearmodifiers alt+o; settle 0.4
-xdotool key Return
+menu alt+o Return
 COLORS=$(window_named '^配色設定$') || { fail "配色設定 did not open"; finish; }
 settle
 read -r _ _ cw ch <<<"$(client_geometry "$COLORS")"

@@ -19,11 +19,12 @@ away() { xdotool mousemove $((cx + 700)) $((cy + 450)); settle 0.4; }  # on the 
 
 # lights_up X Y: the 30x25 button at X, Y (its centre) looks different under the pointer.
 lights_up() {
-  local box="30x25+$(( $1 - 15 ))+$(( $2 - 12 ))" plain lit
-  away; plain=$(looks_at "$box")
-  xdotool mousemove "$1" "$2"; settle 0.4; lit=$(looks_at "$box")
+  local box="30x25+$(( $1 - 15 ))+$(( $2 - 12 ))" plain rc
+  away; plain=$(steady_look "$box")
+  xdotool mousemove "$1" "$2"
+  looks_different_within 3 "$box" "$plain"; rc=$?
   away
-  [ "$plain" != "$lit" ]
+  return $rc
 }
 
 exit_x=$((cx + 116)) exit_y=$((cy + 38))  # 終了 on Toolbar3

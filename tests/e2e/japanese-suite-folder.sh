@@ -8,9 +8,7 @@ comment_file "$SUITE/RecvData" COMMENT.001 '　株式市場の連絡' '2026-12-0
 comment_file "$SUITE/RecvData" CMARKET.001 '　マーケット速報' '2026-12-07 10:00'
 
 start_viewer
-xdotool windowactivate --sync "$WID" 2>/dev/null; settle 0.3
-xdotool key --clearmodifiers alt+f; settle 0.3
-xdotool key l  # 全保存(&L)
+menu alt+f l  # 全保存(&L)
 moved() { [ -f "$SUITE/Result/COMMENT/COMMENT.001" ] && [ -f "$SUITE/Result/COMMENT/CMARKET.001" ]; }
 check "全保存 moves both received comments into Result/COMMENT" wait_for 5 moved
 check "RecvData is empty afterwards" bash -c "[ -z \"\$(ls -A '$SUITE/RecvData')\" ]"

@@ -109,12 +109,24 @@ ends_within() {
   return 1
 }
 
-# Closes the viewer as a user does, ﾌｧｲﾙ → 終了 by the keyboard, and waits for it to end.
-quit_viewer() {
+# menu ALT-KEY KEYS...: opens a menu of the main window by its accelerator and types KEYS in it.
+menu() {
+  local accel=$1; shift
   xdotool windowactivate --sync "$WID" 2>/dev/null; settle 0.3
-  xdotool key --clearmodifiers alt+f; settle 0.3
-  xdotool key x
-  ends_within 20 || { fail "the viewer did not end after ﾌｧｲﾙ → 終了"; kill -9 "$APP_PID"; APP_PID=''; return 1; }
+  xdotool key --clearmodifiers "$accel"; settle 0.5
+  xdotool key "$@"
+}
+
+# Closes the viewer as a user does, ﾌｧｲﾙ → 終了 by the keyboard, and waits for it to end. A busy
+# machine may open the menu late: the keys are typed again, up to three times.
+quit_viewer() {
+  local attempt
+  for attempt in 1 2 3; do
+    menu alt+f x
+    ends_within $((attempt * 5)) && return 0
+    xdotool key Escape Escape
+  done
+  fail "the viewer did not end after ﾌｧｲﾙ → 終了"; kill -9 "$APP_PID"; APP_PID=''; return 1
 }
 
 # Client and frame of a window: "x y width height" of the client, and the frame extents
@@ -157,11 +169,29 @@ click_at() {
   read -r x y w h <<<"$(client_geometry "$1")"
   xdotool mousemove $((x + $2)) $((y + $3)) click 1
 }
-# A picture of the window, as a checksum: it changes when what the window shows changes.
-looks() { import -window "$1" rgb:- 2>/dev/null | md5sum | cut -d' ' -f1; }
 
 # A picture of the screen's rectangle WxH+X+Y, as a checksum.
 looks_at() { import -window root -crop "$1" +repage rgb:- 2>/dev/null | md5sum | cut -d' ' -f1; }
+# The same once the picture has stopped changing (the program has painted).
+steady_look() {
+  local last now tries=15
+  last=$(looks_at "$1")
+  while [ $tries -gt 0 ]; do
+    sleep 0.15; now=$(looks_at "$1")
+    [ "$now" = "$last" ] && { echo "$now"; return; }
+    last=$now; tries=$((tries - 1))
+  done
+  echo "$now"
+}
+# looks_different_within SECONDS BOX CHECKSUM: the rectangle comes to look different from CHECKSUM.
+looks_different_within() {
+  local tries=$(( $1 * 5 ))
+  while [ $tries -gt 0 ]; do
+    [ "$(looks_at "$2")" != "$3" ] && return 0
+    sleep 0.2; tries=$((tries - 1))
+  done
+  return 1
+}
 
 # drag X0 Y0 X1 Y1: a left-button drag in small steps, as a hand makes it.
 drag() {
