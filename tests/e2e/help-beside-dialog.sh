@@ -29,8 +29,12 @@ check "a key (戻る) in help goes back to the retention topic" wait_for 3 name_
 xdotool key alt+F4
 check "help closes from its window frame's key" wait_for 3 gone '^ヘルプ'
 check "the dialog stays open meanwhile" bash -c "xdotool getwindowname $DIALOG >/dev/null"
+click_at "$DIALOG" 252 220  # ヘルプ again
+HELP=$(window_named '^ヘルプ') || fail "help did not open a second time"
 click_at "$DIALOG" 156 220  # ｷｬﾝｾﾙ
 check "the dialog still takes a click and closes with ｷｬﾝｾﾙ" wait_for 3 gone '^ＡＬＬ保存実行時'
+check "help stays open after the dialog has gone" bash -c "sleep 0.5; xdotool search --onlyvisible --name '^ヘルプ' >/dev/null"
+xdotool windowactivate --sync "$HELP" 2>/dev/null; xdotool key alt+F4
 
 # ｵﾌﾟｼｮﾝ → 配色 and its ヘルプ.
 menu alt+o Return
