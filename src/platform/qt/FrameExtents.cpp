@@ -80,9 +80,10 @@ QMargins frameExtentsBeforeShow(QWidget* window)
         const auto r = property(c, id, extents, XCB_ATOM_CARDINAL, 4);
         if (r && r->format == 32 && xcb_get_property_value_length(r.get()) == 16) {
             const auto* v = static_cast<const uint32_t*>(xcb_get_property_value(r.get()));
-            // left, right, top, bottom
-            return QMargins(static_cast<int>(v[0]), static_cast<int>(v[2]), static_cast<int>(v[1]),
-                            static_cast<int>(v[3]));
+            // left, right, top, bottom, in device pixels
+            const qreal ratio = window->devicePixelRatioF();
+            auto logical = [ratio](uint32_t n) { return qRound(static_cast<qreal>(n) / ratio); };
+            return QMargins(logical(v[0]), logical(v[2]), logical(v[1]), logical(v[3]));
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
