@@ -149,9 +149,9 @@ not_maximised() { ! maximised "$1"; }
 # The work area "x y width height" the window manager leaves to windows.
 work_area() { xprop -root _NET_WORKAREA | sed 's/.*= //; s/,//g' | awk '{print $1, $2, $3, $4}'; }
 
-# window_named REGEX: the first visible window whose name matches, waiting up to five seconds.
+# window_named REGEX: the first visible window whose name matches, waiting up to ten seconds.
 window_named() {
-  local id tries=50
+  local id tries=100
   while [ $tries -gt 0 ]; do
     id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
     [ -n "$id" ] && { echo "$id"; return 0; }
