@@ -1,7 +1,6 @@
 #include "platform/qt/WinHelp.h"
 
 #include <QApplication>
-#include <QWindow>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -11,6 +10,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <QWindow>
 
 #include <map>
 
