@@ -10,7 +10,7 @@ KEY='Software\Brevon\Comment'
 TITLE='Brevonコメント情報'
 SKIP=77  # ctest's skip code for these tests
 
-for tool in Xvfb openbox xdotool xwininfo xprop; do
+for tool in Xvfb openbox xdotool xwininfo xprop import iconv; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (scripts/test installs it)"; exit $SKIP; }
 done
 
