@@ -68,7 +68,7 @@ make_suite() {
   export QT_QPA_PLATFORM=xcb
 }
 
-# comment FOLDER NAME "title" [touch-date]: one comment file, code page 932 with CRLF.
+# comment_file FOLDER NAME "title" [touch-date]: one comment file, code page 932 with CRLF.
 comment_file() {
   printf '%s\r\n2026年12月7日\r\n本文です。\r\n' "$3" | iconv -f UTF-8 -t CP932 >"$1/$2"
   [ -n "${4:-}" ] && touch -d "$4" "$1/$2"
@@ -162,6 +162,7 @@ window_named() {
 gone() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 active_is() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
 name_matches() { xdotool getwindowname "$1" 2>/dev/null | grep -q -- "$2"; }
+export -f gone active_is name_matches  # for checks that join several conditions in `bash -c`
 
 # click_at WINDOW X Y: a left click at X, Y of the window's client area.
 click_at() {

@@ -13,7 +13,7 @@ for n in $(seq 1 501); do : >"$SUITE/RecvData/COMMENT.$(printf %03d "$n")"; done
 
 "$BIN/Comment" >>"$SCRATCH/app.log" 2>&1 &
 APP_PID=$!
-BOX=$(window_named '読み込みを中止します' || window_named '読み込みを中止します' || window_named '読み込みを中止します')
+BOX=$(window_named '読み込みを中止します')
 check "the start shows its notice box" test -n "$BOX"
 kill -TERM "$APP_PID"
 check "SIGTERM ends the program while the box is open" ends_within 10
