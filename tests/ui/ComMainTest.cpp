@@ -20,6 +20,8 @@
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QGroupBox>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -472,6 +474,27 @@ TEST_F(MainWindow, RetentionDialogFiltersKeysAndClamps)
     EXPECT_TRUE(d.GroupBox[2]->isEnabled());
     d.CheckBox[2]->setChecked(true);
     EXPECT_TRUE(d.Edit[2]->isEnabled());
+}
+
+// X11 sends DEL with the Delete key, and a Japanese input method commits text instead of keys.
+TEST_F(MainWindow, RetentionEditsDeleteAndFilterInputMethodText)
+{
+    TForm4 d;
+    QLineEdit* e = d.Edit[1];
+    e->setText(QStringLiteral("150"));
+    e->setCursorPosition(1);
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QStringLiteral("\x7f"));
+    QApplication::sendEvent(e, &del);
+    EXPECT_EQ(e->text(), QStringLiteral("10"));
+
+    QInputMethodEvent fullWidth;
+    fullWidth.setCommitString(QStringLiteral("５０"));
+    QApplication::sendEvent(e, &fullWidth);
+    EXPECT_EQ(e->text(), QStringLiteral("10"));
+    QInputMethodEvent digits;
+    digits.setCommitString(QStringLiteral("0a5"));
+    QApplication::sendEvent(e, &digits);
+    EXPECT_EQ(e->text(), QStringLiteral("100"));
 }
 
 TEST(Placement, StoredPlaceScreenLimitsAndMaximising)
