@@ -24,8 +24,10 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -288,6 +290,27 @@ TEST_F(MainWindow, FilesThatCouldNotBeMovedAreReportedInOneGo)
     EXPECT_EQ(reported[0].error, ENOENT);
     EXPECT_TRUE(fs::exists(suite + "Result/COMMENT/COMMENT.002"));
     EXPECT_FALSE(w.receivedMode());  // the entries leave the list whatever became of their files
+}
+
+TEST_F(MainWindow, FailureBoxShowsAJapaneseFolderNameReadably)
+{
+    host::HostInfo& h = host::Host();
+    h.receivedDir = root + "/株式 ブレボン/RecvData/";  // file names are UTF-8 here
+    fs::create_directories(h.receivedDir);
+    const std::string gone = comment(h.receivedDir, "COMMENT.001", "消えた", 1);
+    TForm1& w = open();
+    fs::remove(gone);
+    QString details;
+    QTimer boxWatch;
+    QObject::connect(&boxWatch, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            details = box->detailedText();
+            box->accept();
+        }
+    });
+    boxWatch.start(10);
+    w.ToolbarButton4Click(w.ToolbarButton6);
+    EXPECT_TRUE(details.startsWith(QString::fromStdString(gone) + QStringLiteral(" → "))) << details.toStdString();
 }
 
 TEST_F(MainWindow, DeletingEverythingInSavedModeClearsTheViewAndStaysSaved)
