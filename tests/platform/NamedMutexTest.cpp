@@ -1,0 +1,44 @@
+#include "platform/FileTestSupport.h"
+#include "platform/NamedMutex.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using platform::NamedMutex;
+
+namespace {
+
+// Without $XDG_RUNTIME_DIR the lock folder sits in a shared /tmp, where anyone could make it first
+// and hold every start's lock.
+TEST(NamedMutexTest, FallbackFolderIsPrivateAndAnUntrustedOneIsRefused)
+{
+    testsupport::TempDir tmp;
+    const std::string folder = tmp / ("brevon-" + std::to_string(getuid()));
+    std::string why;
+    EXPECT_EQ(NamedMutex::fallbackLockFolder(tmp.path(), &why), folder);
+    struct stat st{};
+    ASSERT_EQ(lstat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+    ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
+    EXPECT_EQ(NamedMutex::fallbackLockFolder(tmp.path(), &why), "");
+    EXPECT_NE(why.find("open to other users"), std::string::npos) << why;
+    ASSERT_EQ(chmod(folder.c_str(), 0700), 0);
+
+    if (getuid() == 0) {
+        ASSERT_EQ(chown(folder.c_str(), 65534, 65534), 0);
+        EXPECT_EQ(NamedMutex::fallbackLockFolder(tmp.path(), &why), "");
+        EXPECT_NE(why.find("another user"), std::string::npos) << why;
+    }
+    ASSERT_EQ(rmdir(folder.c_str()), 0);
+
+    testsupport::makeDir(tmp / "elsewhere");
+    ASSERT_EQ(chmod((tmp / "elsewhere").c_str(), 0700), 0);
+    ASSERT_EQ(symlink((tmp / "elsewhere").c_str(), folder.c_str()), 0);
+    EXPECT_EQ(NamedMutex::fallbackLockFolder(tmp.path(), &why), "");
+    EXPECT_NE(why.find("not a folder"), std::string::npos) << why;
+}
+
+}  // namespace
