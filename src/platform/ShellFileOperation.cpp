@@ -148,10 +148,11 @@ int moveAcrossFileSystems(const std::string& source, const std::string& target) 
     if (int e = copyContents(in.get(), out.get(), source)) return fail(e);
     // The comment's time is its last-write time: a move must keep it, as the platform's does.
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (::fchmod(out.get(), st.st_mode & 07777) != 0 || ::futimens(out.get(), times) != 0) return fail(errno);
+    // The attributes before the mode: without root, a read-only copy takes no attribute any more.
     char attrib[256];
     const ssize_t alen = ::fgetxattr(in.get(), "user.DOSATTRIB", attrib, sizeof attrib);
     if (alen > 0) ::fsetxattr(out.get(), "user.DOSATTRIB", attrib, static_cast<std::size_t>(alen), 0);
+    if (::fchmod(out.get(), st.st_mode & 07777) != 0 || ::futimens(out.get(), times) != 0) return fail(errno);
     if (::fsync(out.get()) != 0) return fail(errno);
     if (int e = step(MoveStep::SyncingFile, source)) return fail(e);
     out.reset();
