@@ -34,12 +34,12 @@ std::string NamedMutex::fallbackLockFolder(const std::string& tmp, std::string* 
     return dir;
 }
 
-std::string NamedMutex::lockFilePath(const std::string& name, std::string* why)
+std::string NamedMutex::lockFilePath(const std::string& name, std::string* why, const std::string& tmp)
 {
     std::string dir;
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime)
         dir = runtime;
-    else if (dir = fallbackLockFolder("/tmp", why); dir.empty())
+    else if (dir = fallbackLockFolder(tmp, why); dir.empty())
         return {};
     // Mutex names may hold any byte but "\"; keep the file name a single path component.
     std::string file;
@@ -50,10 +50,10 @@ std::string NamedMutex::lockFilePath(const std::string& name, std::string* why)
     return dir + "/" + file + ".mutex";
 }
 
-NamedMutex::NamedMutex(const std::string& name)
+NamedMutex::NamedMutex(const std::string& name, const std::string& tmp)
 {
     std::string why;
-    const std::string path = lockFilePath(name, &why);
+    const std::string path = lockFilePath(name, &why, tmp);
     if (path.empty()) {
         std::fprintf(stderr, "Starting without the single-instance lock: %s.\n", why.c_str());
         return;

@@ -9,8 +9,9 @@ namespace platform {
 
 class NamedMutex {
 public:
-    // OpenMutexA, then CreateMutexA when none was found.
-    explicit NamedMutex(const std::string& name);
+    // OpenMutexA, then CreateMutexA when none was found. `tmp` is where the fallback lock folder
+    // goes when $XDG_RUNTIME_DIR is unset.
+    explicit NamedMutex(const std::string& name, const std::string& tmp = "/tmp");
     ~NamedMutex();  // ReleaseMutex + CloseHandle
     NamedMutex(const NamedMutex&) = delete;
     NamedMutex& operator=(const NamedMutex&) = delete;
@@ -22,7 +23,8 @@ public:
     void release();
 
     // Empty when there is no folder to trust; `why` then says what is wrong with it.
-    static std::string lockFilePath(const std::string& name, std::string* why = nullptr);
+    static std::string lockFilePath(const std::string& name, std::string* why = nullptr,
+                                    const std::string& tmp = "/tmp");
 
     // The folder lock files go to when $XDG_RUNTIME_DIR is unset: `tmp` + "/brevon-<uid>", made with
     // mode 0700, and used only when it is a real folder (no link) owned by this user that no one

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,6 +41,30 @@ TEST(NamedMutexTest, FallbackFolderIsPrivateAndAnUntrustedOneIsRefused)
     ASSERT_EQ(symlink((tmp / "elsewhere").c_str(), folder.c_str()), 0);
     EXPECT_EQ(NamedMutex::fallbackLockFolder(tmp.path(), &why), "");
     EXPECT_NE(why.find("not a folder"), std::string::npos) << why;
+}
+
+TEST(NamedMutexTest, WithoutATrustedFolderTheStartGoesOnWithoutTheLockAndSaysSo)
+{
+    testsupport::TempDir tmp;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string saved = runtime ? runtime : "";
+    unsetenv("XDG_RUNTIME_DIR");
+    {
+        NamedMutex first("BrevonComment", tmp.path());
+        NamedMutex second("BrevonComment", tmp.path());
+        EXPECT_TRUE(first.firstInstance());
+        EXPECT_FALSE(second.firstInstance());
+    }
+    ASSERT_EQ(chmod((tmp / ("brevon-" + std::to_string(getuid()))).c_str(), 0777), 0);
+    testing::internal::CaptureStderr();
+    NamedMutex hostile("BrevonComment", tmp.path());
+    NamedMutex another("BrevonComment", tmp.path());
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(hostile.firstInstance());
+    EXPECT_TRUE(another.firstInstance());
+    EXPECT_NE(said.find("without the single-instance lock"), std::string::npos) << said;
+    if (runtime)
+        setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
 }
 
 }  // namespace
