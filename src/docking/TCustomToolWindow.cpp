@@ -570,7 +570,8 @@ void TCustomToolWindow::mouseDoubleClickEvent(QMouseEvent* e)
 void TCustomToolWindow::doubleClickAction()
 {
     if (dock_) {
-        if (dockMode_ == dmCanFloat)
+        // A dock that keeps its tool windows keeps them against a double click as against a drag.
+        if (dockMode_ == dmCanFloat && dock_->allowDrag())
             floatAt(hasFloatingPosition_ ? floatingPosition_ : mapToGlobal(QPoint(0, 0)));
         return;
     }
