@@ -31,7 +31,7 @@ CommentViewLoader::~CommentViewLoader() = default;
 CommentViewLoader::Result CommentViewLoader::show(const std::string& path)
 {
     cancel();
-    // Paths are the file system's own bytes: open them as they are.
+    // Paths are file names of this platform: open them as they are.
     file_.reset(std::fopen(path.c_str(), "rb"));
     if (!file_)
         return Result::OpenFailed;
@@ -94,7 +94,7 @@ void CommentViewLoader::step(bool toTheEnd)
     while (file_) {
         QString text;
         if (!readSlice(text)) {
-            const QString path = platform::fromCp932(path_);
+            const QString path = platform::displayFileName(path_);
             cancel();
             emit readFailed(path);
             return;
