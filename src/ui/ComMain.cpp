@@ -514,7 +514,7 @@ void TForm1::setCaret(int row)
 
 void TForm1::fillFromBlock(int category)
 {
-    // One insertion for the block: row by row, the view relaid itself out 500 times.
+    // One insertion for the block: each insertion is a round of model, selection and view bookkeeping.
     std::vector<std::string> texts;
     texts.reserve(static_cast<size_t>(std::max(0, table_.count(category))));
     for (int n = 1; n <= table_.count(category); ++n) {
