@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
@@ -211,6 +212,21 @@ TEST_F(ArrivalsTest, InReceivedModeArrivalsJoinTheirBlockNewestFirstAndTheCaretA
     EXPECT_EQ(selected, (QStringList{QStringLiteral("速報古"), QStringLiteral("速報新")}));
     EXPECT_EQ(w.Memo1->toPlainText(), shown);
     EXPECT_EQ(w.pathList().size(), 6u);
+}
+
+TEST_F(ArrivalsTest, ACommandWithItsDialogUpFinishesBeforeAnArrivalJoinsTheList)
+{
+    write(suite + "RecvData/COMMENT.001", "連絡", 10);
+    TForm1& w = open();
+    QDialog progress(&w);  // as the progress of a long keep/delete batch
+    progress.setWindowModality(Qt::WindowModal);
+    progress.show();
+    arrive("COMMENT.002", "連絡最新", 0);
+    QTest::qWait(300);
+    EXPECT_EQ(lines(), QStringList{QStringLiteral("連絡")});
+    progress.hide();
+    ASSERT_TRUE(waitShown());
+    EXPECT_EQ(lines(), (QStringList{QStringLiteral("連絡最新"), QStringLiteral("連絡")}));
 }
 
 TEST_F(ArrivalsTest, TheDesktopIsToldOnlyWhileTheWindowIsInactiveAndTheSettingAllowsIt)
