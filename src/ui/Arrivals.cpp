@@ -1,5 +1,6 @@
 #include "ui/Arrivals.h"
 
+#include "docking/TDock.h"
 #include "docking/TToolbar.h"
 #include "docking/TToolbarButton.h"
 #include "platform/FileTime.h"
@@ -196,11 +197,45 @@ void Arrivals::updateLook()
     const QString title = n > 0 ? QStringLiteral("%1 (新着 %2件)").arg(baseTitle_).arg(n) : baseTitle_;
     if (form_->windowTitle() != title)
         form_->setWindowTitle(title);
-    ArrivalsBt->setVisible(n > 0);
+    showButton(n > 0);
     NArrivals->setVisible(n > 0);
     NArrivals->setEnabled(n > 0);
     if (separator_)
         separator_->setVisible(n > 0);
+}
+
+void Arrivals::showButton(bool show)
+{
+    if (show == ArrivalsBt->isVisibleTo(form_->Toolbar3))
+        return;
+    if (show) {
+        placesBefore_ = places();
+        pushedKnown_ = false;
+        ArrivalsBt->setVisible(true);
+        // The toolbar and its dock arrange on later turns of the event loop.
+        QTimer::singleShot(200, this, [this] {
+            placesPushed_ = places();
+            pushedKnown_ = true;
+        });
+        return;
+    }
+    ArrivalsBt->setVisible(false);
+    if (pushedKnown_ && places() != placesPushed_)
+        return;  // the user has arranged the toolbars since: that stays
+    const std::array<docking::TToolbar*, 3> bars{form_->Toolbar1, form_->Toolbar2, form_->Toolbar3};
+    for (size_t i = 0; i < bars.size(); ++i) {
+        if (bars[i]->dockPos() != std::get<2>(placesBefore_[i]))
+            bars[i]->setDockPos(std::get<2>(placesBefore_[i]));
+    }
+}
+
+Arrivals::Places Arrivals::places() const
+{
+    Places p;
+    const std::array<docking::TToolbar*, 3> bars{form_->Toolbar1, form_->Toolbar2, form_->Toolbar3};
+    for (size_t i = 0; i < bars.size(); ++i)
+        p[i] = {bars[i]->dockedTo(), bars[i]->dockRow(), bars[i]->dockPos()};
+    return p;
 }
 
 void Arrivals::tellDesktop(const store::Arrival& newest, int count)

@@ -10,8 +10,10 @@
 #include <QPointer>
 #include <QString>
 
+#include <array>
 #include <functional>
 #include <map>
+#include <tuple>
 #include <vector>
 
 class QAction;
@@ -20,6 +22,7 @@ class QTimer;
 class TForm1;
 
 namespace docking {
+class TDock;
 class TToolbarButton;
 }
 namespace ui {
@@ -61,6 +64,12 @@ private:
     void tellDesktop(const store::Arrival& newest, int count);
     void raiseWindow();
     void flushDeferred();
+    void showButton(bool show);
+
+    // Where the three toolbars sit (dock, row, position): the wider Toolbar3 pushes its neighbours
+    // along, and they go back when the button goes, unless the user has moved a toolbar meanwhile.
+    using Places = std::array<std::tuple<docking::TDock*, int, int>, 3>;
+    Places places() const;
 
     TForm1* form_;
     store::ArrivalWatch watch_;
@@ -75,4 +84,7 @@ private:
     // What arrived while a command's dialog was up: shown when the command has ended.
     store::ArrivalChanges deferred_;
     QPointer<QWidget> deferredFor_;
+    Places placesBefore_{};
+    Places placesPushed_{};
+    bool pushedKnown_ = false;
 };

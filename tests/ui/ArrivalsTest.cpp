@@ -122,6 +122,7 @@ TEST_F(ArrivalsTest, SavedModeCountsArrivalsInTheCaptionAndButtonUntilTheyVanish
     EXPECT_FALSE(a->ArrivalsBt->isVisibleTo(w.Toolbar3));
     EXPECT_FALSE(a->NArrivals->isVisible());
     const QRect toolbarBefore = w.Toolbar3->geometry();
+    const int toolbar1Before = w.Toolbar1->dockPos();
 
     const std::string first = arrive("CMARKET.001", "速報", 0);
     ASSERT_TRUE(waitShown());
@@ -130,6 +131,8 @@ TEST_F(ArrivalsTest, SavedModeCountsArrivalsInTheCaptionAndButtonUntilTheyVanish
     ASSERT_TRUE(waitShown());
     EXPECT_EQ(w.windowTitle(), kTitle + QStringLiteral(" (新着 2件)"));
     EXPECT_TRUE(a->ArrivalsBt->isVisibleTo(w.Toolbar3));
+    QTest::qWait(50);
+    EXPECT_GT(w.Toolbar1->dockPos(), toolbar1Before);  // the wider Toolbar3 pushed it along
     EXPECT_EQ(a->ArrivalsBt->hint(), QStringLiteral("新着ｺﾒﾝﾄ表示"));
     EXPECT_TRUE(a->NArrivals->isVisible() && a->NArrivals->isEnabled());
     EXPECT_EQ(a->NArrivals->text(), QStringLiteral("新着コメント表示(&N)"));
@@ -143,8 +146,9 @@ TEST_F(ArrivalsTest, SavedModeCountsArrivalsInTheCaptionAndButtonUntilTheyVanish
     EXPECT_EQ(w.windowTitle(), kTitle);
     EXPECT_FALSE(a->ArrivalsBt->isVisibleTo(w.Toolbar3));
     EXPECT_FALSE(a->NArrivals->isVisible());
-    QApplication::processEvents();
+    QTest::qWait(50);
     EXPECT_EQ(w.Toolbar3->geometry(), toolbarBefore);
+    EXPECT_EQ(w.Toolbar1->dockPos(), toolbar1Before);  // and it went back: the layout is as before
 }
 
 TEST_F(ArrivalsTest, F5SwitchesToReceivedModeAsAStartWouldAndTheCloseIsRefusedUntilKept)
