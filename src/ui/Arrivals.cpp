@@ -16,6 +16,7 @@
 #include <QEvent>
 #include <QMenu>
 #include <QSocketNotifier>
+#include <QSplitter>
 #include <QTimer>
 
 #include <algorithm>
@@ -188,6 +189,7 @@ void Arrivals::ArrivalsBtClick()
     form_->receivedMode_ = true;
     form_->enableByMode();
     form_->fillReceivedList();
+    form_->Splitter1->widget(0)->setFocus();  // the list, as after a start
     updateLook();
 }
 

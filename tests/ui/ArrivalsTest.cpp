@@ -161,12 +161,14 @@ TEST_F(ArrivalsTest, F5SwitchesToReceivedModeAsAStartWouldAndTheCloseIsRefusedUn
     arrive("CMARKET.001", "速報", 5);
     ASSERT_TRUE(waitShown());
 
+    w.Memo1->setFocus();
     QTest::keyClick(&w, Qt::Key_F5);
     ASSERT_TRUE(w.receivedMode());
     ASSERT_EQ(lines().size(), 2);
     EXPECT_TRUE(lines()[0].endsWith(QStringLiteral("連絡")));
     EXPECT_EQ(lines()[1], QStringLiteral("速報"));
     EXPECT_EQ(w.ListBox1->currentRow(), 0);
+    EXPECT_TRUE(w.ListBox1->hasFocus());
     EXPECT_TRUE(w.Memo1->toPlainText().startsWith(QStringLiteral("連絡\n")));
     EXPECT_TRUE(w.NStock->isEnabled() && w.ToolbarButton6->isEnabled());
     EXPECT_FALSE(w.WeekEndBt->isEnabled() || w.NWeekEnd->isEnabled());
