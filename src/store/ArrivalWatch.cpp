@@ -35,7 +35,7 @@ int categoryOfName(const std::string& name)
     return -1;
 }
 
-ArrivalWatch::ArrivalWatch(std::string receivedDir)
+ArrivalWatch::ArrivalWatch(const std::string& receivedDir)
 {
     const std::string folder = withoutSlash(receivedDir.empty() ? "." : receivedDir);
     dir_ = folder + "/";

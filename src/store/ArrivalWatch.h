@@ -37,7 +37,7 @@ public:
 
     // Starts watching `receivedDir`; the files it holds now are known and never count. A folder
     // that does not exist yet is waited for; what it holds when it appears counts.
-    explicit ArrivalWatch(std::string receivedDir);
+    explicit ArrivalWatch(const std::string& receivedDir);
     ~ArrivalWatch();
     ArrivalWatch(const ArrivalWatch&) = delete;
     ArrivalWatch& operator=(const ArrivalWatch&) = delete;
