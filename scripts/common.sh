@@ -4,7 +4,7 @@
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # Debian packages every build needs; scripts may pass more.
-BASE_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
+BASE_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev fonts-noto-cjk xvfb x11-apps x11-utils imagemagick xauth
   openbox xdotool dbus-daemon)
 

@@ -45,6 +45,7 @@
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <optional>
 #include <stdexcept>
 
 using docking::TToolbarButton;
@@ -449,7 +450,15 @@ void TForm1::About1Click()
         host::ShowMissingFunction("ShowBrevonVersion");
         return;
     }
-    show(platform::programPath().c_str(), platform::cp932("コメント情報").c_str());
+    // The host takes the program's path in code page 932, as it hands paths out.
+    const std::string fileName = platform::programPath();
+    const std::optional<std::string> hostPath = platform::hostPathFromFileName(fileName);
+    if (!hostPath) {
+        host::ShowHostMessage(platform::cp932("警告"), platform::cp932("プログラムのパスをBrevonに渡せない"),
+                              platform::toCp932(platform::displayFileName(fileName)), 0, 1, 0);
+        return;
+    }
+    show(hostPath->c_str(), platform::cp932("コメント情報").c_str());
 }
 
 void TForm1::Contents1Click() { platform::WinHelp(platform::HELP_CONTENTS, 0); }
@@ -553,11 +562,11 @@ void TForm1::ShowSelectedComment()
     const int row = ListBox1->currentRow();
     if (row < 0 || row >= static_cast<int>(pathList_.size()))
         return;
-    // Paths are the file system's own bytes: open them as they are.
+    // Paths are file names of this platform: open them as they are.
     const std::string& path = pathList_[static_cast<size_t>(row)];
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        ui::showFrameworkError(this, QStringLiteral("ファイル %1 を開けません。").arg(platform::fromCp932(path)));
+        ui::showFrameworkError(this, QStringLiteral("ファイル %1 を開けません。").arg(platform::displayFileName(path)));
         return;
     }
     // In blocks: a character at a time took minutes for a 100 MB comment in the checked build.
@@ -566,7 +575,7 @@ void TForm1::ShowSelectedComment()
     while (file.read(block.data(), block.size()) || file.gcount() > 0)
         bytes.append(block.data(), static_cast<std::size_t>(file.gcount()));
     if (file.bad()) {
-        ui::showFrameworkError(this, QStringLiteral("ファイル %1 を読み込めません。").arg(platform::fromCp932(path)));
+        ui::showFrameworkError(this, QStringLiteral("ファイル %1 を読み込めません。").arg(platform::displayFileName(path)));
         return;
     }
     QString text = platform::fromCp932(bytes);
@@ -713,9 +722,9 @@ void TForm1::reportBatchFailures(const platform::FileOpResult& result)
     }
     QStringList lines;
     for (const platform::FileOpFailure& f : result.failures) {
-        QString line = platform::fromCp932(f.source);
+        QString line = platform::displayFileName(f.source);
         if (!f.target.empty())
-            line += QStringLiteral(" → ") + platform::fromCp932(f.target);
+            line += QStringLiteral(" → ") + platform::displayFileName(f.target);
         lines << line + QStringLiteral(": ") + QString::fromStdString(platform::describeFileOpError(f.error));
     }
     QMessageBox box(QMessageBox::Warning, windowTitle(),

@@ -122,6 +122,14 @@ TEST_F(ListTextTest, FileThatCannotBeOpenedIsReportedAndListedUntitled) {
     EXPECT_EQ(shiftjis::toUtf8(text), "   12件");
 }
 
+TEST_F(ListTextTest, MessageShowsAJapaneseFolderNameReadably) {
+    const std::string path = dir / "株式 ブレボン表/CMARKET.gone";  // file names are UTF-8 here
+    std::string text;
+    EXPECT_FALSE(ReadListText(kMarketFlash, path, text, sink));
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_EQ(sink.messages[0].text, path + "のオープンに失敗しました");
+}
+
 TEST_F(ListTextTest, FileThatCannotBeReadIsReportedAndListedUntitled) {
     testsupport::makeDir(dir / "COMMENT.folder");  // opens, but every read fails
     std::string text = "previous";
