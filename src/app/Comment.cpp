@@ -32,6 +32,7 @@ int main(int argc, char* argv[])
     {
         TForm1 form;
         form.show();
+        app::messageLoopStarts();
         application.exec();
     }
     mutex.release();

@@ -10,6 +10,7 @@
 #include "platform/Library.h"
 #include "platform/ShellFileOperation.h"
 #include "platform/qt/Cp932.h"
+#include "platform/qt/FrameExtents.h"
 #include "platform/qt/ShellOpen.h"
 #include "platform/qt/WinHelp.h"
 #include "settings/SettingsRecord.h"
@@ -321,18 +322,26 @@ void TForm1::FormCreate()
 
     const QScreen* screen = QGuiApplication::primaryScreen();
     ui::ScreenInfo si;
+    ui::Bounds work;
     if (screen) {
         si.width = screen->geometry().width();
         si.height = screen->geometry().height();
         si.taskbarWidth = screen->availableGeometry().width();
+        const QRect a = screen->availableGeometry();
+        work = {a.left(), a.top(), a.width(), a.height()};
     }
     const ui::Placement p = ui::placeWindow(s.top, s.left, s.width, s.height, si);
-    resize(p.width, p.height);
+    const ui::Bounds normal = ui::normalBounds(p, work);
+    // The stored bounds are outer bounds; the window manager's frame is not part of the widget.
+    const QMargins frame = platform::frameExtentsBeforeShow(this);
+    resize(normal.width - frame.left() - frame.right(), normal.height - frame.top() - frame.bottom());
+    // The native window exists now (the frame was asked for it), so a move places the client.
+    const QPoint clientOffset(frame.left(), frame.top());
     if (p.centred && screen)
-        move(screen->geometry().center() - QPoint(p.width / 2, p.height / 2));
+        move(screen->geometry().center() - QPoint(normal.width / 2, normal.height / 2) + clientOffset);
     else
-        move(p.left, p.top);
-    const int clientHeight = p.height - menuBar()->sizeHint().height();
+        move(QPoint(normal.left, normal.top) + clientOffset);
+    const int clientHeight = height() - menuBar()->sizeHint().height();
     Splitter1->setSizes({ui::listHeight(s.reHeight, clientHeight), clientHeight});
 
     s.fontSize = ui::clampFontSize(s.fontSize);
@@ -413,11 +422,18 @@ void TForm1::FormDestroy()
 settings::MainWindowState TForm1::currentWindowState() const
 {
     settings::MainWindowState w;
-    const QRect frame = frameGeometry();
-    w.top = frame.top();
-    w.left = frame.left();
-    w.width = frame.width();
-    w.height = frame.height();
+    ui::Bounds b;
+    if (isMaximized() && screen()) {
+        const QRect a = screen()->availableGeometry();
+        b = ui::maximisedBounds({a.left(), a.top(), a.width(), a.height()});
+    } else {
+        const QRect frame = frameGeometry();
+        b = {frame.left(), frame.top(), frame.width(), frame.height()};
+    }
+    w.top = b.top;
+    w.left = b.left;
+    w.width = b.width;
+    w.height = b.height;
     w.listHeight = ListBox1->height();
     w.fontSizeText = Edit2->text().toStdString();
     w.currentCategory = CurrentCategory();

@@ -2,6 +2,7 @@
 
 #include "ui/DigitField.h"
 #include "ui/FrameworkError.h"
+#include "ui/ScreenCenter.h"
 #include "ui/UpDown.h"
 
 #include <QCheckBox>
@@ -79,6 +80,7 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent)
         if (onHelp)
             onHelp();
     });
+    ui::centerOnScreen(this);
 }
 
 int TForm4::tagOf(QObject* object) const { return object->property("tag").toInt(); }

@@ -43,9 +43,9 @@ TEST(NormalizeLineTest, TrailByteFollowedByAtSignIsNoFullWidthBlank) {
 TEST(NormalizeLineTest, CutsKeepAtMost255BytesAndNeverSplitACharacter) {
     // After a full-width blank: the rest is cut to 255 bytes; here the 255th byte would be the
     // lead byte of a double-byte character, so 254 remain.
-    const std::string rest = std::string(253, 'a') + sjis("年年");
+    const std::string rest = std::string(254, 'a') + sjis("年年");
     const std::string cut = NormalizeLine(sjis("x　") + rest);
-    EXPECT_EQ(cut, "x  " + std::string(253, 'a') + sjis("年"));
+    EXPECT_EQ(cut, "x  " + std::string(254, 'a'));
     // A leading blank: the first drop keeps 255 bytes of the rest, later drops only shorten it.
     const std::string lead = NormalizeLine("  " + std::string(300, 'b'));
     EXPECT_EQ(lead, std::string(254, 'b'));
