@@ -18,6 +18,7 @@
 #include "store/FileBatch.h"
 #include "store/Loader.h"
 #include "store/Purge.h"
+#include "ui/Arrivals.h"
 #include "ui/ColorValue.h"
 #include "ui/ComColor.h"
 #include "ui/ComPrin.h"
@@ -92,10 +93,6 @@ TForm1::TForm1(settings::SettingsBackend* backend, QWidget* parent)
     const host::HostInfo& info = host::Host();
     dirs_.received = info.receivedDir;
     dirs_.saved = info.savedDir();
-    // The settings first, so that the comment folders are purged and loaded while the window is
-    // built: with 2,000 received comments each takes about as long as the other.
-    settings::ReadSettings(*backend_, Settings());
-    startupLoad_ = std::make_unique<ui::StartupLoad>(table_, dirs_, Settings());
     buildMenu();
     // While the designed components are made, the docks only note that they must arrange; they
     // arrange once, with every designed position set, when loading ends.
@@ -324,7 +321,13 @@ void TForm1::FormCreate()
     QApplication::setApplicationName(title);
     setWindowTitle(title);
 
-    settings::SettingsRecord& s = Settings();  // read in the constructor
+    settings::SettingsRecord& s = Settings();
+    settings::ReadSettings(*backend_, s);
+    // Watching the received folder before it is listed, so that nothing arriving meanwhile is
+    // missed; then the purge and the loads run beside the rest of the window's preparation, which
+    // takes about as long with 2,000 received comments.
+    arrivals_ = new Arrivals(this);
+    startupLoad_ = std::make_unique<ui::StartupLoad>(table_, dirs_, s);
 
     const QScreen* screen = QGuiApplication::primaryScreen();
     ui::ScreenInfo si;
@@ -373,7 +376,7 @@ void TForm1::FormCreate()
 
     pathList_.clear();
     // Interrupted moves cleaned up, the purge, the received comments loaded, or the saved ones
-    // when none were received: done beside the window's construction.
+    // when none were received: started with the settings, done beside the window's preparation.
     receivedMode_ = startupLoad_->finish(*sink_);
     startupLoad_.reset();
     enableByMode();
@@ -504,6 +507,13 @@ void TForm1::addLine(const store::TCmntInfo& entry)
 {
     ListBox1->lines()->appendLines({entry.listText});
     pathList_.push_back(entry.path);
+}
+
+void TForm1::insertLine(int row, const store::TCmntInfo& entry)
+{
+    const QSignalBlocker block(ListBox1);  // the caret keeps its file: nothing to show again
+    ListBox1->lines()->insertLines(row, {entry.listText});
+    pathList_.insert(pathList_.begin() + row, entry.path);
 }
 
 void TForm1::setCaret(int row)

@@ -22,6 +22,7 @@ class QPlainTextEdit;
 class QSplitter;
 class TUpDown;
 class TForm4;
+class Arrivals;
 
 namespace docking {
 class TDock;
@@ -99,6 +100,7 @@ public:
     const std::vector<std::string>& pathList() const { return pathList_; }
     const store::CommentDirs& dirs() const { return dirs_; }
     QString settingsKey() const;
+    Arrivals* arrivals() const { return arrivals_; }  // comments that arrive while the window is open
 
     // ---- Handlers ----
     void WeekEndBtClick(QObject* sender);
@@ -137,6 +139,7 @@ protected:
     void wheelEvent(QWheelEvent* event) override;  // WMMouseWheel
 
 private:
+    friend class Arrivals;  // switches to received mode and lists arrivals through the primitives below
     void buildMenu();
     void buildToolbars();
     void buildClient();
@@ -147,6 +150,7 @@ private:
     void fillReceivedList();
     void fillFromBlock(int category);
     void addLine(const store::TCmntInfo& entry);
+    void insertLine(int row, const store::TCmntInfo& entry);  // caret and selection stay on their files
     void setCaret(int row);
     void enableByMode();
     void switchToSavedMode();
@@ -167,6 +171,7 @@ private:
     bool receivedMode_ = false;
     bool shown_ = false;
     QMetaObject::Connection deleteButtonConnection_;
+    Arrivals* arrivals_ = nullptr;
     ui::CommentViewLoader* viewLoader_ = nullptr;
     std::unique_ptr<ui::StartupLoad> startupLoad_;  // until FormCreate has the table; declared after it
 };

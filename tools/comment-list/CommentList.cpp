@@ -1,4 +1,5 @@
 #include "CommentList.h"
+#include "Watch.h"
 
 #include "platform/FileFind.h"
 #include "platform/FileTime.h"
@@ -24,7 +25,9 @@ constexpr const char* kUsage =
     "  --suite DIR    the suite folder (default: $BREVON_HOME)\n"
     "  --received     the received comments; --saved: the saved comments\n"
     "                 (default: received when there are any, else saved, as the viewer starts)\n"
-    "  --category N   only category N: 0 notices, 1 market flash, 2 weekend, 3 earnings\n";
+    "  --category N   only category N: 0 notices, 1 market flash, 2 weekend, 3 earnings\n"
+    "  --watch        instead: one line (or JSON object) per comment that arrives in the received\n"
+    "                 folder, as soon as it is whole, until interrupted (SIGINT or SIGTERM: exit 0)\n";
 
 // Messages of the loader (a file that cannot be read) go to standard error as text.
 class ErrorStreamSink : public store::MessageSink {
@@ -124,6 +127,7 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
     enum class Mode { Auto, Received, Saved } mode = Mode::Auto;
     int only = -1;
     bool json = false;
+    bool watch = false;
     auto bad = [&](const std::string& why) {
         err << "comment-list: " << why << "\n" << kUsage;
         return 2;
@@ -147,6 +151,8 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
             only = v[0] - '0';
         } else if (a == "--json") {
             json = true;
+        } else if (a == "--watch") {
+            watch = true;
         } else {
             return bad("unknown argument '" + a + "'");
         }
@@ -161,6 +167,10 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
     }
 
     const store::CommentDirs dirs = store::CommentDirs::forSuite(suite);
+    if (watch) {
+        if (mode == Mode::Saved) return bad("--watch looks at the received folder only");
+        return watchArrivals(dirs, only, json, out, err);
+    }
     // The viewer's table limit and notice apply as with the default settings.
     const settings::SettingsRecord defaults;
     ErrorStreamSink sink(err);
@@ -212,6 +222,16 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
     if (json) text += first ? "]}\n" : "\n]}\n";
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
     return 0;
+}
+
+std::string entryLine(int k, const store::TCmntInfo& e, bool json) {
+    const std::string text = shiftjis::toUtf8(e.listText);
+    const std::string path = cleanUtf8(e.path);
+    const std::string_view label = store::categoryInfo(k).labelUtf8;
+    if (json)
+        return "{\"category\":" + std::to_string(k) + ",\"label\":" + jsonString(label) + ",\"time\":" +
+               jsonString(isoTime(e.time)) + ",\"text\":" + jsonString(text) + ",\"path\":" + jsonString(path) + "}\n";
+    return std::string(label) + '\t' + isoTime(e.time) + '\t' + plainField(text) + '\t' + plainField(path) + '\n';
 }
 
 }  // namespace commentlist
