@@ -69,6 +69,26 @@ TEST_F(CommentListTest, MissingSuiteAndBadArgumentsFailWithAMessage) {
     EXPECT_NE(err.str().find("usage:"), std::string::npos);
 }
 
+TEST_F(CommentListTest, SearchKeepsTheMatchingEntriesAndExitsLikeGrep) {
+    suite.saved("CMARKET.1", sjis("ＴＯＹＯＴＡ速報\r\n"), utcSeconds(2024, 5, 1, 0, 0, 0));
+    suite.saved("CMARKET.2", sjis("見出し\r\n\r\n本文に toyota\r\n"), utcSeconds(2024, 5, 2, 0, 0, 0));
+    suite.saved("CMARKET.3", sjis("日産\r\n"));
+    const std::string dir = suite.dir.path();
+    EXPECT_EQ(run({"--suite", dir, "--search", "Toyota"}), 0);
+    EXPECT_EQ(out.str(), "速報\t2024-05-02T09:00:00.000\t見出し\t" + suite.dirs.saved + "CMARKET.2\n"
+                         "速報\t2024-05-01T09:00:00.000\tＴＯＹＯＴＡ速報\t" + suite.dirs.saved + "CMARKET.1\n");
+    EXPECT_EQ(run({"--suite", dir, "--json", "--search", "toyota　速報"}), 0);
+    EXPECT_NE(out.str().find("CMARKET.1"), std::string::npos);
+    EXPECT_EQ(out.str().find("CMARKET.2"), std::string::npos);
+
+    EXPECT_EQ(run({"--suite", dir, "--search", "nissan"}), 1);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(run({"--suite", dir, "--search", "toyota", "--category", "0"}), 1);
+    EXPECT_EQ(run({"--suite", dir, "--search"}), 2);
+    EXPECT_EQ(run({"--suite", dir, "--search", " 　"}), 2);
+    EXPECT_EQ(run({"--suite", suite.dir / "absent", "--search", "toyota"}), 2);
+}
+
 TEST_F(CommentListTest, NeverChangesAFile) {
     for (int i = 0; i < 600; ++i) suite.saved("CWEKEND." + std::to_string(i), "w", 1'700'000'000 + i);
     testsupport::writeFile(suite.dirs.saved + ".brevon-move.999999999.0.tmp", "left by a crash");

@@ -6,10 +6,12 @@
 #include "store/Categories.h"
 #include "store/CommentTable.h"
 #include "store/Loader.h"
+#include "store/Search.h"
 #include "store/ShiftJis.h"
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <sys/stat.h>
 
@@ -17,13 +19,15 @@ namespace commentlist {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: comment-list [--suite DIR] [--received|--saved] [--category N] [--json]\n"
+    "usage: comment-list [--suite DIR] [--received|--saved] [--category N] [--json] [--search TEXT]\n"
     "  Prints the comments the viewer would list, one line per comment, each category newest first:\n"
     "  category, local time (ISO 8601), list text, path; tab-separated, or JSON with --json.\n"
     "  --suite DIR    the suite folder (default: $BREVON_HOME)\n"
     "  --received     the received comments; --saved: the saved comments\n"
     "                 (default: received when there are any, else saved, as the viewer starts)\n"
-    "  --category N   only category N: 0 notices, 1 market flash, 2 weekend, 3 earnings\n";
+    "  --category N   only category N: 0 notices, 1 market flash, 2 weekend, 3 earnings\n"
+    "  --search TEXT  only comments whose text holds every blank-separated word of TEXT, without\n"
+    "                 regard to case or width; exit status 0 with matches, 1 without, 2 on error\n";
 
 // Messages of the loader (a file that cannot be read) go to standard error as text.
 class ErrorStreamSink : public store::MessageSink {
@@ -94,6 +98,14 @@ std::string plainField(std::string s) {
     return s;
 }
 
+// Only the entries whose files hold every word stay; files that cannot be read are counted.
+std::size_t keepMatching(store::CommentTable& table, const store::SearchQuery& query, std::ostream& err) {
+    std::size_t unreadable = 0;
+    const std::size_t kept = store::keepMatching(table, query, unreadable);
+    if (unreadable > 0) err << "comment-list: " << unreadable << " file(s) could not be read and were skipped\n";
+    return kept;
+}
+
 bool isDirectory(const std::string& path) {
     struct stat st{};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -106,6 +118,7 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
     enum class Mode { Auto, Received, Saved } mode = Mode::Auto;
     int only = -1;
     bool json = false;
+    std::optional<store::SearchQuery> search;
     auto bad = [&](const std::string& why) {
         err << "comment-list: " << why << "\n" << kUsage;
         return 2;
@@ -129,17 +142,20 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
             only = v[0] - '0';
         } else if (a == "--json") {
             json = true;
+        } else if (a == "--search") {
+            if (++i >= args.size() || (search = store::SearchQuery::fromUtf8(args[i]))->empty())
+                return bad("--search needs a text to look for");
         } else {
             return bad("unknown argument '" + a + "'");
         }
     }
     if (suite.empty()) {
         err << "comment-list: no suite folder: give --suite DIR or set BREVON_HOME\n";
-        return 1;
+        return search ? 2 : 1;  // with --search, 1 means "nothing found", as grep has it
     }
     if (!isDirectory(suite)) {
         err << "comment-list: suite folder not found: " << suite << "\n";
-        return 1;
+        return search ? 2 : 1;
     }
 
     const store::CommentDirs dirs = store::CommentDirs::forSuite(suite);
@@ -158,6 +174,8 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
         for (int k = 0; k < store::kCategoryCount && !received; ++k)
             received = !platform::findFiles(dirs.received, store::filePattern(k), 0).empty();
     loadAll(received);
+    std::size_t matched = 0;
+    if (search) matched = keepMatching(*table, *search, err);
 
     if (json) out << "{\"suite\":" << jsonString(cleanUtf8(suite)) << ",\"mode\":\"" << (received ? "received" : "saved")
                   << "\",\"entries\":[";
@@ -179,7 +197,7 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
         }
     }
     if (json) out << (first ? "" : "\n") << "]}\n";
-    return 0;
+    return search && matched == 0 ? 1 : 0;
 }
 
 }  // namespace commentlist
