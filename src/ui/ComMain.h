@@ -21,6 +21,7 @@ class QListWidget;
 class QMenu;
 class QPlainTextEdit;
 class QSplitter;
+class SearchPanel;
 class TUpDown;
 class TForm4;
 
@@ -78,6 +79,7 @@ public:
     QAction* NMarket = nullptr;
     QAction* NWeekEnd = nullptr;
     QAction* NKessan = nullptr;
+    QAction* NSearch = nullptr;  // "検索(&F)...": the search panel
     QAction* N3 = nullptr;
     QAction* N5 = nullptr;
     QAction* N6 = nullptr;
@@ -113,6 +115,11 @@ public:
     void Exit1Click();
     void About1Click();
     void Contents1Click();
+
+    // Shows the comment at `path` as if its line had been chosen: in saved mode its category
+    // first. False when the list has no such line.
+    bool showComment(int category, const std::string& path);
+    SearchPanel* searchPanel();
 
     int CurrentCategory() const;
     bool HasLayoutPresets();
@@ -162,4 +169,5 @@ private:
     bool receivedMode_ = false;
     bool shown_ = false;
     QMetaObject::Connection deleteButtonConnection_;
+    SearchPanel* searchPanel_ = nullptr;  // made when first asked for
 };
