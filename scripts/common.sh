@@ -5,7 +5,8 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # Debian packages every build needs; scripts may pass more.
 BASE_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
-  libgtest-dev libgmock-dev libbenchmark-dev fonts-noto-cjk xvfb x11-apps x11-utils imagemagick xauth)
+  libgtest-dev libgmock-dev libbenchmark-dev libicu-dev fonts-noto-cjk xvfb x11-apps x11-utils imagemagick
+  xauth)
 
 ensure_packages() {
   local missing=() p

@@ -64,17 +64,37 @@ public:
     // Per 16-bit unit: whether text may be cut before it without changing its folding (ICU's
     // "boundary before"), and where its own folding lies in the pool (length 0: unknown, fold
     // it through ICU).
-    struct Fold {
-        std::uint32_t offset : 24;
-        std::uint32_t length : 7;
-        std::uint32_t boundary : 1;
-    };
-    std::array<Fold, 0x10000> fold{};
+    static constexpr std::uint32_t kBoundary = 0x80000000u;
+    static std::uint32_t offsetOf(std::uint32_t e) { return e & 0xFFFFFFu; }
+    static std::uint32_t lengthOf(std::uint32_t e) { return (e >> 24) & 0x3Fu; }
+    std::vector<std::uint32_t> fold = std::vector<std::uint32_t>(0x10000, 0);
+    // Half-width kana with a half-width voiced or semi-voiced mark, the one pair of code page 932
+    // characters that folds into one: (kana - U+FF61) * 2 + (mark - U+FF9E).
+    std::array<std::uint32_t, 63 * 2> halfWidthVoiced{};
     std::u16string pool;
 
     std::array<char16_t, 256> single{};      // a byte that is not a lead byte
     std::vector<char16_t> pair;              // (lead index * 256 + trail); 0: not a pair
     std::array<std::int16_t, 256> leadIndex{};  // -1: not a lead byte
+    // For scanning files, per byte and per pair of bytes: kBoundary as above; kDirect with the
+    // folded unit in the low 16 bits when the character folds to one unit, else the decoded unit
+    // there. In singleFold kLead marks a lead byte with its lead index in the low bits; in pairFold
+    // kPair marks two bytes that make one character.
+    static constexpr std::uint32_t kDirect = 0x20000000u;
+    static constexpr std::uint32_t kLead = 0x40000000u;
+    static constexpr std::uint32_t kPair = 0x40000000u;
+    std::array<std::uint32_t, 256> singleFold{};
+    std::vector<std::uint32_t> pairFold;
+    std::uint32_t replacementFold = 0;
+
+    // The folding of one unit, from the pool or from ICU.
+    std::u16string foldOf(char16_t c) const {
+        const std::uint32_t f = fold[c];
+        if (lengthOf(f) > 0) return pool.substr(offsetOf(f), lengthOf(f));
+        std::u16string out;
+        normalizeInto(std::u16string_view(&c, 1), out);
+        return out;
+    }
 
 private:
     Tables() {
@@ -82,13 +102,13 @@ private:
         const UNormalizer2* n = normalizer();
         std::u16string folded;
         for (std::uint32_t c = 0; c < 0x10000; ++c) {
-            Fold& f = fold[c];
+            std::uint32_t& f = fold[c];
             if (c >= 0xD800 && c <= 0xDFFF) {
                 // Surrogates go through ICU as whole code points; a text is cut before a high one.
-                f.boundary = c < 0xDC00;
+                f = c < 0xDC00 ? kBoundary : 0;
                 continue;
             }
-            f.boundary = unorm2_hasBoundaryBefore(n, static_cast<UChar32>(c));
+            const bool boundary = unorm2_hasBoundaryBefore(n, static_cast<UChar32>(c));
             const char16_t unit = static_cast<char16_t>(c);
             folded.clear();
             UErrorCode status = U_ZERO_ERROR;
@@ -96,11 +116,33 @@ private:
                 folded.push_back(unit);
             else
                 normalizeInto(std::u16string_view(&unit, 1), folded);
-            if (folded.size() >= 128) continue;  // left to ICU
-            f.offset = static_cast<std::uint32_t>(pool.size());
-            f.length = static_cast<std::uint32_t>(folded.size());
-            pool += folded;
+            f = (boundary ? kBoundary : 0) | entry(folded);
         }
+        for (char16_t kana = 0xFF61; kana <= 0xFF9F; ++kana)
+            for (char16_t mark = 0xFF9E; mark <= 0xFF9F; ++mark) {
+                const char16_t both[2] = {kana, mark};
+                folded.clear();
+                normalizeInto(std::u16string_view(both, 2), folded);
+                halfWidthVoiced[static_cast<std::size_t>((kana - 0xFF61) * 2 + (mark - 0xFF9E))] = entry(folded);
+            }
+        auto byteEntry = [&](char16_t c) {
+            const std::uint32_t f = fold[c];
+            const std::uint32_t boundary = f & kBoundary;
+            return lengthOf(f) == 1 ? boundary | kDirect | pool[offsetOf(f)] : boundary | c;
+        };
+        for (std::size_t b = 0; b < 256; ++b)
+            singleFold[b] = leadIndex[b] >= 0 ? kLead | static_cast<std::uint32_t>(leadIndex[b]) : byteEntry(single[b]);
+        pairFold.resize(pair.size());
+        for (std::size_t i = 0; i < pair.size(); ++i) pairFold[i] = pair[i] ? byteEntry(pair[i]) | kPair : 0;
+        replacementFold = byteEntry(kReplacement);
+    }
+
+    // Offset and length of `folded` in the pool; 0 (left to ICU) when it is empty or too long.
+    std::uint32_t entry(const std::u16string& folded) {
+        if (folded.empty() || folded.size() >= 64) return 0;
+        const auto e = static_cast<std::uint32_t>(pool.size()) | static_cast<std::uint32_t>(folded.size()) << 24;
+        pool += folded;
+        return e;
     }
 
     void buildDecoder() {
@@ -141,6 +183,8 @@ private:
     }
 };
 
+std::size_t decodeInto(std::string_view bytes, bool last, std::u16string& out);
+
 // Folds UTF-16 text piece by piece and finds the query's words in the folded text. Text is cut
 // only before units with a normalization boundary, so folding the pieces gives the same units as
 // folding the whole; a piece's last segment waits for the next piece. Only the last
@@ -163,35 +207,111 @@ public:
     // word is searched until found once; with `hit`, every occurrence is reported.
     void scan(bool last, const Hit& hit = {}) {
         const Tables& t = Tables::get();
+        const std::uint32_t* fold = t.fold.data();
+        const char16_t* in = input_.data();
         const std::size_t n = input_.size();
-        std::size_t p = 0;
-        while (p < n) {
-            std::size_t q = p + 1;
-            while (q < n && !t.fold[input_[q]].boundary) ++q;
-            if (q == n && !last) break;  // the segment may go on in the next piece
-            const auto f = t.fold[input_[p]];
-            if (q == p + 1 && f.length > 0) {
-                if (f.length == 1)
-                    folded_.push_back(t.pool[f.offset]);
-                else
-                    folded_.append(t.pool, f.offset, f.length);
-            } else {
-                normalizeInto(std::u16string_view(input_).substr(p, q - p), folded_);
+        // Most units fold to one unit: room for that, grown when a segment needs more.
+        std::size_t out = folded_.size();
+        folded_.resize(out + n + 16);
+        std::size_t start = 0;  // of the segment being gathered
+        std::uint32_t startFold = n > 0 ? fold[in[0]] : 0;
+        for (std::size_t i = 1; i <= n; ++i) {
+            std::uint32_t next = 0;
+            if (i < n) {
+                next = fold[in[i]];
+                if (!(next & Tables::kBoundary)) continue;
+            } else if (!last) {
+                break;  // the segment may go on in the next piece
             }
+            emit(std::u16string_view(in + start, i - start), i == start + 1 ? startFold : 0, out, n - i);
             if (positions_) {
-                begins_.resize(folded_.size(), base_ + p);
-                ends_.resize(folded_.size(), base_ + q);
+                begins_.resize(out, base_ + start);
+                ends_.resize(out, base_ + i);
             }
-            p = q;
+            start = i;
+            startFold = next;
         }
-        input_.erase(0, p);
-        base_ += p;
+        folded_.resize(out);
+        input_.erase(0, start);
+        base_ += start;
         search(hit);
+    }
+
+    // The same for code page 932 bytes, decoded and folded in one pass. Returns how many bytes at
+    // the end were not consumed (the last segment, or a lead byte without its trail) unless `last`.
+    std::size_t scanCp932(std::string_view bytes, bool last) {
+        const Tables& t = Tables::get();
+        const unsigned char* b = reinterpret_cast<const unsigned char*>(bytes.data());
+        const std::size_t n = bytes.size();
+        std::size_t out = folded_.size();
+        folded_.resize(out + n + 16);  // a character is at least one byte and mostly folds to one unit
+        const std::uint32_t* single = t.singleFold.data();
+        const std::uint32_t* pairs = t.pairFold.data();
+        std::size_t start = 0, chars = 0, i = 0;
+        std::uint32_t startFold = 0;
+        while (i < n) {
+            std::uint32_t e = single[b[i]];
+            std::size_t length = 1;
+            if (e & Tables::kLead) {
+                if (i + 1 == n) {
+                    if (!last) break;
+                    e = t.replacementFold;
+                } else {
+                    const std::uint32_t p = pairs[(e & 0xFFu) * 256 + b[i + 1]];
+                    e = (p & Tables::kPair) ? p : t.replacementFold;
+                    length = (p & Tables::kPair) ? 2 : 1;
+                }
+            }
+            if ((e & Tables::kBoundary) && chars > 0) {
+                if (chars == 1 && (startFold & Tables::kDirect))
+                    folded_[out++] = static_cast<char16_t>(startFold);
+                else
+                    emitCp932(bytes.substr(start, i - start), out, n - i);
+                start = i;
+                chars = 0;
+            }
+            if (chars++ == 0) startFold = e;
+            i += length;
+        }
+        if (last && chars > 0) {
+            if (chars == 1 && (startFold & Tables::kDirect))
+                folded_[out++] = static_cast<char16_t>(startFold);
+            else
+                emitCp932(bytes.substr(start), out, 0);
+            start = n;
+        }
+        folded_.resize(out);
+        search({});
+        return n - start;
     }
 
     bool allFound() const { return std::all_of(found_.begin(), found_.end(), [](bool f) { return f; }); }
 
 private:
+    // Appends the folding of one segment at folded_[out]: `e` its table entry when it is a single
+    // character; ICU for anything else. `rest` keeps room for the units still to come.
+    void emit(std::u16string_view segment, std::uint32_t e, std::size_t& out, std::size_t rest) {
+        const Tables& t = Tables::get();
+        if (segment.size() == 2 && segment[0] >= 0xFF61 && segment[0] <= 0xFF9F && segment[1] >= 0xFF9E)
+            e = t.halfWidthVoiced[static_cast<std::size_t>((segment[0] - 0xFF61) * 2 + (segment[1] - 0xFF9E))];
+        const std::size_t length = Tables::lengthOf(e);
+        if (length == 1) {
+            folded_[out++] = t.pool[Tables::offsetOf(e)];
+            return;
+        }
+        if (length > 0) {
+            slow_.assign(t.pool, Tables::offsetOf(e), length);
+        } else {
+            slow_.clear();
+            normalizeInto(segment, slow_);
+        }
+        if (out + slow_.size() + rest + 16 > folded_.size()) folded_.resize(out + slow_.size() + rest + 16);
+        std::copy(slow_.begin(), slow_.end(), folded_.begin() + static_cast<std::ptrdiff_t>(out));
+        out += slow_.size();
+    }
+
+    void emitCp932(std::string_view segment, std::size_t& out, std::size_t rest);
+
     void search(const Hit& hit) {
         const std::u16string_view text(folded_);
         for (std::size_t w = 0; w < words_.size(); ++w) {
@@ -226,7 +346,7 @@ private:
     const std::vector<std::u16string>& words_;
     const bool positions_;
     std::size_t keep_ = 0;
-    std::u16string input_, folded_;
+    std::u16string input_, folded_, slow_, decoded_;
     std::vector<std::size_t> begins_, ends_;  // source span of each folded unit (positions only)
     std::size_t base_ = 0;                    // source index of input_[0]
     std::vector<std::size_t> next_;           // per word: first start in folded_ not yet tried
@@ -236,6 +356,13 @@ private:
 public:
     bool stopped() const { return stopped_; }
 };
+
+// A segment of several characters, or one that folds to several units.
+void Scanner::emitCp932(std::string_view segment, std::size_t& out, std::size_t rest) {
+    decoded_.clear();
+    decodeInto(segment, true, decoded_);
+    emit(decoded_, decoded_.size() == 1 ? Tables::get().fold[decoded_[0]] : 0, out, rest);
+}
 
 // Appends the UTF-16 of code page 932 bytes to `out`. A lead byte at the end of `bytes` is left
 // over (returns 1) unless `last`.
@@ -269,33 +396,49 @@ std::size_t decodeInto(std::string_view bytes, bool last, std::u16string& out) {
     return n - i;
 }
 
+ssize_t readSome(int fd, char* to, std::size_t size) {
+    ssize_t r;
+    while ((r = ::read(fd, to, size)) < 0 && errno == EINTR) {
+    }
+    return r;
+}
+
 // Reads an open file in blocks through the scanner until every word is found.
 FileMatch matchOpenFile(const SearchQuery& query, int fd, const std::function<bool()>& cancelled) {
     if (query.empty()) return FileMatch::NoMatch;
     Scanner scanner(query, false);
     constexpr std::size_t kBlock = 256 * 1024;
     thread_local std::string block;
-    block.resize(kBlock + 1);
-    std::size_t carried = 0;  // a lead byte left from the previous block
-    for (;;) {
+    if (block.size() < 2 * kBlock) block.resize(2 * kBlock);
+    // A comment that fits one block is looked at whole: most are ruled out by the quick look.
+    const ssize_t first = readSome(fd, block.data(), kBlock);
+    if (first < 0) return FileMatch::Unreadable;
+    const ssize_t second = first > 0 ? readSome(fd, block.data() + first, kBlock) : 0;
+    if (second < 0) return FileMatch::Unreadable;
+    if (second == 0) {
+        const std::string_view whole(block.data(), static_cast<std::size_t>(first));
+        if (!query.mayOccurIn(whole)) return FileMatch::NoMatch;
+        scanner.scanCp932(whole, true);
+        return scanner.allFound() ? FileMatch::Match : FileMatch::NoMatch;
+    }
+    std::size_t carried = static_cast<std::size_t>(first + second);  // not yet scanned
+    for (bool firstRound = true;; firstRound = false) {
         if (cancelled && cancelled()) return FileMatch::Cancelled;
-        const ssize_t r = ::read(fd, block.data() + carried, kBlock);
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            return FileMatch::Unreadable;
-        }
-        const bool last = r == 0;
+        if (block.size() < carried + kBlock) block.resize(carried + kBlock);
+        const ssize_t r = firstRound ? 0 : readSome(fd, block.data() + carried, kBlock);
+        if (r < 0) return FileMatch::Unreadable;
+        const bool last = r == 0 && !firstRound;
         const std::size_t have = carried + static_cast<std::size_t>(r);
-        const std::size_t left = decodeInto(std::string_view(block.data(), have), last, scanner.input());
-        if (left > 0) block[0] = block[have - left];
-        carried = left;
-        scanner.scan(last);
+        carried = scanner.scanCp932(std::string_view(block.data(), have), last);
+        std::copy(block.begin() + static_cast<std::ptrdiff_t>(have - carried),
+                  block.begin() + static_cast<std::ptrdiff_t>(have), block.begin());
         if (scanner.allFound()) return FileMatch::Match;
         if (last) return FileMatch::NoMatch;
     }
 }
 
 bool isBlank(char16_t c) { return c == u' ' || c == u'\u3000' || c == u'\t'; }
+
 
 class SilentSink : public MessageSink {
 public:
@@ -324,7 +467,107 @@ SearchQuery::SearchQuery(std::u16string_view text) {
         }
         i = j;
     }
+    if (!words_.empty()) sieve_ = std::make_shared<const Sieve>(words_);
 }
+
+// Per code page 932 character code (a byte, or lead << 8 | trail): bit w when its folding holds
+// the key unit of word w (the unit of the word that fewest characters fold to), kJoins when it
+// joins the character before it (that segment is then folded for real), kLoneLead when the pair
+// is not one character and only the lead byte is consumed.
+struct SearchQuery::Sieve {
+    static constexpr std::uint8_t kJoins = 0x80, kLoneLead = 0x40;
+    static constexpr std::size_t kMaxWords = 6;  // more words are left to the full scan
+    std::vector<std::uint8_t> codes = std::vector<std::uint8_t>(0x10000, 0);
+    std::vector<char16_t> keys;
+    std::uint8_t all = 0;
+    std::uint8_t replacement = 0;
+    std::array<std::uint8_t, 63 * 2> halfWidthVoiced{};  // bytes 0xA1..0xDF with 0xDE or 0xDF
+
+    std::uint8_t maskOf(std::u16string_view folded) const {
+        std::uint8_t m = 0;
+        for (std::size_t k = 0; k < keys.size(); ++k)
+            if (folded.find(keys[k]) != std::u16string_view::npos) m |= static_cast<std::uint8_t>(1u << k);
+        return m;
+    }
+
+    explicit Sieve(const std::vector<std::u16string>& words) {
+        const Tables& t = Tables::get();
+        std::vector<std::uint32_t> sources(0x10000, 0);  // how many characters fold to hold a unit
+        auto eachFolding = [&](auto visit) {
+            for (std::size_t b = 0; b < 256; ++b)
+                if (t.leadIndex[b] < 0) visit(static_cast<std::uint16_t>(b), t.single[b]);
+            for (std::size_t lead = 0; lead < 256; ++lead) {
+                if (t.leadIndex[lead] < 0) continue;
+                for (std::size_t trail = 0; trail < 256; ++trail) {
+                    const char16_t c = t.pair[static_cast<std::size_t>(t.leadIndex[lead]) * 256 + trail];
+                    if (c) visit(static_cast<std::uint16_t>(lead << 8 | trail), c);
+                }
+            }
+        };
+        eachFolding([&](std::uint16_t, char16_t c) {
+            for (const char16_t u : t.foldOf(c)) ++sources[u];
+        });
+        for (std::size_t w = 0; w < words.size() && w < kMaxWords; ++w) {
+            char16_t key = words[w][0];
+            for (const char16_t u : words[w])
+                if (sources[u] < sources[key]) key = u;
+            keys.push_back(key);
+            all |= static_cast<std::uint8_t>(1u << w);
+        }
+        auto flags = [&](char16_t c) {
+            return static_cast<std::uint8_t>(maskOf(t.foldOf(c)) | ((t.fold[c] & Tables::kBoundary) ? 0 : kJoins));
+        };
+        replacement = flags(kReplacement);
+        for (std::size_t lead = 0; lead < 256; ++lead)
+            if (t.leadIndex[lead] >= 0)
+                for (std::size_t trail = 0; trail < 256; ++trail) codes[lead << 8 | trail] = kLoneLead | replacement;
+        eachFolding([&](std::uint16_t code, char16_t c) { codes[code] = flags(c); });
+        for (std::size_t i = 0; i < halfWidthVoiced.size(); ++i) {
+            const std::uint32_t e = t.halfWidthVoiced[i];
+            halfWidthVoiced[i] = maskOf(std::u16string_view(t.pool).substr(Tables::offsetOf(e), Tables::lengthOf(e)));
+        }
+    }
+
+    bool mayOccurIn(std::string_view bytes) const {
+        const Tables& t = Tables::get();
+        const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+        const std::size_t n = bytes.size();
+        std::uint8_t seen = 0;
+        std::size_t segment = 0;  // where the last character that starts a segment begins
+        for (std::size_t i = 0; i < n;) {
+            std::uint8_t v;
+            std::size_t length = 1;
+            if (t.leadIndex[b[i]] < 0) {
+                v = codes[b[i]];
+            } else if (i + 1 < n) {
+                v = codes[static_cast<std::size_t>(b[i]) << 8 | b[i + 1]];
+                length = (v & kLoneLead) ? 1 : 2;
+            } else {
+                v = replacement;
+            }
+            if (v & kJoins) {
+                // The characters since the segment's start fold together (ｶ with ﾞ is ガ).
+                if (segment + 1 == i && b[segment] >= 0xA1 && b[segment] <= 0xDF && (b[i] == 0xDE || b[i] == 0xDF)) {
+                    seen |= halfWidthVoiced[static_cast<std::size_t>((b[segment] - 0xA1) * 2 + (b[i] - 0xDE))];
+                } else {
+                    thread_local std::u16string decoded, folded;
+                    decoded.clear();
+                    folded.clear();
+                    decodeInto(bytes.substr(segment, i + length - segment), true, decoded);
+                    normalizeInto(decoded, folded);
+                    seen |= maskOf(folded);
+                }
+            } else {
+                segment = i;
+            }
+            seen |= v;
+            i += length;
+        }
+        return (seen & all) == all;
+    }
+};
+
+bool SearchQuery::mayOccurIn(std::string_view cp932) const { return !sieve_ || sieve_->mayOccurIn(cp932); }
 
 SearchQuery SearchQuery::fromUtf8(std::string_view text) {
     std::u16string u16(text.size() + 1, u'\0');
@@ -349,10 +592,9 @@ std::u16string decodeCp932(std::string_view bytes) {
 }
 
 bool matchesText(const SearchQuery& query, std::string_view cp932) {
-    if (query.empty()) return false;
+    if (query.empty() || !query.mayOccurIn(cp932)) return false;
     Scanner scanner(query, false);
-    decodeInto(cp932, true, scanner.input());
-    scanner.scan(true);
+    scanner.scanCp932(cp932, true);
     return scanner.allFound();
 }
 
@@ -398,6 +640,10 @@ SearchOutcome searchFolder(const CommentDirs& dirs, bool receivedMode, const Sea
         // The same files, filter and limit as the loader, so every hit is a line of the list.
         platform::forEachFile(listing, filePattern(k), 0, [&](const platform::FoundFile& f, int fd) {
             if (n++ == kBlockSize) return false;
+            if (cancelled && cancelled()) {
+                outcome.cancelled = true;
+                return false;
+            }
             ++outcome.searched;
             const FileMatch m = fd < 0 ? FileMatch::Unreadable : matchOpenFile(query, fd, cancelled);
             if (m == FileMatch::Cancelled) {

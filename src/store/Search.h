@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,8 +26,14 @@ public:
     bool empty() const { return words_.empty(); }
     const std::vector<std::u16string>& words() const { return words_; }
 
+    // A first look at a whole comment's bytes that rules most non-matching comments out without
+    // folding them: false only when some word certainly does not occur.
+    bool mayOccurIn(std::string_view cp932) const;
+
 private:
+    struct Sieve;
     std::vector<std::u16string> words_;
+    std::shared_ptr<const Sieve> sieve_;
 };
 
 // NFKC case folding of UTF-16 text (exposed for tests and for folding a query).
