@@ -1,7 +1,6 @@
 #include "ui/SearchPanel.h"
 
 #include "platform/FileTime.h"
-#include "platform/qt/Cp932.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -42,6 +41,7 @@ bool newerFirst(const store::SearchHit& a, const store::SearchHit& b) { return a
 struct SearchPanel::Batch {
     unsigned generation = 0;
     std::vector<store::SearchHit> hits;  // newest first
+    QStringList lines;                   // the result lines, made beside the GUI thread
     bool done = false;
     store::SearchOutcome outcome;
 };
@@ -65,7 +65,8 @@ public:
     void cancelSearchesBefore(unsigned generation) { latestSearch_ = generation; }
     void viewChanged(unsigned viewGeneration) { latestView_ = viewGeneration; }
 
-    void search(unsigned generation, Scope scope, store::SearchQuery query)
+    // The query is folded here too: its first folding builds ICU's tables, which takes a while.
+    void search(unsigned generation, Scope scope, std::u16string query)
     {
         latestSearch_ = generation;
         {
@@ -75,7 +76,7 @@ public:
         wake_.notify_all();
     }
 
-    void highlight(unsigned viewGeneration, std::string path, store::SearchQuery query)
+    void highlight(unsigned viewGeneration, std::string path, std::u16string query)
     {
         latestView_ = viewGeneration;
         {
@@ -89,7 +90,7 @@ private:
     struct Job {
         unsigned generation = 0;
         Scope scope;
-        store::SearchQuery query;
+        std::u16string query;
         std::string path;
     };
 
@@ -124,11 +125,14 @@ private:
         auto last = std::chrono::steady_clock::now();
         auto post = [&] {
             std::stable_sort(batch.hits.begin(), batch.hits.end(), newerFirst);
+            for (const store::SearchHit& hit : batch.hits)
+                batch.lines << lineFor(hit);
             QMetaObject::invokeMethod(panel_, [panel = panel_, b = batch] { panel->receive(b); }, Qt::QueuedConnection);
             batch.hits.clear();
+            batch.lines.clear();
             last = std::chrono::steady_clock::now();
         };
-        batch.outcome = store::searchFolder(job.scope.dirs, job.scope.receivedMode, job.query,
+        batch.outcome = store::searchFolder(job.scope.dirs, job.scope.receivedMode, store::SearchQuery(job.query),
                                             [&](const store::SearchHit& hit) {
                                                 batch.hits.push_back(hit);
                                                 if (std::chrono::steady_clock::now() - last >= kBatchInterval)
@@ -162,7 +166,7 @@ private:
             }
         }
         text.resize(out);
-        std::vector<store::TextRange> ranges = store::findOccurrences(job.query, text, cancelled);
+        std::vector<store::TextRange> ranges = store::findOccurrences(store::SearchQuery(job.query), text, cancelled);
         if (cancelled())
             return;
         const std::size_t length = text.size();
@@ -277,21 +281,23 @@ void SearchPanel::textEdited()
 
 void SearchPanel::startSearch()
 {
-    query_ = store::SearchQuery(Edit->text().toStdU16String());
+    query_ = Edit->text().toStdU16String();
+    const bool blank = std::all_of(query_.begin(), query_.end(),
+                                   [](char16_t c) { return c == u' ' || c == u'\u3000' || c == u'\t'; });
     ++generation_;
     hits_.clear();
     Results->clear();
-    if (query_.empty()) {
+    if (blank || !scope) {
         worker_->cancelSearchesBefore(generation_);
         Status->clear();
         emit searchFinished();
         return;
     }
     Status->setText(QStringLiteral("検索中..."));
-    worker_->search(generation_, scope ? scope() : Scope{}, query_);
+    worker_->search(generation_, scope(), query_);
 }
 
-QString SearchPanel::lineFor(const store::SearchHit& hit) const
+QString SearchPanel::lineFor(const store::SearchHit& hit)
 {
     const platform::LocalDateTime t = platform::decodeDateTime(hit.time);
     return QStringLiteral("%1  %2/%3/%4 %5:%6  %7")
@@ -301,22 +307,39 @@ QString SearchPanel::lineFor(const store::SearchHit& hit) const
         .arg(t.day, 2, 10, QLatin1Char('0'))
         .arg(t.hour, 2, 10, QLatin1Char('0'))
         .arg(t.minute, 2, 10, QLatin1Char('0'))
-        .arg(platform::fromCp932(hit.listText));
+        .arg(QString::fromStdU16String(store::decodeCp932(hit.listText)));
 }
 
 void SearchPanel::receive(const Batch& batch)
 {
     if (batch.generation != generation_)
         return;
-    Results->setUpdatesEnabled(false);
-    for (const store::SearchHit& hit : batch.hits) {
-        // Batches come in the folder's order; each hit takes its place by time.
-        const auto at = std::upper_bound(hits_.begin(), hits_.end(), hit, newerFirst);
-        const int row = static_cast<int>(at - hits_.begin());
-        hits_.insert(at, hit);
-        Results->insertItem(row, lineFor(hit));
+    // Batches come in the folder's order: older than all shown, they are added below; otherwise
+    // the list is laid out again in time order.
+    if (hits_.empty() || batch.hits.empty() || !newerFirst(batch.hits.front(), hits_.back())) {
+        hits_.insert(hits_.end(), batch.hits.begin(), batch.hits.end());
+        Results->addItems(batch.lines);
+    } else {
+        QStringList lines;
+        for (int i = 0; i < Results->count(); ++i)
+            lines << Results->item(i)->text();
+        std::vector<std::size_t> order(hits_.size() + batch.hits.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        auto hitAt = [&](std::size_t i) -> const store::SearchHit& {
+            return i < hits_.size() ? hits_[i] : batch.hits[i - hits_.size()];
+        };
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return newerFirst(hitAt(a), hitAt(b)); });
+        std::vector<store::SearchHit> merged;
+        QStringList mergedLines;
+        for (const std::size_t i : order) {
+            merged.push_back(hitAt(i));
+            mergedLines << (i < hits_.size() ? lines[static_cast<int>(i)] : batch.lines[static_cast<int>(i - hits_.size())]);
+        }
+        hits_ = std::move(merged);
+        Results->clear();
+        Results->addItems(mergedLines);
     }
-    Results->setUpdatesEnabled(true);
     if (!batch.done)
         return;
     QString status = QStringLiteral("%1 件").arg(hits_.size());

@@ -63,14 +63,14 @@ private:
     void activate(QListWidgetItem* item);
     void applyHighlight(unsigned viewGeneration, const std::vector<store::TextRange>& ranges);
     void clearHighlight();
-    QString lineFor(const store::SearchHit& hit) const;
+    static QString lineFor(const store::SearchHit& hit);
 
     QPlainTextEdit* view_;
     QTimer* delay_;
     std::unique_ptr<Worker> worker_;
     unsigned generation_ = 0;      // the search whose results are shown
     unsigned viewGeneration_ = 0;  // counts the texts the view has shown
-    store::SearchQuery query_;
+    std::u16string query_;  // the text searched for
     std::vector<store::SearchHit> hits_;  // newest first, parallel to Results
     bool placed_ = false;
 };
