@@ -191,7 +191,7 @@ std::size_t decodeInto(std::string_view bytes, bool last, std::u16string& out);
 // (longest word - 1) folded units are kept between pieces.
 class Scanner {
 public:
-    using Hit = std::function<bool(std::size_t word, std::size_t begin, std::size_t end)>;
+    using Hit = std::function<void(std::size_t word, std::size_t begin, std::size_t end)>;
 
     Scanner(const SearchQuery& query, bool positions) : words_(query.words()), positions_(positions) {
         for (const auto& w : words_) keep_ = std::max(keep_, w.size());
@@ -321,10 +321,7 @@ private:
             while ((at = text.find(word, at)) != std::u16string_view::npos) {
                 found_[w] = true;
                 if (!hit) break;
-                if (!hit(w, begins_[at], ends_[at + word.size() - 1])) {
-                    stopped_ = true;
-                    return;
-                }
+                hit(w, begins_[at], ends_[at + word.size() - 1]);
                 ++at;
             }
             // Every start up to here has been tried; a start beyond needs more text.
@@ -351,10 +348,6 @@ private:
     std::size_t base_ = 0;                    // source index of input_[0]
     std::vector<std::size_t> next_;           // per word: first start in folded_ not yet tried
     std::vector<bool> found_;
-    bool stopped_ = false;
-
-public:
-    bool stopped() const { return stopped_; }
 };
 
 // A segment of several characters, or one that folds to several units.
@@ -617,7 +610,6 @@ std::vector<TextRange> findOccurrences(const SearchQuery& query, std::u16string_
         const bool last = at + kPiece >= text.size();
         scanner.scan(last, [&](std::size_t, std::size_t begin, std::size_t end) {
             ranges.push_back({begin, end});
-            return true;
         });
         if (last) break;
     }

@@ -76,8 +76,9 @@ struct SearchOutcome {
 };
 
 // Searches the comments the window would list from one folder (received or saved): the files of
-// the four categories (or of `onlyCategory`), at most 500 of each in the loader's order, newest
-// first. Each hit goes to `found` as soon as it is known.
+// the four categories (or of `onlyCategory`), at most 500 of each, the loader's 500. Each hit goes
+// to `found` as soon as it is known, category by category in the loader's order (by name); the
+// caller orders them by time. `cancelled` is polled before each file and within a large one.
 SearchOutcome searchFolder(const CommentDirs& dirs, bool receivedMode, const SearchQuery& query,
                            const std::function<void(const SearchHit&)>& found,
                            const std::function<bool()>& cancelled = {}, int onlyCategory = -1);

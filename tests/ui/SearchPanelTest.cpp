@@ -59,9 +59,9 @@ protected:
         form.reset();
         fs::remove_all(root);
     }
-    void saved(const std::string& name, const char* text, int ageMinutes)
+    void saved(const std::string& name, const char* text, int ageMinutes, const char* folder = "Result/COMMENT/")
     {
-        const std::string path = suite + "Result/COMMENT/" + name;
+        const std::string path = suite + folder + name;
         std::ofstream(path, std::ios::binary) << platform::cp932(text);
         fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(ageMinutes));
     }
@@ -105,6 +105,27 @@ TEST_F(SearchPanelTest, TypedWordFindsACommentThatIsShownInItsCategoryWithTheWor
     QTest::keyClick(panel->Edit, Qt::Key_Escape);
     EXPECT_TRUE(panel->Edit->text().isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(panel->Results->count(), 0, 5000);
+}
+
+TEST_F(SearchPanelTest, InReceivedModeTheReceivedCommentsAreSearchedAndTheCaretGoesToTheLine)
+{
+    saved("COMMENT.001", "連絡一\r\n", 10, "RecvData/");
+    saved("CMARKET.001", "速報\r\nｶﾌﾞ式市場\r\n", 20, "RecvData/");
+    saved("CMARKET.002", "保存済み\r\nカブ\r\n", 5);
+    form = std::make_unique<TForm1>(&store);
+    form->show();
+    ASSERT_TRUE(form->receivedMode());
+
+    form->NSearch->trigger();
+    SearchPanel* panel = form->searchPanel();
+    panel->Edit->setText(QStringLiteral("カブ"));  // as an input method commits it
+    QTRY_COMPARE_WITH_TIMEOUT(panel->Results->count(), 1, 5000);
+    QTest::keyClick(panel->Edit, Qt::Key_Return);  // the first result
+    EXPECT_EQ(form->ListBox1->currentRow(), 1);
+    EXPECT_EQ(form->pathList()[1], suite + "RecvData/CMARKET.001");
+    EXPECT_TRUE(form->receivedMode());
+    QTRY_COMPARE_WITH_TIMEOUT(form->Memo1->extraSelections().size(), 1, 5000);
+    EXPECT_EQ(form->Memo1->extraSelections()[0].cursor.selectedText(), QStringLiteral("ｶﾌﾞ"));
 }
 
 }  // namespace
