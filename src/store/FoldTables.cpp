@@ -83,7 +83,7 @@ Tables::Tables() {
             const char16_t both[2] = {kana, mark};
             folded.clear();
             normalizeInto(std::u16string_view(both, 2), folded);
-            halfWidthVoiced[static_cast<std::size_t>((kana - 0xFF61) * 2 + (mark - 0xFF9E))] = entry(folded);
+            halfWidthVoiced[voicedIndex(kana, mark)] = entry(folded);
         }
     auto byteEntry = [&](char16_t c) {
         const std::uint32_t f = fold[c];

@@ -35,7 +35,10 @@ public:
     std::vector<std::uint32_t> fold = std::vector<std::uint32_t>(0x10000, 0);
     // Half-width kana with a half-width voiced or semi-voiced mark, the one pair of code page 932
     // characters that folds into one: (kana - U+FF61) * 2 + (mark - U+FF9E).
-    std::array<std::uint32_t, 63 * 2> halfWidthVoiced{};
+    std::array<std::uint32_t, std::size_t{63} * 2> halfWidthVoiced{};
+    static constexpr std::size_t voicedIndex(char16_t kana, char16_t mark) {
+        return (std::size_t{kana} - 0xFF61) * 2 + (std::size_t{mark} - 0xFF9E);
+    }
     std::u16string pool;
 
     std::array<char16_t, 256> single{};      // a byte that is not a lead byte

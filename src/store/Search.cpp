@@ -62,7 +62,7 @@ public:
             } else if (!last) {
                 break;  // the segment may go on in the next piece
             }
-            emit(std::u16string_view(in + start, i - start), i == start + 1 ? startFold : 0, out, n - i);
+            foldSegment(std::u16string_view(in + start, i - start), i == start + 1 ? startFold : 0, out, n - i);
             if (positions_) {
                 begins_.resize(out, base_ + start);
                 ends_.resize(out, base_ + i);
@@ -105,7 +105,7 @@ public:
                 if (chars == 1 && (startFold & Tables::kDirect))
                     folded_[out++] = static_cast<char16_t>(startFold);
                 else
-                    emitCp932(bytes.substr(start, i - start), out, n - i);
+                    foldBytesSegment(bytes.substr(start, i - start), out, n - i);
                 start = i;
                 chars = 0;
             }
@@ -116,7 +116,7 @@ public:
             if (chars == 1 && (startFold & Tables::kDirect))
                 folded_[out++] = static_cast<char16_t>(startFold);
             else
-                emitCp932(bytes.substr(start), out, 0);
+                foldBytesSegment(bytes.substr(start), out, 0);
             start = n;
         }
         folded_.resize(out);
@@ -129,10 +129,10 @@ public:
 private:
     // Appends the folding of one segment at folded_[out]: `e` its table entry when it is a single
     // character; ICU for anything else. `rest` keeps room for the units still to come.
-    void emit(std::u16string_view segment, std::uint32_t e, std::size_t& out, std::size_t rest) {
+    void foldSegment(std::u16string_view segment, std::uint32_t e, std::size_t& out, std::size_t rest) {
         const Tables& t = Tables::get();
         if (segment.size() == 2 && segment[0] >= 0xFF61 && segment[0] <= 0xFF9F && segment[1] >= 0xFF9E)
-            e = t.halfWidthVoiced[static_cast<std::size_t>((segment[0] - 0xFF61) * 2 + (segment[1] - 0xFF9E))];
+            e = t.halfWidthVoiced[Tables::voicedIndex(segment[0], segment[1])];
         const std::size_t length = Tables::lengthOf(e);
         if (length == 1) {
             folded_[out++] = t.pool[Tables::offsetOf(e)];
@@ -149,7 +149,7 @@ private:
         out += slow_.size();
     }
 
-    void emitCp932(std::string_view segment, std::size_t& out, std::size_t rest);
+    void foldBytesSegment(std::string_view segment, std::size_t& out, std::size_t rest);
 
     void search(const Hit& hit) {
         const std::u16string_view text(folded_);
@@ -190,10 +190,10 @@ private:
 };
 
 // A segment of several characters, or one that folds to several units.
-void Scanner::emitCp932(std::string_view segment, std::size_t& out, std::size_t rest) {
+void Scanner::foldBytesSegment(std::string_view segment, std::size_t& out, std::size_t rest) {
     decoded_.clear();
     decodeInto(segment, true, decoded_);
-    emit(decoded_, decoded_.size() == 1 ? Tables::get().fold[decoded_[0]] : 0, out, rest);
+    foldSegment(decoded_, decoded_.size() == 1 ? Tables::get().fold[decoded_[0]] : 0, out, rest);
 }
 
 ssize_t readSome(int fd, char* to, std::size_t size) {
@@ -207,7 +207,7 @@ ssize_t readSome(int fd, char* to, std::size_t size) {
 FileMatch matchOpenFile(const SearchQuery& query, int fd, const std::function<bool()>& cancelled) {
     if (query.empty()) return FileMatch::NoMatch;
     Scanner scanner(query, false);
-    constexpr std::size_t kBlock = 256 * 1024;
+    constexpr std::size_t kBlock = std::size_t{256} * 1024;
     thread_local std::string block;
     if (block.size() < 2 * kBlock) block.resize(2 * kBlock);
     // A comment that fits one block is looked at whole: most are ruled out by the quick look.
@@ -281,7 +281,7 @@ struct SearchQuery::Sieve {
     std::vector<char16_t> keys;
     std::uint8_t all = 0;
     std::uint8_t replacement = 0;
-    std::array<std::uint8_t, 63 * 2> halfWidthVoiced{};  // bytes 0xA1..0xDF with 0xDE or 0xDF
+    std::array<std::uint8_t, std::size_t{63} * 2> halfWidthVoiced{};  // bytes 0xA1..0xDF with 0xDE or 0xDF
 
     std::uint8_t maskOf(std::u16string_view folded) const {
         std::uint8_t m = 0;
@@ -348,7 +348,7 @@ struct SearchQuery::Sieve {
             if (v & kJoins) {
                 // The characters since the segment's start fold together (ｶ with ﾞ is ガ).
                 if (segment + 1 == i && b[segment] >= 0xA1 && b[segment] <= 0xDF && (b[i] == 0xDE || b[i] == 0xDF)) {
-                    seen |= halfWidthVoiced[static_cast<std::size_t>((b[segment] - 0xA1) * 2 + (b[i] - 0xDE))];
+                    seen |= halfWidthVoiced[(std::size_t{b[segment]} - 0xA1) * 2 + (std::size_t{b[i]} - 0xDE)];
                 } else {
                     thread_local std::u16string decoded, folded;
                     decoded.clear();
@@ -410,7 +410,7 @@ std::vector<TextRange> findOccurrences(const SearchQuery& query, std::u16string_
     std::vector<TextRange> ranges;
     if (query.empty()) return ranges;
     Scanner scanner(query, true);
-    constexpr std::size_t kPiece = 64 * 1024;
+    constexpr std::size_t kPiece = std::size_t{64} * 1024;
     for (std::size_t at = 0; at < text.size() || at == 0; at += kPiece) {
         if (cancelled && cancelled()) return {};
         scanner.input().append(text.substr(std::min(at, text.size()), kPiece));
