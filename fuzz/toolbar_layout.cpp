@@ -1,7 +1,8 @@
 // The toolbar layout reader fed an arbitrary settings store: the input is the store file itself
 // (the INI text the registry stand-in keeps). Whatever it holds, every toolbar ends up in one of the
-// form's docks or floating; and the layout it leaves, saved and loaded into a fresh form, gives the
-// same docks, floating state and visibility.
+// form's docks or floating, a docked one at a row and position its dock has fitted (negative and
+// extreme stored rows reach the dock's arithmetic); and the layout it leaves, saved and loaded into a
+// fresh form, gives the same docks, floating state and visibility.
 
 #include "FuzzSupport.h"
 #include "docking/DockHost.h"
@@ -70,6 +71,9 @@ std::vector<Place> placesOf(const QWidget* form)
             fuzz::fail("a toolbar sits in a dock that is not the form's");
         if (!dock && !tw->isFloating())
             fuzz::fail("a toolbar is neither docked nor floating");
+        // Whatever row or position was stored, the dock has fitted it into its rows.
+        if (dock && tw->isToolWindowVisible() && (tw->dockRow() < 0 || tw->dockPos() < 0))
+            fuzz::fail("a docked toolbar kept a negative row or position");
         out.push_back({dock ? dock->objectName() : QString(), tw->isFloating(), tw->isToolWindowVisible()});
     }
     return out;

@@ -1,6 +1,7 @@
 // Comment: the comment viewer of the Brevon suite (program number 12).
 
 #include "app/InitHostInfo.h"
+#include "app/QtTranslations.h"
 #include "app/QuitOnSignal.h"
 #include "host/HostInfo.h"
 #include "host/HostLibrary.h"
@@ -15,6 +16,7 @@ int main(int argc, char* argv[])
     // The message boxes of a failed start need the GUI; nothing of the program's own runs before.
     QApplication application(argc, argv);
     app::quitOnTerminationSignals(&application);
+    app::installQtTranslations(application);
 
     if (!app::InitHostInfo())
         return 0;
@@ -30,6 +32,7 @@ int main(int argc, char* argv[])
     {
         TForm1 form;
         form.show();
+        app::messageLoopStarts();
         application.exec();
     }
     mutex.release();

@@ -3,7 +3,9 @@
 #include "host/BrevonApi.h"
 #include "host/HostInfo.h"
 #include "host/HostLibrary.h"
+#include "platform/qt/Cp932.h"
 
+#include <optional>
 #include <string>
 
 namespace app {
@@ -47,7 +49,17 @@ bool InitHostInfo()
         return false;
     }
 
-    info.suiteDir = path ? path : "";
+    // The one place where the host's path (code page 932) becomes a file name of this platform;
+    // past it, the store and the platform layer see file names only.
+    const std::string hostPath = path ? path : "";
+    const std::optional<std::string> suiteDir = platform::fileNameFromHost(hostPath);
+    if (!suiteDir) {
+        library.reset();
+        BrevonMessage("GetBrevonPath Error", platform::cp932("Brevonフォルダ名をファイル名に変換できない").c_str(),
+                      hostPath.c_str(), 0, 1, 0, 0, 0);
+        return false;
+    }
+    info.suiteDir = *suiteDir;
     std::int32_t reserved = 0;
     const char* key = nullptr;
     getRegKeyName(host::kProgramNumber, &reserved, &key);

@@ -11,6 +11,7 @@ namespace app {
 namespace {
 
 int pipeFds[2] = {-1, -1};
+bool loopRuns = false;
 
 extern "C" void onSignal(int)
 {
@@ -29,6 +30,8 @@ void quitOnTerminationSignals(QObject* parent)
         char byte;
         while (read(pipeFds[0], &byte, 1) > 0) {
         }
+        if (!loopRuns)
+            _exit(0);  // still starting: ending the box's loop would let the start go on
         QCoreApplication::exit(0);  // not quit(): that would ask the window, which refuses in received mode
     });
     struct sigaction action = {};
@@ -38,5 +41,7 @@ void quitOnTerminationSignals(QObject* parent)
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
 }
+
+void messageLoopStarts() { loopRuns = true; }
 
 }  // namespace app

@@ -45,8 +45,8 @@ struct Rect {
     friend bool operator==(const Rect&, const Rect&) = default;
 };
 
-// a * b / c rounded half away from zero, computed in 64 bits; -1 when c is 0 (as the Windows call
-// the drag arithmetic was designed with).
+// a * b / c rounded half away from zero, computed in 64 bits; -1 when c is 0 or the result does not
+// fit an int (as the Windows call the drag arithmetic was designed with).
 int mulDiv(int a, int b, int c);
 
 // ---- Row arrangement ----
@@ -79,11 +79,13 @@ struct RowLayoutResult {
 };
 
 // Arranges the bars into rows in a dock whose client area is `innerLength` long. A bar with a
-// negative position goes after the others of its row. Rows and the pushed
-// apart positions are changed in `bars`; with `writeBack` the fitted positions are written too.
+// negative row is in the first row; one with a negative position goes after the others of its row.
+// Any row and position from INT_MIN to INT_MAX is safe. Rows and the pushed apart positions are
+// changed in `bars`; with `writeBack` the fitted positions are written too.
 RowLayoutResult layoutRows(std::vector<DockBar>& bars, int innerLength, bool limitToOneRow, bool writeBack);
 
-// Empty rows closed (a helper of layoutRows, exposed for the drop logic's tests).
+// Empty rows closed and negative rows made the first (a helper of layoutRows, exposed for the drop
+// logic's tests).
 void closeEmptyRows(std::vector<DockBar>& bars);
 
 struct RowHit {

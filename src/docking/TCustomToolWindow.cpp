@@ -57,9 +57,14 @@ protected:
         case QEvent::MouseMove:
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:
-        case QEvent::MouseButtonRelease:
             handler(e);
             return true;
+        case QEvent::MouseButtonRelease:
+            // The release goes on to the widget that took the press: swallowed, it would leave the
+            // application believing the button still held, and no button would light up under
+            // the pointer until the next click.
+            handler(e);
+            return false;
         default:
             return false;
         }
@@ -463,9 +468,20 @@ void TCustomToolWindow::notifyDockChanged()
 
 bool TCustomToolWindow::eventFilter(QObject* watched, QEvent* e)
 {
-    // A floating tool window appears and disappears with its form.
-    if (watched == form_ && floating_ && floatParent_ && (e->type() == QEvent::Show || e->type() == QEvent::Hide))
-        floatParent_->setVisible(visible_ && e->type() == QEvent::Show);
+    // A floating tool window appears and disappears with its form. It appears once the form's own
+    // window is up: the form's Show comes before the form is mapped, and a window manager stacks the
+    // window mapped last on top, which would bury the floating window under its form.
+    if (watched == form_ && floating_ && floatParent_ && e->type() == QEvent::Hide)
+        floatParent_->setVisible(false);
+    if (watched == form_ && floating_ && floatParent_ && e->type() == QEvent::Show) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (floating_ && floatParent_ && form_ && form_->isVisible())
+                    floatParent_->setVisible(visible_);
+            },
+            Qt::QueuedConnection);
+    }
     if (watched != this && watched->isWidgetType() && static_cast<QWidget*>(watched)->parentWidget() == this) {
         switch (e->type()) {
         case QEvent::ShowToParent:
@@ -554,7 +570,8 @@ void TCustomToolWindow::mouseDoubleClickEvent(QMouseEvent* e)
 void TCustomToolWindow::doubleClickAction()
 {
     if (dock_) {
-        if (dockMode_ == dmCanFloat)
+        // A dock that keeps its tool windows keeps them against a double click as against a drag.
+        if (dockMode_ == dmCanFloat && dock_->allowDrag())
             floatAt(hasFloatingPosition_ ? floatingPosition_ : mapToGlobal(QPoint(0, 0)));
         return;
     }

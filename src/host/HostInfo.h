@@ -1,6 +1,7 @@
 #pragma once
 // What the suite tells the program at start-up; filled once, read-only afterwards.
-// Paths and names are code page 932 bytes; directories end in "/".
+// Directories are file names of this platform (the host's code page 932 path converted once, at
+// start-up) and end in "/"; the other names are code page 932 bytes as the host gave them.
 
 #include <array>
 #include <cstdint>

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <memory>
 #include <signal.h>
 #include <sys/stat.h>
@@ -20,6 +21,16 @@ namespace {
 
 constexpr std::string_view kTempPrefix = ".brevon-move.";
 constexpr std::string_view kTempSuffix = ".tmp";
+
+MoveStepHook& moveStepHook() {
+    static MoveStepHook hook;
+    return hook;
+}
+
+int step(MoveStep s, const std::string& source) {
+    const MoveStepHook& hook = moveStepHook();
+    return hook ? hook(s, source) : 0;
+}
 
 class Fd {
 public:
@@ -51,9 +62,10 @@ std::string baseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-void syncDirectory(const std::string& dir) {
+int syncDirectory(const std::string& dir) {
     Fd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd) ::fsync(fd.get());
+    if (!fd) return errno;
+    return ::fsync(fd.get()) == 0 ? 0 : errno;
 }
 
 // The shell creates missing target folders without asking when told not to confirm.
@@ -73,11 +85,14 @@ std::string temporaryNameIn(const std::string& dir) {
            std::to_string(counter++) + std::string(kTempSuffix);
 }
 
-int copyContents(int in, int out) {
+int copyContents(int in, int out, const std::string& source) {
     for (;;) {
         const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 20, 0);
         if (n == 0) return 0;
-        if (n > 0) continue;
+        if (n > 0) {
+            if (int e = step(MoveStep::Copying, source)) return e;
+            continue;
+        }
         if (errno == EINTR) continue;
         if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return errno;
         break;  // no kernel copy between these file systems: copy through a buffer
@@ -98,10 +113,22 @@ int copyContents(int in, int out) {
             }
             done += w;
         }
+        if (int e = step(MoveStep::Copying, source)) return e;
     }
 }
 
-// Copy, sync, rename over the target, sync its folder; only then remove the source.
+// The path still names the file that was opened for the copy, unchanged: a receiving program may
+// have replaced it or written to it meanwhile, and that content was never copied.
+bool unchangedSince(const std::string& path, const struct stat& was) {
+    struct stat now{};
+    return ::lstat(path.c_str(), &now) == 0 && now.st_dev == was.st_dev && now.st_ino == was.st_ino &&
+           now.st_size == was.st_size && now.st_mtim.tv_sec == was.st_mtim.tv_sec &&
+           now.st_mtim.tv_nsec == was.st_mtim.tv_nsec && now.st_ctim.tv_sec == was.st_ctim.tv_sec &&
+           now.st_ctim.tv_nsec == was.st_ctim.tv_nsec;
+}
+
+// Copy, sync, rename over the target, sync its folder; only then, and only when the source is still
+// the file that was copied, remove it. Any failure keeps the source.
 int moveAcrossFileSystems(const std::string& source, const std::string& target) {
     Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (!in) return errno;
@@ -118,18 +145,25 @@ int moveAcrossFileSystems(const std::string& source, const std::string& target) 
         ::unlink(temp.c_str());
         return error;
     };
-    if (int e = copyContents(in.get(), out.get())) return fail(e);
+    if (int e = copyContents(in.get(), out.get(), source)) return fail(e);
     // The comment's time is its last-write time: a move must keep it, as the platform's does.
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (::fchmod(out.get(), st.st_mode & 07777) != 0 || ::futimens(out.get(), times) != 0) return fail(errno);
+    // The attributes before the mode: without root, a read-only copy takes no attribute any more.
     char attrib[256];
     const ssize_t alen = ::fgetxattr(in.get(), "user.DOSATTRIB", attrib, sizeof attrib);
     if (alen > 0) ::fsetxattr(out.get(), "user.DOSATTRIB", attrib, static_cast<std::size_t>(alen), 0);
+    if (::fchmod(out.get(), st.st_mode & 07777) != 0 || ::futimens(out.get(), times) != 0) return fail(errno);
     if (::fsync(out.get()) != 0) return fail(errno);
+    if (int e = step(MoveStep::SyncingFile, source)) return fail(e);
     out.reset();
+    if (int e = step(MoveStep::Renaming, source)) return fail(e);
     if (::rename(temp.c_str(), target.c_str()) != 0) return fail(errno);
-    syncDirectory(targetDir);
+    // Until the folder is on disk the copy may vanish with a power cut: the source must stay. The copy
+    // stays too; the next start removes the received one where both hold the same bytes.
+    if (int e = syncDirectory(targetDir)) return e;
+    if (int e = step(MoveStep::SyncingFolder, source)) return e;
     in.reset();
+    if (!unchangedSince(source, st)) return kErrorSourceChanged;
     if (::unlink(source.c_str()) != 0) return errno;  // both copies whole: nothing is lost
     syncDirectory(parentOf(source));
     return 0;
@@ -157,9 +191,37 @@ int deleteOne(const std::string& path) {
     return ::unlink(path.c_str()) == 0 ? 0 : errno;
 }
 
-bool isDirectory(const std::string& path) {
-    struct stat st{};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+std::string join(const std::string& dir, std::string_view name) {
+    std::string path = dir;
+    if (!path.empty() && path.back() != '/') path += '/';
+    path.append(name);
+    return path;
+}
+
+// Reads until the buffer is full or the file ends; -1 on an error.
+ssize_t readFull(int fd, char* buf, std::size_t size) {
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, buf + got, size - got);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    return static_cast<ssize_t>(got);
+}
+
+bool sameBytes(int a, int b) {
+    std::array<char, 1 << 16> x, y;
+    for (;;) {
+        const ssize_t n = readFull(a, x.data(), x.size());
+        const ssize_t m = readFull(b, y.data(), y.size());
+        if (n < 0 || n != m) return false;
+        if (n == 0) return true;
+        if (std::memcmp(x.data(), y.data(), static_cast<std::size_t>(n)) != 0) return false;
+    }
 }
 
 }  // namespace
@@ -203,9 +265,11 @@ FileOpResult shFileOperation(const ShFileOpStruct& op) {
                 }
                 target = targets[i];
             } else if (!targets.empty()) {
-                // One destination: a folder receives the files, anything else is the new name.
+                // One destination for several files is the folder that receives them. For one file
+                // it is the new name: a folder there fails (as it does with paired targets) rather
+                // than swallowing the comment where no list shows it.
                 target = targets[0];
-                if (sources.size() > 1 || isDirectory(target)) {
+                if (sources.size() > 1) {
                     target += '/';
                     target += baseName(sources[i]);
                 }
@@ -218,7 +282,10 @@ FileOpResult shFileOperation(const ShFileOpStruct& op) {
     } else {
         for (const auto& s : sources) record(s, {}, EINVAL);
     }
-    if (!result.failures.empty()) result.code = result.failures.front().error == kErrorSameFile ? 0x71 : result.failures.front().error;
+    if (!result.failures.empty()) {
+        const int first = result.failures.front().error;
+        result.code = first == kErrorSameFile ? 0x71 : first == kErrorSourceChanged ? 0x20 : first;
+    }
     return result;
 }
 
@@ -250,8 +317,35 @@ void removeInterruptedMoves(const std::string& directory) {
     for (const auto& name : stale) ::unlinkat(dirfd(dir.get()), name.c_str(), 0);
 }
 
+int finishInterruptedMoves(const std::string& sourceDir, const std::string& targetDir,
+                           const std::function<bool(std::string_view name)>& isCandidate) {
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(sourceDir.c_str()), ::closedir);
+    if (!dir) return 0;
+    std::vector<std::string> names;
+    while (dirent* e = ::readdir(dir.get()))
+        if (isCandidate(e->d_name) && !isMoveTemporaryName(e->d_name)) names.emplace_back(e->d_name);
+    int removed = 0;
+    for (const std::string& name : names) {
+        const std::string source = join(sourceDir, name), target = join(targetDir, name);
+        // Non-blocking: a pipe that happens to carry a comment's name must not hang the start.
+        Fd in(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        Fd kept(::open(target.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat st{}, kt{};
+        if (!in || !kept || ::fstat(in.get(), &st) != 0 || ::fstat(kept.get(), &kt) != 0) continue;
+        // One file under both names (one folder, or a hard link) is no interrupted move.
+        if (!S_ISREG(st.st_mode) || !S_ISREG(kt.st_mode) || sameFile(st, kt) || st.st_size != kt.st_size) continue;
+        if (!sameBytes(in.get(), kept.get()) || !unchangedSince(source, st)) continue;
+        if (::unlink(source.c_str()) == 0) ++removed;
+    }
+    if (removed > 0) syncDirectory(sourceDir);
+    return removed;
+}
+
+void setMoveStepHook(MoveStepHook hook) { moveStepHook() = std::move(hook); }
+
 std::string describeFileOpError(int error) {
     if (error == kErrorSameFile) return "source and target are the same file";
+    if (error == kErrorSourceChanged) return "the file changed while it was moved; both copies kept";
     return std::strerror(error);
 }
 

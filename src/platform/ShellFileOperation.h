@@ -3,10 +3,12 @@
 //
 // A move never loses a file: on one file system it is a rename(2); across file systems the file
 // is copied to a dot-named temporary in the target folder (which no comment pattern matches),
-// synced, renamed over the target, the folder synced, and only then the source removed. A crash
-// at any instant leaves the file whole at its source or at its target (for a moment at both);
-// a temporary left behind is removed by removeInterruptedMoves at the next start.
+// synced, renamed over the target, the folder synced, and only then the source removed, provided it
+// is still the file that was copied. A crash at any instant leaves the file whole at its source or
+// at its target (for a moment at both); the next start removes a temporary left behind
+// (removeInterruptedMoves) and a source whose copy arrived whole (finishInterruptedMoves).
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,8 +30,11 @@ struct ShFileOpStruct {
     unsigned flags = 0;
 };
 
-// errno values, plus kErrorSameFile when source and target are one file (left alone).
+// errno values, plus kErrorSameFile when source and target are one file (left alone), and
+// kErrorSourceChanged when the source was replaced or written to during a copy across file systems
+// (the source and the copy both stay).
 inline constexpr int kErrorSameFile = -1;
+inline constexpr int kErrorSourceChanged = -2;
 
 struct FileOpFailure {
     std::string source;
@@ -49,6 +54,19 @@ bool deleteFile(const std::string& path);
 
 // Removes the temporaries of moves that a crash interrupted (those of running processes stay).
 void removeInterruptedMoves(const std::string& directory);
+
+// Finishes moves that a crash interrupted after the copy arrived: a regular file of `sourceDir`
+// accepted by `isCandidate` whose namesake in `targetDir` holds the same bytes is removed. Files
+// whose namesake differs stay as they are. Returns the number removed.
+int finishInterruptedMoves(const std::string& sourceDir, const std::string& targetDir,
+                           const std::function<bool(std::string_view name)>& isCandidate);
+
+// Test seam for the steps of a move across file systems: called after each copied chunk and before
+// the file sync's, the rename's and the folder sync's outcome is used. A nonzero result is taken as
+// that step's error.
+enum class MoveStep { Copying, SyncingFile, Renaming, SyncingFolder };
+using MoveStepHook = std::function<int(MoveStep, const std::string& source)>;
+void setMoveStepHook(MoveStepHook hook);
 bool isMoveTemporaryName(std::string_view name);
 
 void appendMultiPath(std::string& list, std::string_view path);

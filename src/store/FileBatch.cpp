@@ -1,5 +1,7 @@
 #include "store/FileBatch.h"
 
+#include "platform/FileFind.h"
+
 namespace store {
 
 FileBatch::FileBatch(BatchCommand command, std::string savedDir)
@@ -53,6 +55,14 @@ int purgeBeyondLimits(CommentTable& table, const settings::SettingsRecord& setti
 void cleanUpInterruptedMoves(const CommentDirs& dirs) {
     platform::removeInterruptedMoves(dirs.saved);
     platform::removeInterruptedMoves(dirs.received);
+    // A save killed between the copy's arrival and the source's removal leaves the comment in both
+    // folders, and the start would offer an already kept comment again: finish that move. A saved
+    // namesake with other bytes is another comment, and both stay.
+    platform::finishInterruptedMoves(dirs.received, dirs.saved, [](std::string_view name) {
+        for (int k = 0; k < kCategoryCount; ++k)
+            if (platform::matchesWildcard(filePattern(k), name)) return true;
+        return false;
+    });
 }
 
 }  // namespace store

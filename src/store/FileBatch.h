@@ -53,7 +53,9 @@ std::string saveTargetFor(const std::string& savedDir, std::string_view sourcePa
 // ignored. A negative limit (damaged store) deletes nothing. Returns the entries cleared.
 int purgeBeyondLimits(CommentTable& table, const settings::SettingsRecord& settings);
 
-// Removes temporaries of moves that a crash interrupted; call once at start-up.
+// Removes temporaries of moves that a crash interrupted and finishes the moves whose copy arrived
+// whole (the received file goes where its saved namesake holds the same bytes); call once at
+// start-up.
 void cleanUpInterruptedMoves(const CommentDirs& dirs);
 
 }  // namespace store

@@ -145,7 +145,8 @@ std::string composeListText(int k, const std::string& path, const std::vector<st
 }
 
 void report(MessageSink& sink, const std::string& title, const std::string& path, const std::string& what) {
-    sink.showMessage(title, path + what, texts().stopText, kMessageError);
+    // Paths are file names of this platform (UTF-8); the message speaks code page 932.
+    sink.showMessage(title, shiftjis::fromUtf8(path) + what, texts().stopText, kMessageError);
 }
 
 }  // namespace

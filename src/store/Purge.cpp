@@ -21,7 +21,9 @@ void PurgeCommentFiles(const CommentDirs& dirs, const std::array<int, kCategoryC
         for (const std::string* dir : {&dirs.received, &dirs.saved}) {
             // Ordered by time below, where files of equal time may go either way: no name sort.
             for (auto& f : platform::findFiles(*dir, filePattern(k), platform::kAttrAnyFile, false)) {
-                const auto dos = static_cast<std::int32_t>(platform::toDosDateTime(f.lastWrite));
+                // Unsigned, as packed: taken as signed, every year from 2044 on (bit 31) would sort
+                // as the oldest and the newest comments would go first.
+                const std::uint32_t dos = platform::toDosDateTime(f.lastWrite);
                 list.push_back(TFRec{*dir + f.name, static_cast<double>(dos)});
             }
         }

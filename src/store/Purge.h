@@ -11,7 +11,7 @@ namespace store {
 // One entry of the purge list.
 struct TFRec {
     std::string path;
-    double time = 0;  // MS-DOS packed local date-time taken as a signed 32-bit integer
+    double time = 0;  // MS-DOS packed local date-time, the unsigned 32-bit value
 };
 
 // For each category whose deletion flag is on: counts the matching entries of the received and

@@ -10,6 +10,7 @@
 #include "platform/Library.h"
 #include "platform/ShellFileOperation.h"
 #include "platform/qt/Cp932.h"
+#include "platform/qt/FrameExtents.h"
 #include "platform/qt/ShellOpen.h"
 #include "platform/qt/WinHelp.h"
 #include "settings/SettingsRecord.h"
@@ -46,6 +47,7 @@
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <optional>
 #include <stdexcept>
 
 using docking::TToolbarButton;
@@ -325,18 +327,26 @@ void TForm1::FormCreate()
 
     const QScreen* screen = QGuiApplication::primaryScreen();
     ui::ScreenInfo si;
+    ui::Bounds work;
     if (screen) {
         si.width = screen->geometry().width();
         si.height = screen->geometry().height();
         si.taskbarWidth = screen->availableGeometry().width();
+        const QRect a = screen->availableGeometry();
+        work = {a.left(), a.top(), a.width(), a.height()};
     }
     const ui::Placement p = ui::placeWindow(s.top, s.left, s.width, s.height, si);
-    resize(p.width, p.height);
+    const ui::Bounds normal = ui::normalBounds(p, work);
+    // The stored bounds are outer bounds; the window manager's frame is not part of the widget.
+    const QMargins frame = platform::frameExtentsBeforeShow(this);
+    resize(normal.width - frame.left() - frame.right(), normal.height - frame.top() - frame.bottom());
+    // The native window exists now (the frame was asked for it), so a move places the client.
+    const QPoint clientOffset(frame.left(), frame.top());
     if (p.centred && screen)
-        move(screen->geometry().center() - QPoint(p.width / 2, p.height / 2));
+        move(screen->geometry().center() - QPoint(normal.width / 2, normal.height / 2) + clientOffset);
     else
-        move(p.left, p.top);
-    const int clientHeight = p.height - menuBar()->sizeHint().height();
+        move(QPoint(normal.left, normal.top) + clientOffset);
+    const int clientHeight = height() - menuBar()->sizeHint().height();
     Splitter1->setSizes({ui::listHeight(s.reHeight, clientHeight), clientHeight});
 
     s.fontSize = ui::clampFontSize(s.fontSize);
@@ -416,11 +426,18 @@ void TForm1::FormDestroy()
 settings::MainWindowState TForm1::currentWindowState() const
 {
     settings::MainWindowState w;
-    const QRect frame = frameGeometry();
-    w.top = frame.top();
-    w.left = frame.left();
-    w.width = frame.width();
-    w.height = frame.height();
+    ui::Bounds b;
+    if (isMaximized() && screen()) {
+        const QRect a = screen()->availableGeometry();
+        b = ui::maximisedBounds({a.left(), a.top(), a.width(), a.height()});
+    } else {
+        const QRect frame = frameGeometry();
+        b = {frame.left(), frame.top(), frame.width(), frame.height()};
+    }
+    w.top = b.top;
+    w.left = b.left;
+    w.width = b.width;
+    w.height = b.height;
     w.listHeight = ListBox1->height();
     w.fontSizeText = Edit2->text().toStdString();
     w.currentCategory = CurrentCategory();
@@ -453,7 +470,15 @@ void TForm1::About1Click()
         host::ShowMissingFunction("ShowBrevonVersion");
         return;
     }
-    show(platform::programPath().c_str(), platform::cp932("コメント情報").c_str());
+    // The host takes the program's path in code page 932, as it hands paths out.
+    const std::string fileName = platform::programPath();
+    const std::optional<std::string> hostPath = platform::hostPathFromFileName(fileName);
+    if (!hostPath) {
+        host::ShowHostMessage(platform::cp932("警告"), platform::cp932("プログラムのパスをBrevonに渡せない"),
+                              platform::toCp932(platform::displayFileName(fileName)), 0, 1, 0);
+        return;
+    }
+    show(hostPath->c_str(), platform::cp932("コメント情報").c_str());
 }
 
 void TForm1::Contents1Click() { platform::WinHelp(platform::HELP_CONTENTS, 0); }
@@ -580,11 +605,11 @@ void TForm1::ShowSelectedComment()
     const int row = ListBox1->currentRow();
     if (row < 0 || row >= static_cast<int>(pathList_.size()))
         return;
-    // Paths are the file system's own bytes: open them as they are.
+    // Paths are file names of this platform: open them as they are.
     const std::string& path = pathList_[static_cast<size_t>(row)];
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        ui::showFrameworkError(this, QStringLiteral("ファイル %1 を開けません。").arg(platform::fromCp932(path)));
+        ui::showFrameworkError(this, QStringLiteral("ファイル %1 を開けません。").arg(platform::displayFileName(path)));
         return;
     }
     // In blocks: a character at a time took minutes for a 100 MB comment in the checked build.
@@ -593,7 +618,7 @@ void TForm1::ShowSelectedComment()
     while (file.read(block.data(), block.size()) || file.gcount() > 0)
         bytes.append(block.data(), static_cast<std::size_t>(file.gcount()));
     if (file.bad()) {
-        ui::showFrameworkError(this, QStringLiteral("ファイル %1 を読み込めません。").arg(platform::fromCp932(path)));
+        ui::showFrameworkError(this, QStringLiteral("ファイル %1 を読み込めません。").arg(platform::displayFileName(path)));
         return;
     }
     QString text = platform::fromCp932(bytes);
@@ -740,9 +765,9 @@ void TForm1::reportBatchFailures(const platform::FileOpResult& result)
     }
     QStringList lines;
     for (const platform::FileOpFailure& f : result.failures) {
-        QString line = platform::fromCp932(f.source);
+        QString line = platform::displayFileName(f.source);
         if (!f.target.empty())
-            line += QStringLiteral(" → ") + platform::fromCp932(f.target);
+            line += QStringLiteral(" → ") + platform::displayFileName(f.target);
         lines << line + QStringLiteral(": ") + QString::fromStdString(platform::describeFileOpError(f.error));
     }
     QMessageBox box(QMessageBox::Warning, windowTitle(),

@@ -2,6 +2,7 @@
 
 #include "print/CurrentPrinter.h"
 #include "print/PageLoop.h"
+#include "ui/DigitField.h"
 #include "ui/FrameworkError.h"
 #include "ui/ScreenCenter.h"
 #include "ui/UpDown.h"
@@ -10,6 +11,7 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -63,6 +65,7 @@ TForm2::TForm2(QWidget* parent, settings::SettingsRecord& record, PrinterSetup p
         edit->setFont(editFont);
         edit->setFixedWidth(QFontMetrics(editFont).horizontalAdvance(QStringLiteral("0000")) + 12);
         edit->installEventFilter(this);
+        ui::disableInputMethod(edit);
         upDown = new TUpDown(this);
         upDown->setRange(0, 999);
         upDown->setIncrement(1);
@@ -124,7 +127,7 @@ void TForm2::FormCreate()
 
 bool TForm2::Edit1KeyPress(QChar key, int textLength, int selectionLength)
 {
-    if (key.unicode() < 32)
+    if (ui::isControlCharacter(key))
         return true;
     const int kept = std::max(0, textLength - selectionLength);
     return key >= u'0' && key <= u'9' && kept < 3;
@@ -132,13 +135,17 @@ bool TForm2::Edit1KeyPress(QChar key, int textLength, int selectionLength)
 
 bool TForm2::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress && (watched == Edit1 || watched == Edit2 || watched == Edit3)) {
-        const auto* edit = static_cast<QLineEdit*>(watched);
+    if (watched != Edit1 && watched != Edit2 && watched != Edit3)
+        return QDialog::eventFilter(watched, event);
+    const auto* edit = static_cast<QLineEdit*>(watched);
+    if (event->type() == QEvent::KeyPress) {
         const QString typed = static_cast<QKeyEvent*>(event)->text();
-        // Keys without a character (arrows, Delete, function keys) are not typing; they pass.
+        // Keys without a character (arrows, function keys) are not typing; they pass.
         if (!typed.isEmpty() &&
             !Edit1KeyPress(typed.at(0), int(edit->text().size()), int(edit->selectedText().size())))
             return true;
+    } else if (event->type() == QEvent::InputMethod) {
+        ui::filterCommittedText(static_cast<QInputMethodEvent*>(event), edit, &TForm2::Edit1KeyPress);
     }
     return QDialog::eventFilter(watched, event);
 }

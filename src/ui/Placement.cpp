@@ -1,5 +1,7 @@
 #include "ui/Placement.h"
 
+#include <algorithm>
+
 namespace ui {
 
 Placement placeWindow(int storedTop, int storedLeft, int storedWidth, int storedHeight, const ScreenInfo& screen)
@@ -19,6 +21,30 @@ Placement placeWindow(int storedTop, int storedLeft, int storedWidth, int stored
         p.maximized = p.height >= screen.height;
     p.centred = storedTop == 0 && storedLeft == 0;
     return p;
+}
+
+}  // namespace ui
+
+namespace ui {
+
+Bounds normalBounds(const Placement& p, const Bounds& work)
+{
+    Bounds b{p.left, p.top, p.width, p.height};
+    if (work.width <= 0 || work.height <= 0)
+        return b;
+    b.width = std::min(b.width, work.width);
+    b.height = std::min(b.height, work.height);
+    if (p.maximized) {
+        b.left = std::clamp(b.left, work.left, work.left + work.width - b.width);
+        b.top = std::clamp(b.top, work.top, work.top + work.height - b.height);
+    }
+    return b;
+}
+
+Bounds maximisedBounds(const Bounds& work)
+{
+    return {work.left - kMaximisedBorder, work.top - kMaximisedBorder, work.width + 2 * kMaximisedBorder,
+            work.height + 2 * kMaximisedBorder};
 }
 
 }  // namespace ui

@@ -1,5 +1,6 @@
 #pragma once
 // Where the main window opens, from the stored bounds and the screen. Pure arithmetic.
+// Stored bounds are the window's outer bounds, frame included.
 
 namespace ui {
 
@@ -16,7 +17,25 @@ struct Placement {
     bool centred = false;  // no place was stored: centre it and store the designed toolbar layout
 };
 
+struct Bounds {
+    int left = 0, top = 0, width = 0, height = 0;
+    friend bool operator==(const Bounds&, const Bounds&) = default;
+};
+
 Placement placeWindow(int storedTop, int storedLeft, int storedWidth, int storedHeight, const ScreenInfo& screen);
+
+// The bounds the window has when it is not maximised: never larger than the work area (the screen
+// less its panels), so that un-maximising cannot give a window that runs off the screen. A window
+// that opens maximised was stored with its maximised bounds; un-maximised it also lies inside the
+// work area.
+Bounds normalBounds(const Placement& p, const Bounds& work);
+
+// The bounds stored for a maximised window. On the original platform those were the work area
+// grown by the window's sizing border, which lay off the screen (-4, -4 on a screen without side
+// panels). Stored so, the next start opens the window maximised and keeps the toolbar arrangement,
+// where 0, 0 would read as "never placed".
+inline constexpr int kMaximisedBorder = 4;
+Bounds maximisedBounds(const Bounds& work);
 
 // The list's height: the stored one, or a third of the client height when none is stored.
 inline int listHeight(int storedReHeight, int clientHeight)

@@ -1,11 +1,14 @@
 #include "ui/Unit4.h"
 
+#include "ui/DigitField.h"
 #include "ui/FrameworkError.h"
+#include "ui/ScreenCenter.h"
 #include "ui/UpDown.h"
 
 #include <QCheckBox>
 #include <QEvent>
 #include <QGroupBox>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -40,6 +43,7 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent)
         edit->setObjectName(QStringLiteral("Edit") + n);
         edit->setGeometry(16, 16, 41, 21);
         edit->installEventFilter(this);
+        ui::disableInputMethod(edit);
         auto* upDown = new TUpDown(box);
         upDown->setObjectName(QStringLiteral("UpDown") + n);
         upDown->setGeometry(57, 16, 16, 21);
@@ -76,16 +80,22 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent)
         if (onHelp)
             onHelp();
     });
+    ui::centerOnScreen(this);
 }
 
 int TForm4::tagOf(QObject* object) const { return object->property("tag").toInt(); }
 
 bool TForm4::FilterKey(const QLineEdit* edit, QChar key, int maxLength, const QString& allowed)
 {
-    if (key.unicode() < 32)
+    return FilterKey(key, static_cast<int>(edit->text().size()), static_cast<int>(edit->selectedText().size()),
+                     maxLength, allowed);
+}
+
+bool TForm4::FilterKey(QChar key, int textLength, int selectionLength, int maxLength, const QString& allowed)
+{
+    if (ui::isControlCharacter(key))
         return true;
-    const int kept = static_cast<int>(edit->text().size() - edit->selectedText().size());
-    return allowed.contains(key) && kept < maxLength;
+    return allowed.contains(key) && textLength - selectionLength < maxLength;
 }
 
 void TForm4::CheckBox1Click(int tag)
@@ -136,6 +146,10 @@ bool TForm4::eventFilter(QObject* watched, QEvent* event)
             const QString text = key->text();
             if (text.size() == 1 && !FilterKey(edit, text.front(), 3, QStringLiteral("0123456789")))
                 return true;  // the typed character is discarded
+        } else if (event->type() == QEvent::InputMethod) {
+            ui::filterCommittedText(static_cast<QInputMethodEvent*>(event), edit, [](QChar c, int length, int selection) {
+                return FilterKey(c, length, selection, 3, QStringLiteral("0123456789"));
+            });
         } else if (event->type() == QEvent::FocusOut) {
             Edit1Exit(tag);
         }

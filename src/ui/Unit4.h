@@ -33,6 +33,7 @@ public:
     // Typed characters: controls pass; otherwise only allowed ones while fewer than maxLength
     // characters would remain after replacing the selection.
     static bool FilterKey(const QLineEdit* edit, QChar key, int maxLength, const QString& allowed);
+    static bool FilterKey(QChar key, int textLength, int selectionLength, int maxLength, const QString& allowed);
 
     void CheckBox1Click(int tag);
     void Edit1KeyDown(int tag, int key);

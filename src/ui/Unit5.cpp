@@ -10,6 +10,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <memory>
 
@@ -82,11 +86,21 @@ std::string ReadUserId(const std::string& dataDir)
         path += '/';
     path += kUserIdFile;
 
+    // Non-blocking, and regular files only: a pipe or device under that name would otherwise hold
+    // the window until someone writes to it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return {};
     struct Closer {
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
-    std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
-    if (!file)
+    std::unique_ptr<std::FILE, Closer> file(::fdopen(fd, "rb"));
+    if (!file) {
+        ::close(fd);
+        return {};
+    }
+    struct stat st{};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         return {};
 
     std::string id;

@@ -176,19 +176,41 @@ TEST_F(Startup, EndOfSessionClosesNormallyAndWritesTheSettings)
     EXPECT_FALSE(lockHeld());
 }
 
+TEST_F(Startup, SuiteFolderWithAJapaneseNameIsFound)
+{
+    // 501 received notices against the default limit of 500: the start-up purge can only delete the
+    // oldest if the program finds the folder the host names in code page 932.
+    const std::string suite = dir + "/株式 ブレボン";
+    fs::create_directories(suite + "/RecvData");
+    for (int i = 0; i <= 500; ++i) {
+        const std::string file = suite + "/RecvData/COMMENT." + std::to_string(1000 + i);
+        std::ofstream(file) << "notice\r\n";
+        fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::minutes(1000 - i));
+    }
+    env["BREVON_HOME"] = suite;
+    auto viewer = spawn(env);
+    ASSERT_TRUE(waitForLock(true, 30s));
+    viewer.kill(SIGTERM);
+    EXPECT_EQ(viewer.wait(30s), 0);
+    EXPECT_FALSE(fs::exists(suite + "/RecvData/COMMENT.1000")) << "the oldest notice beyond the limit is purged";
+    EXPECT_TRUE(fs::exists(suite + "/RecvData/COMMENT.1001"));
+    EXPECT_EQ(messages(), "");
+}
+
 // The probe runs the program's own start-up steps and prints what they found, one item a line.
 TEST_F(Startup, SuitePathAndNameSlots)
 {
-    auto probe = [&](std::map<std::string, std::string> extra) {
+    auto probe = [&](std::map<std::string, std::string> extra, int expectedCode = 0) {
         auto e = env;
         e["LD_LIBRARY_PATH"] = kFakes + "/configurable";
         e["BREVON_MESSAGE_LOG"] = dir + "/messages.log";
         for (const auto& [k, v] : extra)
             e[k] = v;
         const std::string out = dir + "/probe.txt";
+        fs::remove(out);
         e["PROBE_OUT"] = out;
         auto child = testsupport::start(kBin + "/startup-probe", {}, e);
-        EXPECT_EQ(child.wait(30s), 0);
+        EXPECT_EQ(child.wait(30s), expectedCode);
         return readFile(out);
     };
     const std::string withSlash = probe({{"FAKE_PATH", "/srv/brevon/"}});
@@ -198,6 +220,16 @@ TEST_F(Startup, SuitePathAndNameSlots)
     EXPECT_NE(withSlash.find("received=/srv/brevon/RecvData/\n"), std::string::npos);
     EXPECT_NE(withSlash.find("saved=/srv/brevon/Result/COMMENT/\n"), std::string::npos);
     EXPECT_NE(withSlash.find("data=/srv/brevon/Data/\n"), std::string::npos);
+
+    // The host hands paths over in code page 932; the directories are this platform's file names.
+    // "表" ends in the byte of "\", which must not be taken for a separator.
+    const std::string japanese = probe({{"FAKE_PATH", "/srv/\x8a\x94\x8e\xae \x83\x75\x83\x8c\x83\x7b\x83\x93\x95\x5c"}});
+    EXPECT_NE(japanese.find("received=/srv/株式 ブレボン表/RecvData/\n"), std::string::npos) << japanese;
+    EXPECT_EQ(messages(), "");
+    // A lead byte without its trail byte names no file: the start ends with a message that says so.
+    EXPECT_EQ(probe({{"FAKE_PATH", "/srv/\x8a\x94\x8e"}}, 3), "");
+    EXPECT_EQ(messages(), "BrevonMessage\tGetBrevonPath Error\tBrevonフォルダ名をファイル名に変換できない\t/srv/株\t1\n");
+    fs::remove(dir + "/messages.log");
 
     const std::string full = probe({{"FAKE_MUTEX_SLOT", "full30"}});
     EXPECT_NE(full.find("mutex-length=30\n"), std::string::npos) << full;

@@ -93,7 +93,7 @@ protected:
     // not end is a failure.
     int startAndClose(std::vector<std::string> wrapper = {}, std::chrono::seconds startTimeout = 60s)
     {
-        std::string program = kBin + "/Comment";
+        std::string program = this->program;
         std::vector<std::string> args;
         if (!wrapper.empty()) {
             args.assign(wrapper.begin() + 1, wrapper.end());
@@ -138,6 +138,7 @@ protected:
     }
 
     std::string dir, suite;
+    std::string program = kBin + "/Comment";
     std::map<std::string, std::string> env;
 };
 
@@ -279,12 +280,24 @@ TEST_F(DamagedInput, UnreadableAndVanishingFilesAreReportedAndTheRestListed)
         wrapper = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
         if (!fs::exists(wrapper.front()))
             GTEST_SKIP() << "root without setpriv cannot make a file unreadable to the program";
+        // The build may lie below a folder only root may enter (a clone in /root): that user runs a
+        // copy of the program and its libraries (found beside it) from the test's own folder.
+        fs::create_directories(dir + "/bin");
+        for (const char* f : {"Comment", "libbrvreg.so", "libbrvmsg.so"})
+            fs::copy_file(kBin + "/" + f, dir + "/bin/" + f);
+        program = dir + "/bin/Comment";
         for (const char* f : {"/messages.log", "/registry.ini"})
             std::ofstream(dir + f).close();
         for (const auto& e : fs::recursive_directory_iterator(dir))
             if (e.path() != recv + "CMARKET.LOCKED")
                 fs::permissions(e.path(), fs::perms::all);
         fs::permissions(dir, fs::perms::all);
+        std::vector<std::string> probe(wrapper.begin() + 1, wrapper.end());
+        probe.insert(probe.end(), {"/usr/bin/test", "-x", program});
+        auto reachable = testsupport::start(wrapper.front(), probe, {});
+        if (reachable.wait(30s) != 0)
+            GTEST_SKIP() << "user 65534 cannot reach " << program << " (is " << dir
+                         << " below a folder it may not enter?): no place to run the unprivileged part from";
     }
     // Weekend comments that come and go while the program lists and reads them: some are listed and
     // gone when read. Whatever the timing, the start must not stop or lose the other files.

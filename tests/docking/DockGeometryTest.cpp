@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 using namespace docking;
 
 namespace {
@@ -66,7 +68,18 @@ TEST(LayoutRows, HugeAndNegativeRowsCloseUpAtOnce)
 {
     std::vector<DockBar> bars{{2147483647, 0, 40, 5}, {3, 0, 40, 5}, {-4, 0, 40, 5}, {3, 50, 40, 5}};
     closeEmptyRows(bars);
-    EXPECT_EQ(rows(bars), (std::vector<int>{1, 0, -4, 0}));
+    EXPECT_EQ(rows(bars), (std::vector<int>{2, 1, 0, 1}));
+}
+
+// Row -1 wrote before the row list (a heap overflow at every start); position 2147483647 plus a
+// length overflowed.
+TEST(LayoutRows, DamagedStoredRowsAndPositionsLandInTheFirstRowAndFitTheDock)
+{
+    std::vector<DockBar> bars{{-1, 0, 100, 25}, {INT_MIN, INT_MAX, 60, 25}, {INT_MAX, INT_MAX, 80, 25}};
+    const RowLayoutResult r = layoutRows(bars, 200, false, true);
+    EXPECT_EQ(rows(bars), (std::vector<int>{0, 0, 1}));
+    EXPECT_EQ(positions(r), (std::vector<int>{0, 140, 120}));
+    EXPECT_EQ(bars[1].pos, 140);
 }
 
 TEST(LayoutRows, FullSizeToolWindowGetsARowOfItsOwnSpanningTheDock)

@@ -216,6 +216,14 @@ TEST_F(DragTest, DoubleClickFloatsAndDocksBackIntoTheLastDock)
     EXPECT_EQ(toolbar1->dockedTo(), dock3);
 }
 
+TEST_F(DragTest, DoubleClickLeavesAToolbarInADockThatDoesNotAllowDragging)
+{
+    dock1->setAllowDrag(false);
+    QTest::mouseDClick(toolbar1, Qt::LeftButton, {}, QPoint(4, 10));
+    EXPECT_FALSE(toolbar1->isFloating());
+    EXPECT_EQ(toolbar1->dockedTo(), dock1);
+}
+
 TEST_F(DragTest, CloseButtonOfTheFloatingWindowHidesTheToolbar)
 {
     toolbar1->floatAt(QPoint(300, 300));

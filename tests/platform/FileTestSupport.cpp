@@ -44,6 +44,41 @@ TmpfsMount::~TmpfsMount() {
     if (mounted_) ::umount2(where_.c_str(), MNT_DETACH);
 }
 
+namespace {
+
+void removeTree(const std::string& path) {
+    ::nftw(
+        path.c_str(),
+        [](const char* p, const struct stat*, int, struct FTW*) {
+            ::remove(p);
+            return 0;
+        }, 16,
+        FTW_DEPTH | FTW_PHYS);
+}
+
+}  // namespace
+
+OtherFileSystem::OtherFileSystem(const std::string& near, const std::string& mountPoint) {
+    struct stat here{}, shm{};
+    if (::stat(near.c_str(), &here) == 0 && ::stat("/dev/shm", &shm) == 0 && S_ISDIR(shm.st_mode) &&
+        shm.st_dev != here.st_dev) {
+        std::string templ = "/dev/shm/store-test-XXXXXX";
+        if (::mkdtemp(templ.data())) {
+            shmFolder_ = path_ = templ;
+            return;
+        }
+    }
+    mount_ = std::make_unique<TmpfsMount>(mountPoint);
+    if (mount_->mounted())
+        path_ = mountPoint;
+    else
+        whyNot_ = "/dev/shm is no other file system than " + near + ", and " + mount_->whyNot();
+}
+
+OtherFileSystem::~OtherFileSystem() {
+    if (!shmFolder_.empty()) removeTree(shmFolder_);
+}
+
 void makeDir(const std::string& path) {
     if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) throw std::runtime_error("mkdir " + path);
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,26 @@ private:
     std::string where_;
     bool mounted_ = false;
     std::string whyNot_;
+};
+
+// A folder on another file system than `near`, for moves across file systems: a fresh folder in
+// /dev/shm when that is another file system (no privilege needed), else a tmpfs mounted on
+// `mountPoint` (needs root). Otherwise none, and whyNot() says why.
+class OtherFileSystem {
+public:
+    OtherFileSystem(const std::string& near, const std::string& mountPoint);
+    ~OtherFileSystem();
+    OtherFileSystem(const OtherFileSystem&) = delete;
+    OtherFileSystem& operator=(const OtherFileSystem&) = delete;
+    bool available() const { return !path_.empty(); }
+    const std::string& path() const { return path_; }
+    const std::string& whyNot() const { return whyNot_; }
+
+private:
+    std::string path_;
+    std::string whyNot_;
+    std::string shmFolder_;
+    std::unique_ptr<TmpfsMount> mount_;
 };
 
 void makeDir(const std::string& path);

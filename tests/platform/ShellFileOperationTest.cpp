@@ -6,6 +6,9 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <map>
+#include <set>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -130,14 +133,25 @@ TEST_F(FileOperationTest, SourceAndTargetThatAreOneFileAreLeftAlone) {
     EXPECT_EQ(readFile(to + "/COMMENT.1"), "keep me");
 }
 
-TEST_F(FileOperationTest, SingleTargetFolderReceivesTheFilesUnderTheirNames) {
+TEST_F(FileOperationTest, SingleTargetFolderReceivesSeveralFilesButOneFileFailsOnAFolder) {
     writeFile(from + "/COMMENT.1", "one");
+    writeFile(from + "/COMMENT.2", "two");
     ShFileOpStruct op;
     appendMultiPath(op.from, from + "/COMMENT.1");
+    appendMultiPath(op.from, from + "/COMMENT.2");
     appendMultiPath(op.to, to);
     op.flags = kFofFilesOnly | kFofNoConfirmation;
     EXPECT_TRUE(shFileOperation(op).failures.empty());
     EXPECT_EQ(readFile(to + "/COMMENT.1"), "one");
+
+    // One comment saved onto a folder of its name went into that folder, where no list shows it.
+    writeFile(from + "/COMMENT.3", "three");
+    testsupport::makeDir(to + "/COMMENT.3");
+    const auto r = shFileOperation(moveOp({{from + "/COMMENT.3", to + "/COMMENT.3"}}));
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_EQ(r.failures[0].error, EISDIR);
+    EXPECT_EQ(readFile(from + "/COMMENT.3"), "three");
+    EXPECT_FALSE(exists(to + "/COMMENT.3/COMMENT.3"));
 }
 
 TEST_F(FileOperationTest, DeleteRemovesFilesEvenReadOnlyAndReportsTheMissing) {
@@ -179,10 +193,12 @@ class CrossFileSystemTest : public FileOperationTest {
 protected:
     void SetUp() override {
         FileOperationTest::SetUp();
-        if (!tmpfs.mounted()) GTEST_SKIP() << "moves across file systems not tested: " << tmpfs.whyNot();
+        if (!otherFs.available()) GTEST_SKIP() << "moves across file systems not tested: " << otherFs.whyNot();
+        other = otherFs.path();
     }
-    std::string other = dir / "tmpfs";
-    testsupport::TmpfsMount tmpfs{other};
+    void TearDown() override { setMoveStepHook(nullptr); }
+    testsupport::OtherFileSystem otherFs{dir.path(), dir / "tmpfs"};
+    std::string other;
 };
 
 TEST_F(CrossFileSystemTest, MoveCopiesContentTimeModeAndAttributesThenRemovesTheSource) {
@@ -205,6 +221,54 @@ TEST_F(CrossFileSystemTest, MoveCopiesContentTimeModeAndAttributesThenRemovesThe
     EXPECT_EQ(found[0].lastWrite.seconds, 1'650'000'000);
     EXPECT_EQ(found[0].lastWrite.nanoseconds, 123'000'000);
     EXPECT_EQ(found[0].attributes, kAttrReadOnly | kAttrHidden | kAttrArchive);
+    EXPECT_EQ(countTemporaries(other), 0);
+}
+
+// The receiving program may deliver the same name again, or write to it, while it is copied: what
+// the copy never saw must not be deleted.
+TEST_F(CrossFileSystemTest, SourceReplacedOrAppendedToDuringTheCopyStaysAndIsReported) {
+    writeFile(from + "/COMMENT.1", contentFor(1, 3 << 20));
+    writeFile(from + "/CMARKET.1", contentFor(2, 3 << 20));
+    std::set<std::string> changed;
+    setMoveStepHook([&](MoveStep step, const std::string& source) {
+        if (step != MoveStep::Copying || !changed.insert(source).second) return 0;
+        if (source.ends_with("COMMENT.1")) {
+            writeFile(source + ".new", "delivered again");
+            ::rename((source + ".new").c_str(), source.c_str());
+        } else {
+            std::FILE* f = std::fopen(source.c_str(), "ab");
+            std::fputs("appended", f);
+            std::fclose(f);
+        }
+        return 0;
+    });
+    const auto r = shFileOperation(
+        moveOp({{from + "/COMMENT.1", other + "/COMMENT.1"}, {from + "/CMARKET.1", other + "/CMARKET.1"}}));
+    ASSERT_EQ(r.failures.size(), 2u);
+    EXPECT_EQ(r.failures[0].error, kErrorSourceChanged);
+    EXPECT_EQ(r.failures[1].error, kErrorSourceChanged);
+    EXPECT_EQ(readFile(from + "/COMMENT.1"), "delivered again");
+    EXPECT_EQ(readFile(from + "/CMARKET.1"), contentFor(2, 3 << 20) + "appended");
+    EXPECT_TRUE(exists(other + "/COMMENT.1"));
+    EXPECT_TRUE(exists(other + "/CMARKET.1"));
+}
+
+// Until the copy and its folder are on disk, a power cut could take the copy: the source stays.
+TEST_F(CrossFileSystemTest, FailedSyncOrRenameKeepsTheSourceAndReportsTheFile) {
+    const std::map<std::string, MoveStep> failAt{
+        {"COMMENT.1", MoveStep::SyncingFile}, {"COMMENT.2", MoveStep::Renaming}, {"COMMENT.3", MoveStep::SyncingFolder}};
+    std::vector<std::pair<std::string, std::string>> pairs;
+    for (const auto& [name, step] : failAt) {
+        writeFile(from + "/" + name, name);
+        pairs.emplace_back(from + "/" + name, other + "/" + name);
+    }
+    setMoveStepHook([&](MoveStep step, const std::string& source) {
+        return failAt.at(source.substr(source.rfind('/') + 1)) == step ? EIO : 0;
+    });
+    const auto r = shFileOperation(moveOp(pairs));
+    ASSERT_EQ(r.failures.size(), 3u);
+    for (const auto& f : r.failures) EXPECT_EQ(f.error, EIO) << f.source;
+    for (const auto& [name, step] : failAt) EXPECT_EQ(readFile(from + "/" + name), name);
     EXPECT_EQ(countTemporaries(other), 0);
 }
 
@@ -263,8 +327,13 @@ TEST_F(CrossFileSystemTest, KillDuringABatchNeverLosesOrTearsAFile) {
             moved += !atSource;
         }
         if (moved > 0 && moved < kFiles) ++partialRounds;
+        // The next start: temporaries go, and a move killed after its copy arrived is finished.
         removeInterruptedMoves(other);
+        finishInterruptedMoves(from, other, [](std::string_view) { return true; });
         EXPECT_EQ(countTemporaries(other), 0);
+        int inBoth = 0;
+        for (const auto& [source, target] : pairs) inBoth += exists(source) && exists(target);
+        EXPECT_EQ(inBoth, 0) << "in both folders after the next start";
     }
     // Otherwise every kill fell before or after the batch, and the test proved nothing.
     EXPECT_GT(partialRounds, 0);

@@ -43,9 +43,9 @@ TEST(NormalizeLineTest, TrailByteFollowedByAtSignIsNoFullWidthBlank) {
 TEST(NormalizeLineTest, CutsKeepAtMost255BytesAndNeverSplitACharacter) {
     // After a full-width blank: the rest is cut to 255 bytes; here the 255th byte would be the
     // lead byte of a double-byte character, so 254 remain.
-    const std::string rest = std::string(253, 'a') + sjis("年年");
+    const std::string rest = std::string(254, 'a') + sjis("年年");
     const std::string cut = NormalizeLine(sjis("x　") + rest);
-    EXPECT_EQ(cut, "x  " + std::string(253, 'a') + sjis("年"));
+    EXPECT_EQ(cut, "x  " + std::string(254, 'a'));
     // A leading blank: the first drop keeps 255 bytes of the rest, later drops only shorten it.
     const std::string lead = NormalizeLine("  " + std::string(300, 'b'));
     EXPECT_EQ(lead, std::string(254, 'b'));
@@ -120,6 +120,14 @@ TEST_F(ListTextTest, FileThatCannotBeOpenedIsReportedAndListedUntitled) {
     text = "previous";
     EXPECT_FALSE(ReadListText(kEarnings, dir / "CKES012.gone", text, sink));
     EXPECT_EQ(shiftjis::toUtf8(text), "   12件");
+}
+
+TEST_F(ListTextTest, MessageShowsAJapaneseFolderNameReadably) {
+    const std::string path = dir / "株式 ブレボン表/CMARKET.gone";  // file names are UTF-8 here
+    std::string text;
+    EXPECT_FALSE(ReadListText(kMarketFlash, path, text, sink));
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_EQ(sink.messages[0].text, path + "のオープンに失敗しました");
 }
 
 TEST_F(ListTextTest, FileThatCannotBeReadIsReportedAndListedUntitled) {

@@ -38,6 +38,20 @@ TEST_F(PurgeTest, BothFoldersCountAgainstOneLimitAndTheOldestGoWherever) {
     EXPECT_EQ(left, 10);
 }
 
+// The packed date has its top bit set from 2044 on; compared as a signed number those files were the
+// oldest, and the newest comments went first.
+TEST_F(PurgeTest, FilesFrom2044OnAreNewerThanThoseBefore) {
+    using testsupport::utcSeconds;
+    const std::string y2043 = suite.saved("COMMENT.2043", "x", utcSeconds(2043, 6, 1));
+    const std::string y2044 = suite.saved("COMMENT.2044", "x", utcSeconds(2044, 6, 1));
+    const std::string y2100 = suite.saved("COMMENT.2100", "x", utcSeconds(2100, 6, 1));
+    limits[kNotices] = 1;
+    purge();
+    EXPECT_FALSE(exists(y2043));
+    EXPECT_FALSE(exists(y2044));
+    EXPECT_TRUE(exists(y2100));
+}
+
 TEST_F(PurgeTest, DeletionFlagOffKeepsEverything) {
     for (int i = 0; i < 6; ++i) suite.saved("CMARKET." + std::to_string(i), "x", kBase + i * 10);
     flags[kMarketFlash] = false;

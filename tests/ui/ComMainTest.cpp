@@ -20,10 +20,14 @@
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QGroupBox>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -288,6 +292,27 @@ TEST_F(MainWindow, FilesThatCouldNotBeMovedAreReportedInOneGo)
     EXPECT_FALSE(w.receivedMode());  // the entries leave the list whatever became of their files
 }
 
+TEST_F(MainWindow, FailureBoxShowsAJapaneseFolderNameReadably)
+{
+    host::HostInfo& h = host::Host();
+    h.receivedDir = root + "/株式 ブレボン/RecvData/";  // file names are UTF-8 here
+    fs::create_directories(h.receivedDir);
+    const std::string gone = comment(h.receivedDir, "COMMENT.001", "消えた", 1);
+    TForm1& w = open();
+    fs::remove(gone);
+    QString details;
+    QTimer boxWatch;
+    QObject::connect(&boxWatch, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            details = box->detailedText();
+            box->accept();
+        }
+    });
+    boxWatch.start(10);
+    w.ToolbarButton4Click(w.ToolbarButton6);
+    EXPECT_TRUE(details.startsWith(QString::fromStdString(gone) + QStringLiteral(" → "))) << details.toStdString();
+}
+
 TEST_F(MainWindow, DeletingEverythingInSavedModeClearsTheViewAndStaysSaved)
 {
     saved("CMARKET.001", "速報", 3);
@@ -472,6 +497,27 @@ TEST_F(MainWindow, RetentionDialogFiltersKeysAndClamps)
     EXPECT_TRUE(d.GroupBox[2]->isEnabled());
     d.CheckBox[2]->setChecked(true);
     EXPECT_TRUE(d.Edit[2]->isEnabled());
+}
+
+// X11 sends DEL with the Delete key, and a Japanese input method commits text instead of keys.
+TEST_F(MainWindow, RetentionEditsDeleteAndFilterInputMethodText)
+{
+    TForm4 d;
+    QLineEdit* e = d.Edit[1];
+    e->setText(QStringLiteral("150"));
+    e->setCursorPosition(1);
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QStringLiteral("\x7f"));
+    QApplication::sendEvent(e, &del);
+    EXPECT_EQ(e->text(), QStringLiteral("10"));
+
+    QInputMethodEvent fullWidth;
+    fullWidth.setCommitString(QStringLiteral("５０"));
+    QApplication::sendEvent(e, &fullWidth);
+    EXPECT_EQ(e->text(), QStringLiteral("10"));
+    QInputMethodEvent digits;
+    digits.setCommitString(QStringLiteral("0a5"));
+    QApplication::sendEvent(e, &digits);
+    EXPECT_EQ(e->text(), QStringLiteral("100"));
 }
 
 TEST(Placement, StoredPlaceScreenLimitsAndMaximising)

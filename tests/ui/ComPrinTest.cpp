@@ -6,6 +6,8 @@
 #include "ui/UpDown.h"
 
 #include <QApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPageLayout>
 #include <QPrinter>
@@ -161,6 +163,30 @@ TEST_F(ComPrinTest, KeyFilterTakesAtMostThreeDigitsAndLetsControlCharactersThrou
     // Arrow keys are no typing: the up-down steps from the typed value.
     QTest::keyClick(edit, Qt::Key_Up);
     EXPECT_EQ(edit->text(), QStringLiteral("14"));
+}
+
+// X11 sends DEL with the Delete key, and a Japanese input method commits text instead of keys.
+TEST_F(ComPrinTest, DeleteKeyAndInputMethodTextObeyTheDigitFilter)
+{
+    TForm2 form(nullptr, record);
+    QLineEdit* edit = form.Edit1;
+    edit->setText(QStringLiteral("123"));
+    edit->setCursorPosition(0);
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QStringLiteral("\x7f"));
+    QApplication::sendEvent(edit, &del);
+    EXPECT_EQ(edit->text(), QStringLiteral("23"));
+
+    const auto commit = [edit](const QString& text) {
+        QInputMethodEvent event;
+        event.setCommitString(text);
+        QApplication::sendEvent(edit, &event);
+    };
+    commit(QStringLiteral("１０"));
+    commit(QStringLiteral("かな"));
+    EXPECT_EQ(edit->text(), QStringLiteral("23"));
+    edit->setCursorPosition(2);
+    commit(QStringLiteral("45"));
+    EXPECT_EQ(edit->text(), QStringLiteral("234")) << "a commit takes only as many digits as typing would";
 }
 
 TEST_F(ComPrinTest, OkStoresWhatTheFieldsShowAndCancelStoresNothing)

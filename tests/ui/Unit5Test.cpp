@@ -15,7 +15,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <functional>
+#include <future>
+#include <thread>
 
 namespace {
 
@@ -211,4 +217,23 @@ TEST_F(Unit5Test, DesktopOpenerStartsXdgOpenWithTheAddress)
     QFile f(log);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << "xdg-open was not started";
     EXPECT_EQ(QString::fromUtf8(f.readAll()), QStringLiteral("https://www.brevon.example/tessera/?id=ID0123\n"));
+}
+
+TEST_F(Unit5Test, UserIdFileThatIsAPipeCountsAsNoUserId)
+{
+    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("USER_ID.DAT")));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    std::promise<std::string> result;
+    std::thread reader([&] { result.set_value(ui::ReadUserId(data)); });
+    auto id = result.get_future();
+    const bool ended = id.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!ended) {
+        // Free the blocked reader, so that the failure is reported instead of hanging the test.
+        const int writer = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+    }
+    reader.join();
+    EXPECT_TRUE(ended) << "reading a pipe blocked";
+    EXPECT_EQ(id.get(), "");
 }

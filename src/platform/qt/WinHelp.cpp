@@ -1,6 +1,6 @@
 #include "platform/qt/WinHelp.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -10,6 +10,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <QWindow>
 
 #include <map>
 
@@ -71,6 +72,11 @@ public:
         connect(contents, &QPushButton::clicked, this, [this] { showPage(QStringLiteral("index.html")); });
         connect(back, &QPushButton::clicked, browser_, &QTextBrowser::backward);
         connect(browser_, &QTextBrowser::backwardAvailable, back, &QPushButton::setEnabled);
+        // The caption names the topic shown, as the help program's caption did.
+        connect(browser_, &QTextBrowser::sourceChanged, this, [this] {
+            const QString topic = browser_->documentTitle();
+            setWindowTitle(topic.isEmpty() ? QStringLiteral("ヘルプ") : QStringLiteral("ヘルプ - ") + topic);
+        });
         back->setEnabled(false);
         if (auto* app = QCoreApplication::instance())
             connect(app, &QCoreApplication::aboutToQuit, this, &QWidget::close);
@@ -110,6 +116,16 @@ HelpWindow& openWindow()
 
 void present(HelpWindow& w)
 {
+    // Help asked for from a modal dialog must be usable beside it, as the separate help program of
+    // the original platform was. As the dialog's transient window the modality lets it through and
+    // the window manager keeps it in front of the dialog; when the dialog goes, help stays open.
+    QWidget* modal = QApplication::activeModalWidget();
+    QWindow* owner = modal && modal != &w ? modal->windowHandle() : nullptr;
+    w.winId();
+    if (w.windowHandle()->transientParent() != owner) {
+        w.hide();  // the window manager reads whose transient a window is when it is mapped
+        w.windowHandle()->setTransientParent(owner);
+    }
     w.show();
     w.raise();
     w.activateWindow();

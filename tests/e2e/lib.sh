@@ -1,0 +1,205 @@
+# shellcheck shell=bash
+# Shared by the end-to-end tests: a virtual X display of its own with openbox on it, a scratch
+# suite and settings store, the real program, and real X input through xdotool.
+# Each test script sources this file; COMMENT_BIN names the build's bin folder.
+set -uo pipefail
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
+
+BIN=${COMMENT_BIN:?COMMENT_BIN must name the folder of Comment and brvreg}
+KEY='Software\Brevon\Comment'
+TITLE='Brevonコメント情報'
+SKIP=77  # ctest's skip code for these tests
+
+for tool in Xvfb openbox xdotool xwininfo xprop import iconv; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (scripts/test installs it)"; exit $SKIP; }
+done
+
+SCRATCH=$(mktemp -d /tmp/comment-e2e-XXXXXX)
+XVFB_PID='' WM_PID='' APP_PID=''
+failures=0
+
+cleanup() {
+  [ -n "$APP_PID" ] && kill -9 "$APP_PID" 2>/dev/null
+  [ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+  wait 2>/dev/null
+  if [ "$failures" -eq 0 ]; then rm -rf "$SCRATCH"; else echo "kept for inspection: $SCRATCH"; fi
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+check() {  # check "what" command...
+  local what=$1; shift
+  if "$@"; then echo "ok    $what"; else fail "$what"; fi
+}
+finish() { [ "$failures" -eq 0 ]; exit $?; }
+
+# wait_for SECONDS command...: polls until the command succeeds.
+wait_for() {
+  local tries=$(( $1 * 10 )); shift
+  while [ "$tries" -gt 0 ]; do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; tries=$((tries - 1)); done
+  return 1
+}
+
+wm_running() { xprop -root -notype _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
+
+# A screen of WIDTHxHEIGHT (default 1280x800) with openbox managing it. Xvfb picks a free display
+# number itself, so tests and other users of the machine never collide.
+start_desktop() {
+  local size=${1:-1280x800}
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$SCRATCH/display" >"$SCRATCH/xvfb.log" 2>&1 &
+  XVFB_PID=$!
+  wait_for 10 test -s "$SCRATCH/display" || { echo "Xvfb did not start"; cat "$SCRATCH/xvfb.log"; exit 1; }
+  export DISPLAY=":$(head -n 1 "$SCRATCH/display")"
+  unset WAYLAND_DISPLAY
+  openbox --sm-disable >"$SCRATCH/openbox.log" 2>&1 &
+  WM_PID=$!
+  wait_for 10 wm_running ||
+    { echo "openbox did not start"; cat "$SCRATCH/openbox.log"; exit 1; }
+}
+
+# A suite folder (BREVON_HOME, default $SCRATCH/suite) and its settings store.
+make_suite() {
+  SUITE=${1:-$SCRATCH/suite}
+  mkdir -p "$SUITE/RecvData" "$SUITE/Result/COMMENT" "$SUITE/Data" "$SCRATCH/home" "$SCRATCH/runtime"
+  chmod 700 "$SCRATCH/runtime"
+  export BREVON_HOME=$SUITE BREVON_REGISTRY=$SCRATCH/registry.ini BREVON_MESSAGE_LOG=$SCRATCH/messages.log
+  export HOME=$SCRATCH/home XDG_CONFIG_HOME=$SCRATCH/home/.config XDG_RUNTIME_DIR=$SCRATCH/runtime
+  export QT_QPA_PLATFORM=xcb
+}
+
+# comment_file FOLDER NAME "title" [touch-date]: one comment file, code page 932 with CRLF.
+comment_file() {
+  printf '%s\r\n2026年12月7日\r\n本文です。\r\n' "$3" | iconv -f UTF-8 -t CP932 >"$1/$2"
+  [ -n "${4:-}" ] && touch -d "$4" "$1/$2"
+  return 0
+}
+
+reg() { "$BIN/brvreg" "$@"; }
+# The settings value NAME of the viewer, or empty.
+setting() { reg query "$KEY" "$1" 2>/dev/null | awk -v n="$1" '$1 == n { print $3 }'; }
+set_setting() { reg add "$KEY" "$1" "$2" >/dev/null; }
+
+main_window() { xdotool search --onlyvisible --name "^$TITLE\$" 2>/dev/null | head -n 1; }
+
+# Starts the viewer and waits for its main window (WID).
+start_viewer() {
+  "$BIN/Comment" >>"$SCRATCH/app.log" 2>&1 &
+  APP_PID=$!
+  WID=''
+  local tries=300
+  while [ $tries -gt 0 ] && [ -z "$WID" ]; do
+    kill -0 "$APP_PID" 2>/dev/null || { echo "the viewer ended at start"; cat "$SCRATCH/app.log"; exit 1; }
+    WID=$(main_window); sleep 0.1; tries=$((tries - 1))
+  done
+  [ -n "$WID" ] || { echo "no main window"; exit 1; }
+  settle
+}
+
+# Lets the window manager and the program finish what they do with the last input.
+settle() { sleep "${1:-0.6}"; }
+
+# ends_within SECONDS: true when the viewer has ended by then (its exit code in APP_RC).
+ends_within() {
+  local tries=$(( $1 * 10 ))
+  while [ $tries -gt 0 ]; do
+    if ! kill -0 "$APP_PID" 2>/dev/null; then wait "$APP_PID"; APP_RC=$?; APP_PID=''; return 0; fi
+    sleep 0.1; tries=$((tries - 1))
+  done
+  return 1
+}
+
+# menu ALT-KEY KEYS...: opens a menu of the main window by its accelerator and types KEYS in it.
+menu() {
+  local accel=$1; shift
+  xdotool windowactivate --sync "$WID" 2>/dev/null; settle 0.3
+  xdotool key --clearmodifiers "$accel"; settle 0.5
+  xdotool key "$@"
+}
+
+# Closes the viewer as a user does, ﾌｧｲﾙ → 終了 by the keyboard, and waits for it to end. A busy
+# machine may open the menu late: the keys are typed again, up to three times.
+quit_viewer() {
+  local attempt
+  for attempt in 1 2 3; do
+    menu alt+f x
+    ends_within $((attempt * 5)) && return 0
+    xdotool key Escape Escape
+  done
+  fail "the viewer did not end after ﾌｧｲﾙ → 終了"; kill -9 "$APP_PID"; APP_PID=''; return 1
+}
+
+# Client and frame of a window: "x y width height" of the client, and the frame extents
+# "left right top bottom" the window manager reports.
+client_geometry() {
+  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
+    /^ *Width:/ {w=$2} /^ *Height:/ {h=$2} END {print x, y, w, h}'
+}
+frame_extents() { xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g'; }
+
+# Double-clicks the window's title bar, which maximises or restores it under openbox.
+toggle_maximised() {
+  local x y w h fl fr ft fb
+  read -r x y w h <<<"$(client_geometry "$1")"
+  read -r fl fr ft fb <<<"$(frame_extents "$1")"
+  xdotool mousemove $((x + w / 2)) $((y - ft / 2)) click --repeat 2 --delay 80 1
+}
+maximised() { xprop -id "$1" _NET_WM_STATE | grep -q '_NET_WM_STATE_MAXIMIZED_VERT.*_NET_WM_STATE_MAXIMIZED_HORZ\|_NET_WM_STATE_MAXIMIZED_HORZ.*_NET_WM_STATE_MAXIMIZED_VERT'; }
+not_maximised() { ! maximised "$1"; }
+# The work area "x y width height" the window manager leaves to windows.
+work_area() { xprop -root _NET_WORKAREA | sed 's/.*= //; s/,//g' | awk '{print $1, $2, $3, $4}'; }
+
+# window_named REGEX: the first visible window whose name matches, waiting up to ten seconds.
+window_named() {
+  local id tries=100
+  while [ $tries -gt 0 ]; do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1; tries=$((tries - 1))
+  done
+  return 1
+}
+gone() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+active_is() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
+name_matches() { xdotool getwindowname "$1" 2>/dev/null | grep -q -- "$2"; }
+export -f gone active_is name_matches  # for checks that join several conditions in `bash -c`
+
+# click_at WINDOW X Y: a left click at X, Y of the window's client area.
+click_at() {
+  local x y w h
+  read -r x y w h <<<"$(client_geometry "$1")"
+  xdotool mousemove $((x + $2)) $((y + $3)) click 1
+}
+
+# A picture of the screen's rectangle WxH+X+Y, as a checksum.
+looks_at() { import -window root -crop "$1" +repage rgb:- 2>/dev/null | md5sum | cut -d' ' -f1; }
+# The same once the picture has stopped changing (the program has painted).
+steady_look() {
+  local last now tries=15
+  last=$(looks_at "$1")
+  while [ $tries -gt 0 ]; do
+    sleep 0.15; now=$(looks_at "$1")
+    [ "$now" = "$last" ] && { echo "$now"; return; }
+    last=$now; tries=$((tries - 1))
+  done
+  echo "$now"
+}
+# looks_different_within SECONDS BOX CHECKSUM: the rectangle comes to look different from CHECKSUM.
+looks_different_within() {
+  local tries=$(( $1 * 5 ))
+  while [ $tries -gt 0 ]; do
+    [ "$(looks_at "$2")" != "$3" ] && return 0
+    sleep 0.2; tries=$((tries - 1))
+  done
+  return 1
+}
+
+# drag X0 Y0 X1 Y1: a left-button drag in small steps, as a hand makes it.
+drag() {
+  local i steps=10
+  xdotool mousemove "$1" "$2" mousedown 1; sleep 0.2
+  for i in $(seq 1 $steps); do
+    xdotool mousemove $(( $1 + ($3 - $1) * i / steps )) $(( $2 + ($4 - $2) * i / steps )); sleep 0.05
+  done
+  sleep 0.2; xdotool mouseup 1; settle
+}
