@@ -18,8 +18,8 @@ xdotool windowactivate --sync "$WID" 2>/dev/null; settle 0.3
 xdotool key --clearmodifiers ctrl+f
 PANEL=$(window_named '^コメントの検索$') || { fail "Ctrl+F did not open the search panel"; finish; }
 settle
-read -r mx my mw mh <<<"$(client_geometry "$WID")"
-read -r px py pw ph <<<"$(client_geometry "$PANEL")"
+read -r mx _ mw _ <<<"$(client_geometry "$WID")"
+read -r px _ _ _ <<<"$(client_geometry "$PANEL")"
 check "the panel stands beside the main window, not over it ($px >= $mx + $mw)" test "$px" -ge $((mx + mw))
 check "the panel has the keyboard" active_is "$PANEL"
 
