@@ -6,6 +6,10 @@
 
 #include <sstream>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using testsupport::sjis;
 using testsupport::utcSeconds;
 
@@ -81,8 +85,14 @@ TEST_F(CommentListTest, SearchKeepsTheMatchingEntriesAndExitsLikeGrep) {
     EXPECT_NE(out.str().find("CMARKET.1"), std::string::npos);
     EXPECT_EQ(out.str().find("CMARKET.2"), std::string::npos);
 
+    // A pipe with a writer but no data: listed, and every read fails.
+    const std::string pipe = suite.dirs.saved + "CMARKET.pipe";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const int writer = ::open(pipe.c_str(), O_RDWR | O_NONBLOCK);
     EXPECT_EQ(run({"--suite", dir, "--search", "nissan"}), 1);
+    ::close(writer);
     EXPECT_EQ(out.str(), "");
+    EXPECT_NE(err.str().find("1 file(s) could not be read"), std::string::npos) << err.str();
     EXPECT_EQ(run({"--suite", dir, "--search", "toyota", "--category", "0"}), 1);
     EXPECT_EQ(run({"--suite", dir, "--search"}), 2);
     EXPECT_EQ(run({"--suite", dir, "--search", " 　"}), 2);

@@ -40,6 +40,24 @@ TEST(SearchMatch, EveryWordMustOccurWhateverTheBlanks) {
     EXPECT_TRUE(found("  トヨタ　　決算 ", "決算期のトヨタ"));
     EXPECT_FALSE(found("トヨタ　決算", "トヨタの新車"));
     EXPECT_FALSE(found(" 　", "何でも"));  // nothing to look for finds nothing
+    // More words than the quick first look keeps track of: the last ones still count.
+    EXPECT_TRUE(found("a b c d e f g h", "hgfedcba"));
+    EXPECT_FALSE(found("a b c d e f g h", "gfedcba"));
+}
+
+TEST(SearchMatch, OccurrencesAreFoundWhereverTheTextIsCutForScanning) {
+    // The text is scanned in pieces of 64 Ki units: one match straddles the first cut, one has
+    // its voiced mark just after the second.
+    std::u16string text(65536 - 3, u'x');
+    text += u"ＴＯＹＯＴＡ";
+    text.append(65536 * 2 - text.size() - 1, u'y');
+    text += u"ｶﾞ";
+    const auto ranges = store::findOccurrences(SearchQuery::fromUtf8("toyota ガ"), text);
+    ASSERT_EQ(ranges.size(), 2u);
+    EXPECT_EQ(ranges[0].begin, 65536u - 3);
+    EXPECT_EQ(ranges[0].end, 65536u + 3);
+    EXPECT_EQ(ranges[1].begin, 65536u * 2 - 1);
+    EXPECT_EQ(ranges[1].end, 65536u * 2 + 1);
 }
 
 TEST(SearchMatch, OccurrencesCoverWholeCharactersOfTheText) {
