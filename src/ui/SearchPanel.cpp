@@ -2,14 +2,12 @@
 
 #include "platform/FileTime.h"
 
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QScreen>
-#include <QTextBlock>
 #include <QTimer>
 #include <QVBoxLayout>
 
