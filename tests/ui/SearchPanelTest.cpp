@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QAbstractItemView>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -93,14 +94,14 @@ TEST_F(SearchPanelTest, TypedWordFindsACommentThatIsShownInItsCategoryWithTheWor
     QTest::keyClick(panel->Results, Qt::Key_Return);
     EXPECT_TRUE(form->MarketBt->down());
     EXPECT_TRUE(form->NMarket->isChecked());
-    EXPECT_EQ(form->ListBox1->currentRow(), 1);
+    EXPECT_EQ(form->ListBox1->currentIndex().row(), 1);
     EXPECT_EQ(form->pathList()[1], suite + "Result/COMMENT/CMARKET.001");
     EXPECT_TRUE(form->Memo1->toPlainText().contains(QStringLiteral("速報丙")));
     QTRY_COMPARE_WITH_TIMEOUT(form->Memo1->extraSelections().size(), 1, 5000);
     EXPECT_EQ(form->Memo1->extraSelections()[0].cursor.selectedText(), QStringLiteral("ＴＯＹＯＴＡ"));
 
     // Another comment shown: the marks go. Esc empties the field and the results.
-    form->ListBox1->setCurrentRow(0);
+    form->ListBox1->setCurrentIndex(form->ListBox1->model()->index(0, 0));
     EXPECT_TRUE(form->Memo1->extraSelections().isEmpty());
     QTest::keyClick(panel->Edit, Qt::Key_Escape);
     EXPECT_TRUE(panel->Edit->text().isEmpty());
@@ -121,7 +122,7 @@ TEST_F(SearchPanelTest, InReceivedModeTheReceivedCommentsAreSearchedAndTheCaretG
     panel->Edit->setText(QStringLiteral("カブ"));  // as an input method commits it
     QTRY_COMPARE_WITH_TIMEOUT(panel->Results->count(), 1, 5000);
     QTest::keyClick(panel->Edit, Qt::Key_Return);  // the first result
-    EXPECT_EQ(form->ListBox1->currentRow(), 1);
+    EXPECT_EQ(form->ListBox1->currentIndex().row(), 1);
     EXPECT_EQ(form->pathList()[1], suite + "RecvData/CMARKET.001");
     EXPECT_TRUE(form->receivedMode());
     QTRY_COMPARE_WITH_TIMEOUT(form->Memo1->extraSelections().size(), 1, 5000);
