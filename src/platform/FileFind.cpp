@@ -247,4 +247,19 @@ void forEachFile(const DirectoryListing& listing, std::string_view pattern, std:
             return;
 }
 
+std::optional<FoundFile> findFile(const std::string& directory, const std::string& name, std::uint32_t admitted) {
+    const std::string dir = withSlash(directory);
+    struct stat st{};
+    if (name.empty() || name == "." || name == ".." || ::stat((dir + name).c_str(), &st) != 0) return std::nullopt;
+    const std::uint32_t excluded = excludedBy(admitted);
+    bool xattrSupported = true;
+    FoundFile f;
+    f.attributes = attributesOf(st, -1, dir, name, (excluded & (kAttrHidden | kAttrSystem)) != 0, xattrSupported);
+    if (f.attributes & excluded) return std::nullopt;
+    f.name = name;
+    f.lastWrite = lastWriteTime(st);
+    f.size = static_cast<std::uint64_t>(st.st_size);
+    return f;
+}
+
 }  // namespace platform

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,5 +77,9 @@ void forEachFile(const DirectoryListing& listing, std::string_view pattern, std:
 // Hidden/system/archive bits from a "user.DOSATTRIB" value: Wine's and old Samba's "0x22" text
 // or Samba's binary record. Unknown forms give 0.
 std::uint32_t parseDosAttrib(std::string_view value);
+
+// One entry of `directory` by its exact name, with the filter of findFiles: nothing when it is
+// missing or the filter excludes it. For a caller told of one name that need not list them all.
+std::optional<FoundFile> findFile(const std::string& directory, const std::string& name, std::uint32_t admitted);
 
 }  // namespace platform

@@ -31,6 +31,7 @@ struct SettingsRecord {
     bool browsCSw = true;
     std::string homePageUrl;  // code page 932 bytes, as stored
     std::string tsrPageUrl;
+    bool notifyArrivals = true;  // desktop notice of comments that arrive while the window is inactive
 };
 
 // Process-wide, like the host information: lives until the process ends.

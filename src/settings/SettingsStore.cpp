@@ -122,6 +122,9 @@ void ReadSettings(SettingsBackend& backend, SettingsRecord& r)
     r.browsCSw = true;
     readFlag(backend, "BrowsCSw", r.browsCSw);
 
+    r.notifyArrivals = true;
+    readFlag(backend, "NotifyArrivals", r.notifyArrivals);
+
     readUrl(backend, "HomePageURL", kDefaultHomePageUrl, r.homePageUrl);
     readUrl(backend, "TSRPageURL", kDefaultTsrPageUrl, r.tsrPageUrl);
 }
@@ -157,6 +160,7 @@ void WriteSettings(SettingsBackend& backend, const SettingsRecord& r, const Main
     backend.writeInteger("clTitleFont", r.clTitleFont);
     backend.writeInteger("clMainBack", r.clMainBack);
     backend.writeInteger("clMainFont", r.clMainFont);
+    backend.writeInteger("NotifyArrivals", r.notifyArrivals ? 1 : 0);
     backend.writeString("HomePageURL", r.homePageUrl);
     backend.writeString("TSRPageURL", r.tsrPageUrl);
 }

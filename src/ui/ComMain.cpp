@@ -18,6 +18,7 @@
 #include "store/FileBatch.h"
 #include "store/Loader.h"
 #include "store/Purge.h"
+#include "ui/Arrivals.h"
 #include "ui/ColorValue.h"
 #include "ui/ComColor.h"
 #include "ui/ComPrin.h"
@@ -374,6 +375,7 @@ void TForm1::FormCreate()
     settings::LoadToolbarLayout(this, settingsKey());
 
     pathList_.clear();
+    arrivals_ = new Arrivals(this);  // watching before the load, so that nothing arriving meanwhile is missed
     receivedMode_ = true;
     store::LoadCategories(table_, dirs_, true, s, *sink_);
     if (table_.empty()) {
@@ -508,6 +510,13 @@ void TForm1::addLine(const store::TCmntInfo& entry)
 {
     ListBox1->addItem(platform::fromCp932(entry.listText));
     pathList_.push_back(entry.path);
+}
+
+void TForm1::insertLine(int row, const store::TCmntInfo& entry)
+{
+    const QSignalBlocker block(ListBox1);  // the caret keeps its file: nothing to show again
+    ListBox1->insertItem(row, platform::fromCp932(entry.listText));
+    pathList_.insert(pathList_.begin() + row, entry.path);
 }
 
 void TForm1::setCaret(int row)

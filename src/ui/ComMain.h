@@ -24,6 +24,7 @@ class QSplitter;
 class SearchPanel;
 class TUpDown;
 class TForm4;
+class Arrivals;
 
 namespace docking {
 class TDock;
@@ -96,6 +97,7 @@ public:
     const std::vector<std::string>& pathList() const { return pathList_; }
     const store::CommentDirs& dirs() const { return dirs_; }
     QString settingsKey() const;
+    Arrivals* arrivals() const { return arrivals_; }  // comments that arrive while the window is open
 
     // ---- Handlers ----
     void WeekEndBtClick(QObject* sender);
@@ -139,6 +141,7 @@ protected:
     void wheelEvent(QWheelEvent* event) override;  // WMMouseWheel
 
 private:
+    friend class Arrivals;  // switches to received mode and lists arrivals through the primitives below
     void buildMenu();
     void buildToolbars();
     void buildClient();
@@ -149,6 +152,7 @@ private:
     void fillReceivedList();
     void fillFromBlock(int category);
     void addLine(const store::TCmntInfo& entry);
+    void insertLine(int row, const store::TCmntInfo& entry);  // caret and selection stay on their files
     void setCaret(int row);
     void enableByMode();
     void switchToSavedMode();
@@ -169,5 +173,6 @@ private:
     bool receivedMode_ = false;
     bool shown_ = false;
     QMetaObject::Connection deleteButtonConnection_;
+    Arrivals* arrivals_ = nullptr;
     SearchPanel* searchPanel_ = nullptr;  // made when first asked for
 };

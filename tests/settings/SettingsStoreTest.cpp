@@ -41,6 +41,7 @@ TEST(SettingsStore, EmptyStoreGivesEveryDefault)
     EXPECT_EQ(r.maxCmntInfo, (std::array<int, 4>{500, 500, 500, 500}));
     EXPECT_EQ(r.delCmntInfo, (std::array<bool, 4>{true, true, true, true}));
     EXPECT_TRUE(r.browsCSw);
+    EXPECT_TRUE(r.notifyArrivals);
     EXPECT_EQ(r.homePageUrl, "https://www.brevon.example/");
     EXPECT_EQ(r.tsrPageUrl, "https://www.brevon.example/tessera/?id=");
 }
@@ -76,9 +77,11 @@ TEST(SettingsStore, FlagsAreOnOnlyForStoredOneOrAbsence)
     store.integers["DelCmntInfo1"] = 0;
     store.integers["DelCmntInfo2"] = 5;
     store.integers["BrowsCSw"] = 2;
+    store.integers["NotifyArrivals"] = 0;
     const SettingsRecord r = read(store);
     EXPECT_EQ(r.delCmntInfo, (std::array<bool, 4>{true, false, false, true}));
     EXPECT_FALSE(r.browsCSw);
+    EXPECT_FALSE(r.notifyArrivals);
 }
 
 TEST(SettingsStore, LimitsAreTakenUnchangedAndEmptyAddressesFallBack)
@@ -104,6 +107,7 @@ TEST(SettingsStore, WriteStoresVersionThreeAndEveryValueInOrder)
     r.maxCmntInfo[2] = 40;
     r.delCmntInfo[2] = false;
     r.pageLeft = 15;
+    r.notifyArrivals = false;
     settings::MainWindowState w{10, 20, 800, 600, 180, "18", 2};
     store.writes.clear();
     WriteSettings(store, r, w);
@@ -129,6 +133,7 @@ TEST(SettingsStore, WriteStoresVersionThreeAndEveryValueInOrder)
     const SettingsRecord again = read(store);
     EXPECT_FALSE(again.delCmntInfo[2]);
     EXPECT_EQ(again.fontSize, 18);
+    EXPECT_FALSE(again.notifyArrivals);
 }
 
 TEST(SettingsStore, FontSizeThatIsNoIntegerSkipsTheRestOfTheGuardedBlockOnly)

@@ -1,4 +1,5 @@
 #include "CommentList.h"
+#include "Watch.h"
 
 #include "platform/FileFind.h"
 #include "platform/FileTime.h"
@@ -19,13 +20,15 @@ namespace commentlist {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: comment-list [--suite DIR] [--received|--saved] [--category N] [--json] [--search TEXT]\n"
+    "usage: comment-list [--suite DIR] [--received|--saved] [--category N] [--json] [--watch|--search TEXT]\n"
     "  Prints the comments the viewer would list, one line per comment, each category newest first:\n"
     "  category, local time (ISO 8601), list text, path; tab-separated, or JSON with --json.\n"
     "  --suite DIR    the suite folder (default: $BREVON_HOME)\n"
     "  --received     the received comments; --saved: the saved comments\n"
     "                 (default: received when there are any, else saved, as the viewer starts)\n"
     "  --category N   only category N: 0 notices, 1 market flash, 2 weekend, 3 earnings\n"
+    "  --watch        instead: one line (or JSON object) per comment that arrives in the received\n"
+    "                 folder, as soon as it is whole, until interrupted (SIGINT or SIGTERM: exit 0)\n"
     "  --search TEXT  only comments whose text holds every blank-separated word of TEXT, without\n"
     "                 regard to case or width; exit status 0 with matches, 1 without, 2 on error\n";
 
@@ -118,6 +121,7 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
     enum class Mode { Auto, Received, Saved } mode = Mode::Auto;
     int only = -1;
     bool json = false;
+    bool watch = false;
     std::optional<store::SearchQuery> search;
     auto bad = [&](const std::string& why) {
         err << "comment-list: " << why << "\n" << kUsage;
@@ -142,6 +146,8 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
             only = v[0] - '0';
         } else if (a == "--json") {
             json = true;
+        } else if (a == "--watch") {
+            watch = true;
         } else if (a == "--search") {
             if (++i >= args.size() || (search = store::SearchQuery::fromUtf8(args[i]))->empty())
                 return bad("--search needs a text to look for");
@@ -159,6 +165,11 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
     }
 
     const store::CommentDirs dirs = store::CommentDirs::forSuite(suite);
+    if (watch) {
+        if (mode == Mode::Saved) return bad("--watch looks at the received folder only");
+        if (search) return bad("--watch and --search exclude each other");
+        return watchArrivals(dirs, only, json, out, err);
+    }
     // The viewer's table limit and notice apply as with the default settings.
     const settings::SettingsRecord defaults;
     ErrorStreamSink sink(err);
@@ -198,6 +209,16 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
     }
     if (json) out << (first ? "" : "\n") << "]}\n";
     return search && matched == 0 ? 1 : 0;
+}
+
+std::string entryLine(int k, const store::TCmntInfo& e, bool json) {
+    const std::string text = shiftjis::toUtf8(e.listText);
+    const std::string path = cleanUtf8(e.path);
+    const std::string_view label = store::categoryInfo(k).labelUtf8;
+    if (json)
+        return "{\"category\":" + std::to_string(k) + ",\"label\":" + jsonString(label) + ",\"time\":" +
+               jsonString(isoTime(e.time)) + ",\"text\":" + jsonString(text) + ",\"path\":" + jsonString(path) + "}\n";
+    return std::string(label) + '\t' + isoTime(e.time) + '\t' + plainField(text) + '\t' + plainField(path) + '\n';
 }
 
 }  // namespace commentlist

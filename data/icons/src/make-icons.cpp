@@ -181,6 +181,19 @@ int main(int argc, char* argv[])
         p.setBrush(m);
         p.drawRect(QRectF(8.5, 11.5, 3, 5));
     });
+    drawStrip(dir, "arrivals", W, H, 5, QColor(40, 90, 170), QColor(220, 50, 40), [](QPainter& p, QColor m, QColor a) {
+        // comments that arrived meanwhile: the envelope with a red "new" badge
+        p.setBrush(Qt::white);
+        pen(p, m);
+        p.drawRect(QRectF(1.5, 6.5, 13, 9));
+        p.drawPolyline(QPolygonF{{1.5, 6.5}, {8, 11.5}, {14.5, 6.5}});
+        p.setBrush(a);
+        p.setPen(QPen(Qt::white, 1));
+        p.drawEllipse(QPointF(14.5, 5), 4.5, 4.5);
+        pen(p, Qt::white, 1.4);
+        p.drawLine(QPointF(14.5, 2.5), QPointF(14.5, 5.8));
+        p.drawPoint(QPointF(14.5, 7.6));
+    });
     // The service page button is wider and has only the up and disabled images.
     drawStrip(dir, "tessera", 44, H, 2, QColor(20, 120, 150), QColor(230, 150, 30), [](QPainter& p, QColor m, QColor a) {
         p.setBrush(QColor(235, 248, 250));

@@ -1,0 +1,90 @@
+#pragma once
+// Comments that arrive while the main window is open. The watch (store::ArrivalWatch) tells what
+// arrived; this shows it: in saved mode the caption counts the arrivals and a button and a menu
+// item ("新着コメント表示", F5) lead to received mode as a start with them would; in received mode
+// they join the list at once. When the window is not active the desktop is told.
+
+#include "store/ArrivalWatch.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <array>
+#include <functional>
+#include <map>
+#include <tuple>
+#include <vector>
+
+class QAction;
+class QSocketNotifier;
+class QTimer;
+class TForm1;
+
+namespace docking {
+class TDock;
+class TToolbarButton;
+}
+namespace ui {
+class DesktopNotice;
+}
+
+class Arrivals : public QObject {
+    Q_OBJECT
+public:
+    // Starts watching the received folder: made before the window loads the received comments,
+    // so that a file arriving meanwhile is either loaded or counted, never missed.
+    explicit Arrivals(TForm1* form);
+    ~Arrivals() override;
+
+    docking::TToolbarButton* ArrivalsBt = nullptr;  // "新着ｺﾒﾝﾄ表示", the end of Toolbar3
+    QAction* NArrivals = nullptr;                   // 表示 → "新着コメント表示(&N)", F5
+
+    // Arrivals not yet listed (saved mode), in the order they came.
+    int pendingCount() const { return static_cast<int>(pending_.size()); }
+    // The switch to received mode, as a start with the received folder as it now is.
+    void ArrivalsBtClick();
+
+    // Tests: how the desktop is told (default: DesktopNotice).
+    std::function<void(const QString& summary, const QString& body)> onNotify;
+
+signals:
+    // After what arrived or vanished has been shown.
+    void shown();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void readWatch();
+    void armTimer();
+    void apply(const store::ArrivalChanges& changes);
+    void joinReceivedList(const store::Arrival& arrival);
+    void updateLook();
+    void tellDesktop(const store::Arrival& newest, int count);
+    void raiseWindow();
+    void flushDeferred();
+    void showButton(bool show);
+
+    // Where the three toolbars sit (dock, row, position): the wider Toolbar3 pushes its neighbours
+    // along, and they go back when the button goes, unless the user has moved a toolbar meanwhile.
+    using Places = std::array<std::tuple<docking::TDock*, int, int>, 3>;
+    Places places() const;
+
+    TForm1* form_;
+    store::ArrivalWatch watch_;
+    QSocketNotifier* notifier_ = nullptr;
+    QTimer* settleTimer_ = nullptr;
+    QAction* separator_ = nullptr;
+    ui::DesktopNotice* notice_ = nullptr;
+    QString baseTitle_;
+    std::vector<store::Arrival> pending_;
+    std::map<std::string, double> joinedTimes_;  // arrivals listed in received mode, by path
+    int unseen_ = 0;                             // arrivals since the window was last active
+    // What arrived while a command's dialog was up: shown when the command has ended.
+    store::ArrivalChanges deferred_;
+    QPointer<QWidget> deferredFor_;
+    Places placesBefore_{};
+    Places placesPushed_{};
+    bool pushedKnown_ = false;
+};

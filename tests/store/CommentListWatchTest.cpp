@@ -1,0 +1,115 @@
+// comment-list --watch as a script runs it: the real program, its output read as it comes.
+
+#include "store/StoreTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+using namespace std::chrono_literals;
+using testsupport::sjis;
+
+namespace {
+
+struct Watcher {
+    pid_t pid = -1;
+    std::string outPath;
+
+    Watcher(const std::string& suite, const std::string& outFile, std::vector<std::string> extra) : outPath(outFile)
+    {
+        std::vector<std::string> args{COMMENT_BIN_DIR "/comment-list", "--suite", suite, "--watch"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        pid = fork();
+        if (pid == 0) {
+            const int fd = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(fd, 1);
+            std::vector<char*> argv;
+            for (auto& a : args)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            _exit(127);
+        }
+    }
+    ~Watcher()
+    {
+        if (pid > 0 && ::waitpid(pid, nullptr, WNOHANG) == 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+    std::string output() const { return testsupport::readFile(outPath); }
+    // Waits until the output has `lines` lines.
+    bool waitLines(int lines) const
+    {
+        for (auto end = std::chrono::steady_clock::now() + 3s; std::chrono::steady_clock::now() < end;
+             std::this_thread::sleep_for(10ms)) {
+            const std::string out = output();
+            if (std::count(out.begin(), out.end(), '\n') >= lines)
+                return true;
+        }
+        return false;
+    }
+    int stop(int signal)
+    {
+        ::kill(pid, signal);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+};
+
+class CommentListWatch : public ::testing::Test {
+protected:
+    testsupport::JapanTime japan;
+    testsupport::TempSuite suite;
+    testsupport::TempDir scratch;
+};
+
+TEST_F(CommentListWatch, PrintsEachArrivalOnceWholeAndEndsCleanlyOnSigterm)
+{
+    suite.received("COMMENT.OLD", sjis("前からある\r\n"));
+    Watcher w(suite.dir.path(), scratch / "out", {});
+    std::this_thread::sleep_for(300ms);  // the watch is up
+    const std::string path = suite.dirs.received + "CMARKET.1";
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
+    const std::string text = sjis("速報です\r\n");
+    ASSERT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    std::this_thread::sleep_for(700ms);
+    EXPECT_EQ(w.output(), "");  // still open for writing
+    ::close(fd);
+    ASSERT_TRUE(w.waitLines(1));
+    const std::string line = w.output();
+    EXPECT_TRUE(line.starts_with("速報\t")) << line;
+    EXPECT_TRUE(line.ends_with("\t速報です\t" + path + "\n")) << line;
+    EXPECT_EQ(w.stop(SIGTERM), 0);
+}
+
+TEST_F(CommentListWatch, JsonGivesOneObjectPerLineFilteredByCategoryAndSigintEndsIt)
+{
+    Watcher w(suite.dir.path(), scratch / "out", {"--json", "--category", "3"});
+    std::this_thread::sleep_for(300ms);
+    testsupport::writeFile(scratch / "a", sjis("連絡\r\n"));
+    testsupport::writeFile(scratch / "b", sjis("上方修正\r\n"));
+    ASSERT_EQ(std::rename((scratch / "a").c_str(), (suite.dirs.received + "COMMENT.1").c_str()), 0);
+    ASSERT_EQ(std::rename((scratch / "b").c_str(), (suite.dirs.received + "CKES123.DAT").c_str()), 0);
+    ASSERT_TRUE(w.waitLines(1));
+    std::this_thread::sleep_for(100ms);
+    const std::string out = w.output();
+    EXPECT_TRUE(out.starts_with("{\"category\":3,\"label\":\"決算\",\"time\":\"")) << out;
+    EXPECT_TRUE(out.ends_with("\"text\":\"上方修正  123件\",\"path\":\"" + suite.dirs.received + "CKES123.DAT\"}\n"))
+        << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
+    EXPECT_EQ(w.stop(SIGINT), 0);
+}
+
+}  // namespace

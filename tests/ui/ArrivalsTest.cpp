@@ -1,0 +1,258 @@
+// Comments that arrive while the real main window is open, over a temporary suite.
+
+#include "docking/TToolbar.h"
+#include "docking/TToolbarButton.h"
+#include "host/HostInfo.h"
+#include "platform/qt/Cp932.h"
+#include "settings/SettingsRecord.h"
+#include "support/FakeSettingsBackend.h"
+#include "ui/Arrivals.h"
+#include "ui/ComMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QApplication& app()
+{
+    static int argc = 1;
+    static char name[] = "ArrivalsTest";
+    static char* argv[] = {name, nullptr};
+    static auto* a = new QApplication(argc, argv);
+    return *a;
+}
+
+const QString kTitle = QStringLiteral("Brevonコメント情報");
+
+class ArrivalsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        app();
+        char pattern[] = "/tmp/arrivals-XXXXXX";
+        root = mkdtemp(pattern);
+        suite = root + "/suite/";
+        fs::create_directories(suite + "RecvData");
+        fs::create_directories(suite + "Result/COMMENT");
+        fs::create_directories(root + "/incoming");
+        setenv("BREVON_REGISTRY", (root + "/registry.ini").c_str(), 1);
+        setenv("BREVON_MESSAGE_LOG", (root + "/messages.log").c_str(), 1);
+        host::HostInfo& h = host::Host();
+        h.suiteDir = suite;
+        h.resultDir = suite + "Result/";
+        h.dataDir = suite + "Data/";
+        h.receivedDir = suite + "RecvData/";
+        h.settingsKey = "Software\\Brevon\\Comment";
+        h.windowTitle = platform::cp932("Brevonコメント情報");
+        store.integers["Version"] = 3;
+        store.integers["Top"] = 10;
+        store.integers["Left"] = 10;
+        store.integers["Width"] = 900;
+        store.integers["Height"] = 600;
+    }
+    void TearDown() override
+    {
+        form.reset();
+        fs::remove_all(root);
+    }
+
+    // A comment of one line, `title`, `age` minutes old, written in `dir`.
+    static std::string write(const std::string& path, const std::string& title, int age)
+    {
+        std::ofstream(path, std::ios::binary) << platform::cp932(title.c_str()) << "\r\n";
+        fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(age));
+        return path;
+    }
+    // As the receiver delivers: written elsewhere, then moved into the received folder.
+    std::string arrive(const std::string& name, const std::string& title, int age)
+    {
+        write(root + "/incoming/" + name, title, age);
+        fs::rename(root + "/incoming/" + name, suite + "RecvData/" + name);
+        return suite + "RecvData/" + name;
+    }
+    bool waitShown()
+    {
+        QSignalSpy spy(form->arrivals(), &Arrivals::shown);
+        return spy.wait(3000);
+    }
+    TForm1& open()
+    {
+        form = std::make_unique<TForm1>(&store);
+        form->show();
+        return *form;
+    }
+    QStringList lines() const
+    {
+        QStringList out;
+        for (int i = 0; i < form->ListBox1->count(); ++i)
+            out << form->ListBox1->item(i)->text();
+        return out;
+    }
+    std::string messages() const
+    {
+        std::ifstream in(root + "/messages.log", std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+
+    std::string root, suite;
+    FakeSettingsBackend store;
+    std::unique_ptr<TForm1> form;
+};
+
+TEST_F(ArrivalsTest, SavedModeCountsArrivalsInTheCaptionAndButtonUntilTheyVanish)
+{
+    write(suite + "Result/COMMENT/COMMENT.001", "保存済み", 60);
+    TForm1& w = open();
+    Arrivals* a = w.arrivals();
+    ASSERT_FALSE(w.receivedMode());
+    EXPECT_EQ(w.windowTitle(), kTitle);
+    EXPECT_FALSE(a->ArrivalsBt->isVisibleTo(w.Toolbar3));
+    EXPECT_FALSE(a->NArrivals->isVisible());
+    const QRect toolbarBefore = w.Toolbar3->geometry();
+    const int toolbar1Before = w.Toolbar1->dockPos();
+
+    const std::string first = arrive("CMARKET.001", "速報", 0);
+    ASSERT_TRUE(waitShown());
+    EXPECT_EQ(w.windowTitle(), kTitle + QStringLiteral(" (新着 1件)"));
+    arrive("CKES123.TXT", "決算", 0);
+    ASSERT_TRUE(waitShown());
+    EXPECT_EQ(w.windowTitle(), kTitle + QStringLiteral(" (新着 2件)"));
+    EXPECT_TRUE(a->ArrivalsBt->isVisibleTo(w.Toolbar3));
+    QTest::qWait(50);
+    EXPECT_GT(w.Toolbar1->dockPos(), toolbar1Before);  // the wider Toolbar3 pushed it along
+    EXPECT_EQ(a->ArrivalsBt->hint(), QStringLiteral("新着ｺﾒﾝﾄ表示"));
+    EXPECT_TRUE(a->NArrivals->isVisible() && a->NArrivals->isEnabled());
+    EXPECT_EQ(a->NArrivals->text(), QStringLiteral("新着コメント表示(&N)"));
+    EXPECT_EQ(lines(), QStringList{QStringLiteral("保存済み")});  // the saved list stays as it was
+
+    fs::remove(first);
+    ASSERT_TRUE(waitShown());
+    EXPECT_EQ(w.windowTitle(), kTitle + QStringLiteral(" (新着 1件)"));
+    fs::remove(suite + "RecvData/CKES123.TXT");
+    ASSERT_TRUE(waitShown());
+    EXPECT_EQ(w.windowTitle(), kTitle);
+    EXPECT_FALSE(a->ArrivalsBt->isVisibleTo(w.Toolbar3));
+    EXPECT_FALSE(a->NArrivals->isVisible());
+    QTest::qWait(50);
+    EXPECT_EQ(w.Toolbar3->geometry(), toolbarBefore);
+    EXPECT_EQ(w.Toolbar1->dockPos(), toolbar1Before);  // and it went back: the layout is as before
+}
+
+TEST_F(ArrivalsTest, F5SwitchesToReceivedModeAsAStartWouldAndTheCloseIsRefusedUntilKept)
+{
+    write(suite + "Result/COMMENT/CWEKEND.001", "週末", 60);
+    store.integers["DispMode"] = 2;
+    TForm1& w = open();
+    arrive("COMMENT.001", "連絡", 10);
+    ASSERT_TRUE(waitShown());
+    arrive("CMARKET.001", "速報", 5);
+    ASSERT_TRUE(waitShown());
+
+    w.Memo1->setFocus();
+    QTest::keyClick(&w, Qt::Key_F5);
+    ASSERT_TRUE(w.receivedMode());
+    ASSERT_EQ(lines().size(), 2);
+    EXPECT_TRUE(lines()[0].endsWith(QStringLiteral("連絡")));
+    EXPECT_EQ(lines()[1], QStringLiteral("速報"));
+    EXPECT_EQ(w.ListBox1->currentRow(), 0);
+    EXPECT_TRUE(w.ListBox1->hasFocus());
+    EXPECT_TRUE(w.Memo1->toPlainText().startsWith(QStringLiteral("連絡\n")));
+    EXPECT_TRUE(w.NStock->isEnabled() && w.ToolbarButton6->isEnabled());
+    EXPECT_FALSE(w.WeekEndBt->isEnabled() || w.NWeekEnd->isEnabled());
+    EXPECT_EQ(w.windowTitle(), kTitle);
+    EXPECT_FALSE(w.arrivals()->ArrivalsBt->isVisibleTo(w.Toolbar3));
+
+    w.close();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_NE(messages().find("未処理のコメントが残っています"), std::string::npos);
+
+    w.ToolbarButton4Click(w.NAllStock);
+    EXPECT_FALSE(w.receivedMode());
+    EXPECT_TRUE(fs::exists(suite + "Result/COMMENT/COMMENT.001"));
+    EXPECT_EQ(lines(), QStringList{QStringLiteral("週末")});  // back on the category that was down
+    EXPECT_TRUE(w.close());
+}
+
+TEST_F(ArrivalsTest, InReceivedModeArrivalsJoinTheirBlockNewestFirstAndTheCaretAndSelectionStay)
+{
+    write(suite + "RecvData/COMMENT.001", "連絡", 10);
+    write(suite + "RecvData/CMARKET.001", "速報新", 20);
+    write(suite + "RecvData/CMARKET.002", "速報古", 40);
+    write(suite + "RecvData/CKES001.TXT", "決算", 50);
+    TForm1& w = open();
+    ASSERT_TRUE(w.receivedMode());
+    w.ListBox1->clearSelection();
+    w.ListBox1->item(1)->setSelected(true);
+    w.ListBox1->item(2)->setSelected(true);
+    w.ListBox1->setCurrentRow(2, QItemSelectionModel::NoUpdate);
+    const QString shown = w.Memo1->toPlainText();
+    ASSERT_TRUE(shown.startsWith(QStringLiteral("速報古")));
+
+    arrive("COMMENT.002", "連絡最新", 0);
+    ASSERT_TRUE(waitShown());
+    arrive("CMARKET.003", "速報中", 30);
+    ASSERT_TRUE(waitShown());
+
+    ASSERT_EQ(lines().size(), 6);
+    EXPECT_TRUE(lines()[0].endsWith(QStringLiteral("連絡最新")));
+    EXPECT_TRUE(lines()[1].endsWith(QStringLiteral("連絡")));
+    EXPECT_EQ(lines().mid(2, 3), (QStringList{QStringLiteral("速報新"), QStringLiteral("速報中"), QStringLiteral("速報古")}));
+    EXPECT_EQ(w.pathList()[static_cast<size_t>(w.ListBox1->currentRow())], suite + "RecvData/CMARKET.002");
+    QStringList selected;
+    for (QListWidgetItem* item : w.ListBox1->selectedItems())
+        selected << item->text();
+    selected.sort();
+    EXPECT_EQ(selected, (QStringList{QStringLiteral("速報古"), QStringLiteral("速報新")}));
+    EXPECT_EQ(w.Memo1->toPlainText(), shown);
+    EXPECT_EQ(w.pathList().size(), 6u);
+}
+
+TEST_F(ArrivalsTest, ACommandWithItsDialogUpFinishesBeforeAnArrivalJoinsTheList)
+{
+    write(suite + "RecvData/COMMENT.001", "連絡", 10);
+    TForm1& w = open();
+    QDialog progress(&w);  // as the progress of a long keep/delete batch
+    progress.setWindowModality(Qt::WindowModal);
+    progress.show();
+    arrive("COMMENT.002", "連絡最新", 0);
+    QTest::qWait(300);
+    EXPECT_EQ(lines(), QStringList{QStringLiteral("連絡")});
+    progress.hide();
+    ASSERT_TRUE(waitShown());
+    EXPECT_EQ(lines(), (QStringList{QStringLiteral("連絡最新"), QStringLiteral("連絡")}));
+}
+
+TEST_F(ArrivalsTest, TheDesktopIsToldOnlyWhileTheWindowIsInactiveAndTheSettingAllowsIt)
+{
+    TForm1& w = open();
+    QStringList told;
+    w.arrivals()->onNotify = [&](const QString& summary, const QString& body) { told << summary + "|" + body; };
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    ASSERT_FALSE(w.isActiveWindow());
+    arrive("CMARKET.001", "株価急騰", 0);
+    ASSERT_TRUE(waitShown());
+    EXPECT_EQ(told, QStringList{QStringLiteral("新着コメント 1件|株価急騰")});
+
+    settings::Settings().notifyArrivals = false;
+    arrive("CMARKET.002", "続報", 0);
+    ASSERT_TRUE(waitShown());
+    settings::Settings().notifyArrivals = true;
+    EXPECT_EQ(told.size(), 1);
+}
+
+}  // namespace
