@@ -96,6 +96,7 @@ TEST_F(CommentListTest, SearchKeepsTheMatchingEntriesAndExitsLikeGrep) {
     EXPECT_EQ(run({"--suite", dir, "--search", "toyota", "--category", "0"}), 1);
     EXPECT_EQ(run({"--suite", dir, "--search"}), 2);
     EXPECT_EQ(run({"--suite", dir, "--search", " 　"}), 2);
+    EXPECT_EQ(run({"--suite", dir, "--watch", "--search", "toyota"}), 2);
     EXPECT_EQ(run({"--suite", suite.dir / "absent", "--search", "toyota"}), 2);
 }
 
