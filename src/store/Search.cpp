@@ -125,6 +125,7 @@ public:
     }
 
     bool allFound() const { return std::all_of(found_.begin(), found_.end(), [](bool f) { return f; }); }
+    bool found(std::size_t word) const { return found_[word]; }
 
 private:
     // Appends the folding of one segment at folded_[out]: `e` its table entry when it is a single
@@ -203,8 +204,30 @@ ssize_t readSome(int fd, char* to, std::size_t size) {
     return r;
 }
 
-// Reads an open file in blocks through the scanner until every word is found.
-FileMatch matchOpenFile(const SearchQuery& query, int fd, const std::function<bool()>& cancelled) {
+// What a comment's list line shows beyond its text: an earnings comment's count ("12件", from the
+// file name). Empty for the others, whose list lines are made of their own lines.
+std::string listLineExtra(int k, std::string_view fileName) {
+    if (k != kEarnings) return {};
+    const int n = earningsCount(fileName);
+    static const std::string count = shiftjis::fromUtf8("件");
+    return n < 0 ? std::string() : std::to_string(n) + count;
+}
+
+// Every word found in the text or else in `extra`.
+FileMatch verdict(const SearchQuery& query, const Scanner& text, std::string_view extra) {
+    if (text.allFound()) return FileMatch::Match;
+    if (extra.empty()) return FileMatch::NoMatch;
+    Scanner more(query, false);
+    more.scanCp932(extra, true);
+    for (std::size_t w = 0; w < query.words().size(); ++w)
+        if (!text.found(w) && !more.found(w)) return FileMatch::NoMatch;
+    return FileMatch::Match;
+}
+
+// Reads an open file in blocks through the scanner until every word is found; a word may also be
+// found in `extra`, the part of the list line that the text does not hold.
+FileMatch matchOpenFile(const SearchQuery& query, int fd, const std::function<bool()>& cancelled,
+                        std::string_view extra) {
     if (query.empty()) return FileMatch::NoMatch;
     Scanner scanner(query, false);
     constexpr std::size_t kBlock = std::size_t{256} * 1024;
@@ -217,9 +240,9 @@ FileMatch matchOpenFile(const SearchQuery& query, int fd, const std::function<bo
     if (second < 0) return FileMatch::Unreadable;
     if (second == 0) {
         const std::string_view whole(block.data(), static_cast<std::size_t>(first));
-        if (!query.mayOccurIn(whole)) return FileMatch::NoMatch;
+        if (!query.mayOccurIn(whole, extra)) return FileMatch::NoMatch;
         scanner.scanCp932(whole, true);
-        return scanner.allFound() ? FileMatch::Match : FileMatch::NoMatch;
+        return verdict(query, scanner, extra);
     }
     std::size_t carried = static_cast<std::size_t>(first + second);  // not yet scanned
     for (bool firstRound = true;; firstRound = false) {
@@ -233,7 +256,7 @@ FileMatch matchOpenFile(const SearchQuery& query, int fd, const std::function<bo
         std::copy(block.begin() + static_cast<std::ptrdiff_t>(have - carried),
                   block.begin() + static_cast<std::ptrdiff_t>(have), block.begin());
         if (scanner.allFound()) return FileMatch::Match;
-        if (last) return FileMatch::NoMatch;
+        if (last) return verdict(query, scanner, extra);
     }
 }
 
@@ -328,7 +351,8 @@ struct SearchQuery::Sieve {
         }
     }
 
-    bool mayOccurIn(std::string_view bytes) const {
+    // Bit w when the key unit of word w occurs in the folding of `bytes`.
+    std::uint8_t seenIn(std::string_view bytes) const {
         const Tables& t = Tables::get();
         const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
         const std::size_t n = bytes.size();
@@ -363,11 +387,15 @@ struct SearchQuery::Sieve {
             seen |= v;
             i += length;
         }
-        return (seen & all) == all;
+        return seen;
     }
 };
 
-bool SearchQuery::mayOccurIn(std::string_view cp932) const { return !sieve_ || sieve_->mayOccurIn(cp932); }
+bool SearchQuery::mayOccurIn(std::string_view cp932, std::string_view extra) const {
+    if (!sieve_) return true;
+    const std::uint8_t seen = sieve_->seenIn(cp932) | (extra.empty() ? 0 : sieve_->seenIn(extra));
+    return (seen & sieve_->all) == sieve_->all;
+}
 
 SearchQuery SearchQuery::fromUtf8(std::string_view text) {
     std::u16string u16(text.size() + 1, u'\0');
@@ -402,7 +430,7 @@ FileMatch matchFile(const SearchQuery& query, const std::string& path, const std
     // Non-blocking, so that a pipe that happens to carry a comment's name cannot hang the search.
     const Fd fd{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (fd.fd < 0) return FileMatch::Unreadable;
-    return matchOpenFile(query, fd.fd, cancelled);
+    return matchOpenFile(query, fd.fd, cancelled, {});
 }
 
 std::vector<TextRange> findOccurrences(const SearchQuery& query, std::u16string_view text,
@@ -444,7 +472,8 @@ SearchOutcome searchFolder(const CommentDirs& dirs, bool receivedMode, const Sea
                 return false;
             }
             ++outcome.searched;
-            const FileMatch m = fd < 0 ? FileMatch::Unreadable : matchOpenFile(query, fd, cancelled);
+            const FileMatch m =
+                fd < 0 ? FileMatch::Unreadable : matchOpenFile(query, fd, cancelled, listLineExtra(k, f.name));
             if (m == FileMatch::Cancelled) {
                 outcome.cancelled = true;
                 return false;
@@ -466,7 +495,11 @@ std::size_t keepMatching(CommentTable& table, const SearchQuery& query, std::siz
     for (int k = 0; k < kCategoryCount; ++k) {
         int to = 0;
         for (int n = 1; n <= table.count(k); ++n) {
-            const FileMatch m = matchFile(query, table.entry(k, n).path);
+            const std::string& path = table.entry(k, n).path;
+            const Fd fd{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+            const std::string_view name = std::string_view(path).substr(path.rfind('/') + 1);
+            const FileMatch m =
+                fd.fd < 0 ? FileMatch::Unreadable : matchOpenFile(query, fd.fd, {}, listLineExtra(k, name));
             if (m == FileMatch::Unreadable) ++unreadable;
             if (m != FileMatch::Match) continue;
             if (++to != n) table.entry(k, to) = std::move(table.entry(k, n));

@@ -26,9 +26,10 @@ public:
     bool empty() const { return words_.empty(); }
     const std::vector<std::u16string>& words() const { return words_; }
 
-    // A first look at a whole comment's bytes that rules most non-matching comments out without
-    // folding them: false only when some word certainly does not occur.
-    bool mayOccurIn(std::string_view cp932) const;
+    // A first look at a whole comment's bytes (and `extra`, more text that counts as the
+    // comment's) that rules most non-matching comments out without folding them: false only when
+    // some word certainly does not occur.
+    bool mayOccurIn(std::string_view cp932, std::string_view extra = {}) const;
 
 private:
     struct Sieve;
@@ -76,15 +77,17 @@ struct SearchOutcome {
 };
 
 // Searches the comments the window would list from one folder (received or saved): the files of
-// the four categories (or of `onlyCategory`), at most 500 of each, the loader's 500. Each hit goes
-// to `found` as soon as it is known, category by category in the loader's order (by name); the
-// caller orders them by time. `cancelled` is polled before each file and within a large one.
+// the four categories (or of `onlyCategory`), at most 500 of each, the loader's 500. A comment
+// matches when each word occurs in its text or in its list line: an earnings comment's line adds
+// the count its file name carries ("12件"). Each hit goes to `found` as soon as it is known,
+// category by category in the loader's order (by name); the caller orders them by time.
+// `cancelled` is polled before each file and within a large one.
 SearchOutcome searchFolder(const CommentDirs& dirs, bool receivedMode, const SearchQuery& query,
                            const std::function<void(const SearchHit&)>& found,
                            const std::function<bool()>& cancelled = {}, int onlyCategory = -1);
 
-// Keeps in `table` only the entries whose files match; counts the files that could not be read.
-// Returns the number of entries kept.
+// Keeps in `table` only the entries whose comments match, as searchFolder has it; counts the files
+// that could not be read. Returns the number of entries kept.
 std::size_t keepMatching(CommentTable& table, const SearchQuery& query, std::size_t& unreadable);
 
 }  // namespace store

@@ -89,6 +89,9 @@ TEST_F(CommentListTest, SearchKeepsTheMatchingEntriesAndExitsLikeGrep) {
     const std::string pipe = suite.dirs.saved + "CMARKET.pipe";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     const int writer = ::open(pipe.c_str(), O_RDWR | O_NONBLOCK);
+    suite.saved("CKES012.TXT", sjis("上方修正\r\n"), utcSeconds(2024, 4, 1, 0, 0, 0));
+    EXPECT_EQ(run({"--suite", dir, "--search", "12件"}), 0);  // the count its list line shows
+    EXPECT_EQ(out.str(), "決算\t2024-04-01T09:00:00.000\t上方修正   12件\t" + suite.dirs.saved + "CKES012.TXT\n");
     EXPECT_EQ(run({"--suite", dir, "--search", "nissan"}), 1);
     ::close(writer);
     EXPECT_EQ(out.str(), "");

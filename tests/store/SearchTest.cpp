@@ -113,6 +113,13 @@ TEST_F(SearchFiles, FolderSearchSkipsAndCountsFilesThatCannotBeRead) {
     EXPECT_EQ(hits[1].category, store::kEarnings);
     EXPECT_EQ(shiftjis::toUtf8(hits[1].listText), "上方修正   12件");
 
+    // The count an earnings comment's list line shows comes from its name, not its text.
+    hits.clear();
+    store::searchFolder(suite.dirs, false, SearchQuery::fromUtf8("１２件 修正"),
+                        [&](const store::SearchHit& h) { hits.push_back(h); });
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].category, store::kEarnings);
+
     int polls = 0;
     const auto stopped = store::searchFolder(suite.dirs, false, SearchQuery::fromUtf8("トヨタ"),
                                              [](const store::SearchHit&) {}, [&] { return ++polls > 1; });
