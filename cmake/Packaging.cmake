@@ -42,8 +42,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The libraries beside the program are our own; dpkg-shlibdeps must look for them there.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_INSTALL_PREFIX}/${COMMENT_INSTALL_PKGDIR})
 # The window system plugin, the font the fontconfig rule names and Qt's Japanese translations are
-# loaded, not linked.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-noto-cjk, fontconfig, qt6-translations-l10n")
+# loaded, not linked. ICU (search: code page 932 decoding and case folding) is linked; named too,
+# as the search needs its normalization data whichever way the program is linked.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-noto-cjk, fontconfig, qt6-translations-l10n, libicu72")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY brevon-comment)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

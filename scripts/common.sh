@@ -5,7 +5,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # Debian packages every build needs; scripts may pass more.
 BASE_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev qt6-translations-l10n
-  libgtest-dev libgmock-dev libbenchmark-dev fonts-noto-cjk xvfb x11-apps x11-utils imagemagick xauth)
+  libgtest-dev libgmock-dev libbenchmark-dev libicu-dev fonts-noto-cjk xvfb x11-apps x11-utils imagemagick xauth)
 # The X connection's own library (the window frame is asked for before a window shows); a window
 # manager and real X input for the end-to-end tests and the screenshot of scripts/run; a private
 # session bus for the arrivals' desktop notices.

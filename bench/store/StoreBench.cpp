@@ -8,11 +8,13 @@
 #include "store/ListText.h"
 #include "store/Loader.h"
 #include "store/Purge.h"
+#include "store/Search.h"
 #include "store/ShiftJis.h"
 
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <ctime>
 
 #include <cstdio>
 #include <cstdlib>
@@ -111,23 +113,37 @@ std::size_t platformFloorPass(const std::string& dir) {
 
 // Runs `floor` and `measured` in turn within each iteration, so that load from other processes falls
 // on both alike; the counters are per-iteration milliseconds of each and their ratio.
+// The CPU time of this thread, user and system: on a busy machine it shows what waits for a core
+// hides in the real time.
+double threadCpuSeconds() {
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
 template <typename Floor, typename Measured>
 void interleaved(benchmark::State& state, Floor floor, Measured measured) {
     using Clock = std::chrono::steady_clock;
-    double floorSeconds = 0, measuredSeconds = 0;
+    double floorSeconds = 0, measuredSeconds = 0, floorCpu = 0, measuredCpu = 0;
     for (auto _ : state) {
+        const double c0 = threadCpuSeconds();
         const auto t0 = Clock::now();
         floor();
         const auto t1 = Clock::now();
+        const double c1 = threadCpuSeconds();
         measured();
         const auto t2 = Clock::now();
+        const double c2 = threadCpuSeconds();
         floorSeconds += std::chrono::duration<double>(t1 - t0).count();
         measuredSeconds += std::chrono::duration<double>(t2 - t1).count();
+        floorCpu += c1 - c0;
+        measuredCpu += c2 - c1;
     }
     const double n = static_cast<double>(state.iterations());
     state.counters["floor_ms"] = floorSeconds * 1e3 / n;
     state.counters["measured_ms"] = measuredSeconds * 1e3 / n;
     state.counters["measured_over_floor"] = measuredSeconds / floorSeconds;
+    state.counters["cpu_over_floor_cpu"] = measuredCpu / floorCpu;
 }
 
 void BM_PlatformFloor(benchmark::State& state) {
@@ -321,6 +337,65 @@ void BM_MoveVsRenameInterleaved(benchmark::State& state) {
 }
 BENCHMARK(BM_MoveVsRenameInterleaved)->Unit(benchmark::kMillisecond);
 
+// ---- Search over 2,000 saved comments of 2 to 4 KiB, beside reading the same files' bytes ----
+
+const std::string& searchSuite() {
+    static const std::string s = [] {
+        const std::string suite = benchRoot() + "/search/";
+        makeDir(suite);
+        makeDir(suite + "RecvData");
+        makeDir(suite + "Result");
+        makeDir(suite + "Result/COMMENT");
+        const char* prefixes[] = {"COMMENT.", "CMARKET.", "CWEKEND.", "CKES"};
+        // Full-width letters and digits and half-width kana, so that folding has work to do.
+        const std::string line = shiftjis::fromUtf8("ＴＯＰＩＸは前日比１２３ポイント高、ｿﾌﾄﾊﾞﾝｸが買われました。\r\n");
+        for (int k = 0; k < 4; ++k)
+            for (int i = 0; i < 500; ++i) {
+                char n[32];
+                if (k == 3)
+                    std::snprintf(n, sizeof n, "CKES%03d.%d", i % 1000, i);
+                else
+                    std::snprintf(n, sizeof n, "%s%d", prefixes[k], i);
+                std::string text = commentText(i).substr(0, 200);
+                const std::size_t size = 2048 + static_cast<std::size_t>(i * 37 % 2048);
+                while (text.size() < size) text += line;
+                writeFile(suite + "Result/COMMENT/" + n, std::string(shiftjis::safeCut(text, size)));
+            }
+        return suite;
+    }();
+    return s;
+}
+
+// What any search must do: list the folder, open, read and close every file.
+std::size_t readAllFloor(const std::string& dir) {
+    char buf[8192];
+    std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), ::closedir);
+    const int dfd = ::dirfd(d.get());
+    std::size_t bytes = 0;
+    while (dirent* e = ::readdir(d.get())) {
+        if (e->d_name[0] == '.') continue;
+        const int fd = ::openat(dfd, e->d_name, O_RDONLY | O_CLOEXEC);
+        for (ssize_t r; (r = ::read(fd, buf, sizeof buf)) > 0;) bytes += static_cast<std::size_t>(r);
+        ::close(fd);
+    }
+    return bytes;
+}
+
+void BM_Search2000VsFloorInterleaved(benchmark::State& state) {
+    const auto dirs = store::CommentDirs::forSuite(searchSuite());
+    // The first word is in every file (as half-width "ｿﾌﾄﾊﾞﾝｸ"), the second in none: every byte of
+    // every file is looked at.
+    const auto query = store::SearchQuery::fromUtf8("ソフトバンク トヨタ");
+    std::size_t hits = 0, searched = 0;
+    interleaved(
+        state, [&] { benchmark::DoNotOptimize(readAllFloor(dirs.saved)); },
+        [&] {
+            searched = store::searchFolder(dirs, false, query, [&](const store::SearchHit&) { ++hits; }).searched;
+        });
+    if (hits != 0 || searched != 2000) state.SkipWithError("expected 2,000 files searched and no hit");
+}
+BENCHMARK(BM_Search2000VsFloorInterleaved)->Unit(benchmark::kMillisecond);
+
 // ---- Peak memory of loading the four categories, 2,000 files ----
 
 long statusKiB(const char* key) {
@@ -394,6 +469,7 @@ void writeReport(const RatioReporter& r, const std::string& path) {
     pair("ReadListText_100MB", "BM_ReadListText100MB", 1e3, "us", "< 1000 us");
     pair("purge_10000_files", "BM_Purge10000", 1, "ms", "< 50 ms");
     pair("save_all_2000_files", "BM_MoveVsRenameInterleaved", 1, "ms", "<= 2x");
+    pair("search_2000_saved_comments", "BM_Search2000VsFloorInterleaved", 1, "ms", "< 30 ms, <= 3x");
     const double peak = r.counter("BM_FullLoadPeakMemory", "peak_KiB_above_baseline");
     if (peak >= 0) std::fprintf(out, "peak_memory_2000_entries\t%.0f KiB\t-\t-\t< 20480 KiB\n", peak);
     std::fclose(out);

@@ -294,8 +294,9 @@ DropPlace dropPlace(const std::vector<int>& rowThickness, const Rect& outline, b
                     const std::vector<int>& rowsOfOthers)
 {
     // The mean of two ints is an int; only the sum needs 64 bits.
-    const std::int64_t centre = verticalDock ? (std::int64_t{outline.left} + outline.right) / 2
-                                             : (std::int64_t{outline.top} + outline.bottom) / 2;
+    const std::int64_t low = verticalDock ? outline.left : outline.top;
+    const std::int64_t high = verticalDock ? outline.right : outline.bottom;
+    const std::int64_t centre = (low + high) / 2;
     const RowHit hit = rowAtOffset(rowThickness, static_cast<int>(centre));
     DropPlace place;
     place.row = hit.row;

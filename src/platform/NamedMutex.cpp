@@ -14,7 +14,7 @@ namespace platform {
 
 std::string NamedMutex::fallbackLockFolder(const std::string& tmp, std::string* why)
 {
-    const std::string dir = tmp + "/brevon-" + std::to_string(getuid());
+    std::string dir = tmp + "/brevon-" + std::to_string(getuid());
     const auto refuse = [&](const std::string& reason) {
         if (why)
             *why = dir + " " + reason;

@@ -26,6 +26,7 @@
 #include "ui/CommentViewLoader.h"
 #include "ui/FrameworkError.h"
 #include "ui/Placement.h"
+#include "ui/SearchPanel.h"
 #include "ui/StartupLoad.h"
 #include "ui/Unit4.h"
 #include "ui/Unit5.h"
@@ -137,6 +138,10 @@ void TForm1::buildMenu()
         radio->addAction(a);
         connect(a, &QAction::triggered, this, [this, a] { WeekEndBtClick(a); });
     }
+    view->addSeparator();
+    NSearch = view->addAction(QStringLiteral("検索(&F)..."));
+    NSearch->setShortcut(QKeySequence::Find);
+    connect(NSearch, &QAction::triggered, this, [this] { searchPanel()->showFor(ListBox1->font()); });
 
     QMenu* window = bar->addMenu(QStringLiteral("画面(&W)"));
     QMenu* align = window->addMenu(QStringLiteral("ﾂｰﾙﾊﾞｰの整列"));
@@ -575,6 +580,36 @@ void TForm1::WeekEndBtClick(QObject* sender)
     }
     ListBox1->repaint();
     ListBox1Click();
+}
+
+SearchPanel* TForm1::searchPanel()
+{
+    if (!searchPanel_) {
+        searchPanel_ = new SearchPanel(this, Memo1);
+        searchPanel_->scope = [this] { return SearchPanel::Scope{dirs_, receivedMode_}; };
+        searchPanel_->showComment = [this](int k, const std::string& path) { return showComment(k, path); };
+    }
+    return searchPanel_;
+}
+
+bool TForm1::showComment(int category, const std::string& path)
+{
+    auto rowOf = [&] {
+        const auto it = std::find(pathList_.begin(), pathList_.end(), path);
+        return it == pathList_.end() ? -1 : static_cast<int>(it - pathList_.begin());
+    };
+    // The category buttons' own switch; the list is read afresh when the comment is not in it.
+    if (!receivedMode_ && store::isValidCategory(category) && (category != CurrentCategory() || rowOf() < 0))
+        WeekEndBtClick(categoryButton(category));
+    const int row = rowOf();
+    if (row < 0)
+        return false;
+    {
+        const QSignalBlocker block(ListBox1);
+        setCaret(row);
+    }
+    ListBox1Click();
+    return true;
 }
 
 void TForm1::ListBox1Click()

@@ -20,6 +20,7 @@ class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QSplitter;
+class SearchPanel;
 class TUpDown;
 class TForm4;
 class Arrivals;
@@ -84,6 +85,7 @@ public:
     QAction* NMarket = nullptr;
     QAction* NWeekEnd = nullptr;
     QAction* NKessan = nullptr;
+    QAction* NSearch = nullptr;  // "検索(&F)...": the search panel
     QAction* N3 = nullptr;
     QAction* N5 = nullptr;
     QAction* N6 = nullptr;
@@ -120,6 +122,11 @@ public:
     void Exit1Click();
     void About1Click();
     void Contents1Click();
+
+    // Shows the comment at `path` as if its line had been chosen: in saved mode its category
+    // first. False when the list has no such line.
+    bool showComment(int category, const std::string& path);
+    SearchPanel* searchPanel();
 
     int CurrentCategory() const;
     bool HasLayoutPresets();
@@ -172,6 +179,7 @@ private:
     bool shown_ = false;
     QMetaObject::Connection deleteButtonConnection_;
     Arrivals* arrivals_ = nullptr;
+    SearchPanel* searchPanel_ = nullptr;  // made when first asked for
     ui::CommentViewLoader* viewLoader_ = nullptr;
     std::unique_ptr<ui::StartupLoad> startupLoad_;  // until FormCreate has the table; declared after it
 };

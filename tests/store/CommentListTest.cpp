@@ -6,6 +6,10 @@
 
 #include <sstream>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using testsupport::sjis;
 using testsupport::utcSeconds;
 
@@ -67,6 +71,36 @@ TEST_F(CommentListTest, MissingSuiteAndBadArgumentsFailWithAMessage) {
     EXPECT_EQ(run({"--suite", suite.dir.path(), "--received", "--saved"}), 2);
     EXPECT_EQ(run({"--suite", suite.dir.path(), "--bogus"}), 2);
     EXPECT_NE(err.str().find("usage:"), std::string::npos);
+}
+
+TEST_F(CommentListTest, SearchKeepsTheMatchingEntriesAndExitsLikeGrep) {
+    suite.saved("CMARKET.1", sjis("ＴＯＹＯＴＡ速報\r\n"), utcSeconds(2024, 5, 1, 0, 0, 0));
+    suite.saved("CMARKET.2", sjis("見出し\r\n\r\n本文に toyota\r\n"), utcSeconds(2024, 5, 2, 0, 0, 0));
+    suite.saved("CMARKET.3", sjis("日産\r\n"));
+    const std::string dir = suite.dir.path();
+    EXPECT_EQ(run({"--suite", dir, "--search", "Toyota"}), 0);
+    EXPECT_EQ(out.str(), "速報\t2024-05-02T09:00:00.000\t見出し\t" + suite.dirs.saved + "CMARKET.2\n"
+                         "速報\t2024-05-01T09:00:00.000\tＴＯＹＯＴＡ速報\t" + suite.dirs.saved + "CMARKET.1\n");
+    EXPECT_EQ(run({"--suite", dir, "--json", "--search", "toyota　速報"}), 0);
+    EXPECT_NE(out.str().find("CMARKET.1"), std::string::npos);
+    EXPECT_EQ(out.str().find("CMARKET.2"), std::string::npos);
+
+    // A pipe with a writer but no data: listed, and every read fails.
+    const std::string pipe = suite.dirs.saved + "CMARKET.pipe";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const int writer = ::open(pipe.c_str(), O_RDWR | O_NONBLOCK);
+    suite.saved("CKES012.TXT", sjis("上方修正\r\n"), utcSeconds(2024, 4, 1, 0, 0, 0));
+    EXPECT_EQ(run({"--suite", dir, "--search", "12件"}), 0);  // the count its list line shows
+    EXPECT_EQ(out.str(), "決算\t2024-04-01T09:00:00.000\t上方修正   12件\t" + suite.dirs.saved + "CKES012.TXT\n");
+    EXPECT_EQ(run({"--suite", dir, "--search", "nissan"}), 1);
+    ::close(writer);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_NE(err.str().find("1 file(s) could not be read"), std::string::npos) << err.str();
+    EXPECT_EQ(run({"--suite", dir, "--search", "toyota", "--category", "0"}), 1);
+    EXPECT_EQ(run({"--suite", dir, "--search"}), 2);
+    EXPECT_EQ(run({"--suite", dir, "--search", " 　"}), 2);
+    EXPECT_EQ(run({"--suite", dir, "--watch", "--search", "toyota"}), 2);
+    EXPECT_EQ(run({"--suite", suite.dir / "absent", "--search", "toyota"}), 2);
 }
 
 TEST_F(CommentListTest, NeverChangesAFile) {

@@ -7,11 +7,13 @@
 #include "store/Categories.h"
 #include "store/CommentTable.h"
 #include "store/Loader.h"
+#include "store/Search.h"
 #include "store/ShiftJis.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <sys/stat.h>
 
@@ -19,7 +21,7 @@ namespace commentlist {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: comment-list [--suite DIR] [--received|--saved] [--category N] [--json]\n"
+    "usage: comment-list [--suite DIR] [--received|--saved] [--category N] [--json] [--watch|--search TEXT]\n"
     "  Prints the comments the viewer would list, one line per comment, each category newest first:\n"
     "  category, local time (ISO 8601), list text, path; tab-separated, or JSON with --json.\n"
     "  --suite DIR    the suite folder (default: $BREVON_HOME)\n"
@@ -27,7 +29,9 @@ constexpr const char* kUsage =
     "                 (default: received when there are any, else saved, as the viewer starts)\n"
     "  --category N   only category N: 0 notices, 1 market flash, 2 weekend, 3 earnings\n"
     "  --watch        instead: one line (or JSON object) per comment that arrives in the received\n"
-    "                 folder, as soon as it is whole, until interrupted (SIGINT or SIGTERM: exit 0)\n";
+    "                 folder, as soon as it is whole, until interrupted (SIGINT or SIGTERM: exit 0)\n"
+    "  --search TEXT  only comments whose text holds every blank-separated word of TEXT, without\n"
+    "                 regard to case or width; exit status 0 with matches, 1 without, 2 on error\n";
 
 // Messages of the loader (a file that cannot be read) go to standard error as text.
 class ErrorStreamSink : public store::MessageSink {
@@ -115,6 +119,14 @@ std::string plainField(std::string s) {
     return s;
 }
 
+// Only the entries whose files hold every word stay; files that cannot be read are counted.
+std::size_t keepMatching(store::CommentTable& table, const store::SearchQuery& query, std::ostream& err) {
+    std::size_t unreadable = 0;
+    const std::size_t kept = store::keepMatching(table, query, unreadable);
+    if (unreadable > 0) err << "comment-list: " << unreadable << " file(s) could not be read and were skipped\n";
+    return kept;
+}
+
 bool isDirectory(const std::string& path) {
     struct stat st{};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -128,6 +140,7 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
     int only = -1;
     bool json = false;
     bool watch = false;
+    std::optional<store::SearchQuery> search;
     auto bad = [&](const std::string& why) {
         err << "comment-list: " << why << "\n" << kUsage;
         return 2;
@@ -153,22 +166,26 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
             json = true;
         } else if (a == "--watch") {
             watch = true;
+        } else if (a == "--search") {
+            if (++i >= args.size() || (search = store::SearchQuery::fromUtf8(args[i]))->empty())
+                return bad("--search needs a text to look for");
         } else {
             return bad("unknown argument '" + a + "'");
         }
     }
     if (suite.empty()) {
         err << "comment-list: no suite folder: give --suite DIR or set BREVON_HOME\n";
-        return 1;
+        return search ? 2 : 1;  // with --search, 1 means "nothing found", as grep has it
     }
     if (!isDirectory(suite)) {
         err << "comment-list: suite folder not found: " << suite << "\n";
-        return 1;
+        return search ? 2 : 1;
     }
 
     const store::CommentDirs dirs = store::CommentDirs::forSuite(suite);
     if (watch) {
         if (mode == Mode::Saved) return bad("--watch looks at the received folder only");
+        if (search) return bad("--watch and --search exclude each other");
         return watchArrivals(dirs, only, json, out, err);
     }
     // The viewer's table limit and notice apply as with the default settings.
@@ -192,6 +209,8 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
                 received = !platform::findFiles(dirs.received, store::filePattern(k), 0).empty();
         store::LoadCategory(*table, dirs, received, only, defaults, sink);
     }
+    std::size_t matched = 0;
+    if (search) matched = keepMatching(*table, *search, err);
 
     // One write at the end: 2,000 lines through the stream one field at a time cost more than
     // reading the files.
@@ -221,7 +240,7 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
     }
     if (json) text += first ? "]}\n" : "\n]}\n";
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    return 0;
+    return search && matched == 0 ? 1 : 0;
 }
 
 std::string entryLine(int k, const store::TCmntInfo& e, bool json) {

@@ -11,7 +11,7 @@ namespace commentlist {
 
 // Runs the tool: args without the program name; the suite comes from --suite or `homeEnv`
 // ($BREVON_HOME, null when unset). Returns the exit code: 0, 1 for a missing suite, 2 for a
-// bad argument.
+// bad argument. With --search: 0 when something matched, 1 when nothing did, 2 on any error.
 int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream& out, std::ostream& err);
 
 // One entry of category k as --watch prints it: the list's tab-separated line, or with `json` one

@@ -1,0 +1,397 @@
+#include "ui/SearchPanel.h"
+
+#include "platform/FileTime.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <fstream>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace {
+
+// A search starts this soon after a key (a search in progress is abandoned at once): long enough
+// to take the characters of one input method commit together, short enough that the results of
+// 2,000 comments stand within 150 ms of the last key.
+constexpr int kTypingPauseMs = 10;
+// A search in progress hands over what it has found this often, so a huge comment among the
+// files never leaves the list empty for long.
+constexpr auto kBatchInterval = std::chrono::milliseconds(50);
+// More marks than this make every repaint of the view slow; the first ones are what the reader
+// looks at.
+constexpr std::size_t kMaxMarks = 1000;
+
+bool newerFirst(const store::SearchHit& a, const store::SearchHit& b) { return a.time > b.time; }
+
+}  // namespace
+
+struct SearchPanel::Batch {
+    unsigned generation = 0;
+    std::vector<store::SearchHit> hits;  // newest first
+    QStringList lines;                   // the result lines, made beside the GUI thread
+    bool done = false;
+    store::SearchOutcome outcome;
+};
+
+// One thread beside the GUI for both the folder search and the marking of the shown comment.
+// A job is abandoned as soon as a newer one of its kind is asked for.
+class SearchPanel::Worker {
+public:
+    explicit Worker(SearchPanel* panel) : panel_(panel), thread_([this] { run(); }) {}
+    ~Worker()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+
+    // Stops the search in progress unless it is `generation`.
+    void cancelSearchesBefore(unsigned generation) { latestSearch_ = generation; }
+    void viewChanged(unsigned viewGeneration) { latestView_ = viewGeneration; }
+
+    // The query is folded here too: its first folding builds ICU's tables, which takes a while.
+    void search(unsigned generation, Scope scope, std::u16string query)
+    {
+        latestSearch_ = generation;
+        {
+            const std::lock_guard lock(mutex_);
+            searchJob_ = Job{generation, std::move(scope), std::move(query), {}};
+        }
+        wake_.notify_all();
+    }
+
+    void highlight(unsigned viewGeneration, std::string path, std::u16string query)
+    {
+        latestView_ = viewGeneration;
+        {
+            const std::lock_guard lock(mutex_);
+            highlightJob_ = Job{viewGeneration, {}, std::move(query), std::move(path)};
+        }
+        wake_.notify_all();
+    }
+
+private:
+    struct Job {
+        unsigned generation = 0;
+        Scope scope;
+        std::u16string query;
+        std::string path;
+    };
+
+    void run()
+    {
+        for (;;) {
+            Job job;
+            bool isSearch = false;
+            {
+                std::unique_lock lock(mutex_);
+                wake_.wait(lock, [this] { return stop_ || searchJob_ || highlightJob_; });
+                if (stop_)
+                    return;
+                // Marking the shown comment is what the user waits for after activating a result.
+                isSearch = !highlightJob_;
+                std::optional<Job>& next = isSearch ? searchJob_ : highlightJob_;
+                job = std::move(*next);
+                next.reset();
+            }
+            if (isSearch)
+                runSearch(job);
+            else
+                runHighlight(job);
+        }
+    }
+
+    void runSearch(const Job& job)
+    {
+        auto cancelled = [&] { return stop_ || latestSearch_ != job.generation; };
+        Batch batch;
+        batch.generation = job.generation;
+        auto last = std::chrono::steady_clock::now();
+        auto post = [&] {
+            std::stable_sort(batch.hits.begin(), batch.hits.end(), newerFirst);
+            for (const store::SearchHit& hit : batch.hits)
+                batch.lines << lineFor(hit);
+            QMetaObject::invokeMethod(panel_, [panel = panel_, b = batch] { panel->receive(b); }, Qt::QueuedConnection);
+            batch.hits.clear();
+            batch.lines.clear();
+            last = std::chrono::steady_clock::now();
+        };
+        batch.outcome = store::searchFolder(job.scope.dirs, job.scope.receivedMode, store::SearchQuery(job.query),
+                                            [&](const store::SearchHit& hit) {
+                                                batch.hits.push_back(hit);
+                                                if (std::chrono::steady_clock::now() - last >= kBatchInterval)
+                                                    post();
+                                            },
+                                            cancelled);
+        if (batch.outcome.cancelled)
+            return;
+        batch.done = true;
+        post();
+    }
+
+    void runHighlight(const Job& job)
+    {
+        auto cancelled = [&] { return stop_ || latestView_ != job.generation; };
+        std::ifstream file(job.path, std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        if (!file && !file.eof())
+            return;
+        // The view's text: the file decoded as the window decodes it, each line end one LF.
+        std::u16string text = store::decodeCp932(bytes);
+        bytes = std::string();
+        std::size_t out = 0;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == u'\r') {
+                text[out++] = u'\n';
+                if (i + 1 < text.size() && text[i + 1] == u'\n')
+                    ++i;
+            } else {
+                text[out++] = text[i];
+            }
+        }
+        text.resize(out);
+        std::vector<store::TextRange> ranges = store::findOccurrences(store::SearchQuery(job.query), text, cancelled);
+        if (cancelled())
+            return;
+        const std::size_t length = text.size();
+        QMetaObject::invokeMethod(
+            panel_,
+            [panel = panel_, g = job.generation, length, r = std::move(ranges)] {
+                // A decoding that disagrees with the view's would mark the wrong characters.
+                if (static_cast<std::size_t>(panel->view_->document()->characterCount() - 1) == length)
+                    panel->applyHighlight(g, r);
+            },
+            Qt::QueuedConnection);
+    }
+
+    SearchPanel* panel_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::optional<Job> searchJob_, highlightJob_;
+    std::atomic<unsigned> latestSearch_{0}, latestView_{0};
+    std::atomic<bool> stop_{false};
+    std::thread thread_;  // last: it starts when everything above exists
+};
+
+SearchPanel::SearchPanel(QWidget* owner, QPlainTextEdit* view)
+    : QWidget(owner, Qt::Tool), view_(view), delay_(new QTimer(this))
+{
+    setObjectName(QStringLiteral("SearchPanel"));
+    setWindowTitle(QStringLiteral("コメントの検索"));
+    auto* layout = new QVBoxLayout(this);
+    auto* caption = new QLabel(QStringLiteral("検索する語句(&S):"), this);
+    Edit = new QLineEdit(this);
+    Edit->setObjectName(QStringLiteral("SearchEdit"));
+    Edit->setPlaceholderText(QStringLiteral("空白で区切った語句をすべて含むコメントを探します"));
+    Edit->setClearButtonEnabled(true);
+    caption->setBuddy(Edit);
+    Results = new QListWidget(this);
+    Results->setObjectName(QStringLiteral("SearchResults"));
+    Results->setUniformItemSizes(true);
+    Status = new QLabel(this);
+    Status->setObjectName(QStringLiteral("SearchStatus"));
+    layout->addWidget(caption);
+    layout->addWidget(Edit);
+    layout->addWidget(Results, 1);
+    layout->addWidget(Status);
+    resize(560, 360);
+
+    delay_->setSingleShot(true);
+    delay_->setInterval(kTypingPauseMs);
+    connect(delay_, &QTimer::timeout, this, &SearchPanel::startSearch);
+    connect(Edit, &QLineEdit::textChanged, this, &SearchPanel::textEdited);
+    connect(Edit, &QLineEdit::returnPressed, this, [this] {
+        activate(Results->currentItem() ? Results->currentItem() : Results->item(0));
+    });
+    connect(Results, &QListWidget::itemActivated, this, &SearchPanel::activate);
+    connect(view_, &QPlainTextEdit::textChanged, this, [this] {
+        // Another comment is shown: the marks belonged to the previous one.
+        if (worker_)
+            worker_->viewChanged(++viewGeneration_);
+        clearHighlight();
+    });
+    worker_ = std::make_unique<Worker>(this);
+}
+
+SearchPanel::~SearchPanel()
+{
+    worker_.reset();  // joined before anything it posts to goes
+}
+
+void SearchPanel::showFor(const QFont& listFont)
+{
+    Results->setFont(listFont);
+    Edit->setFont(listFont);
+    if (!placed_ && parentWidget()) {
+        // Beside the main window, on whichever side the screen has room.
+        const QRect owner = parentWidget()->frameGeometry();
+        const QScreen* screen = parentWidget()->screen();
+        const QRect room = screen ? screen->availableGeometry() : QRect();
+        QPoint at(owner.right() + 1, owner.top());
+        if (!room.isEmpty() && at.x() + width() > room.right())
+            at.setX(std::max(room.left(), owner.left() - width() - 1));
+        move(at);
+        placed_ = true;
+    }
+    show();
+    raise();
+    activateWindow();
+    Edit->setFocus();
+    Edit->selectAll();
+}
+
+void SearchPanel::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        Edit->clear();
+        Edit->setFocus();
+        return;
+    }
+    if ((event->key() == Qt::Key_Down || event->key() == Qt::Key_Up) && Edit->hasFocus() && Results->count() > 0) {
+        Results->setFocus();
+        if (!Results->currentItem())
+            Results->setCurrentRow(0);
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void SearchPanel::textEdited()
+{
+    // What runs now answers a text that is gone.
+    worker_->cancelSearchesBefore(++generation_);
+    delay_->start();
+}
+
+void SearchPanel::startSearch()
+{
+    query_ = Edit->text().toStdU16String();
+    const bool blank = std::all_of(query_.begin(), query_.end(),
+                                   [](char16_t c) { return c == u' ' || c == u'\u3000' || c == u'\t'; });
+    ++generation_;
+    hits_.clear();
+    Results->clear();
+    if (blank || !scope) {
+        worker_->cancelSearchesBefore(generation_);
+        Status->clear();
+        emit searchFinished();
+        return;
+    }
+    Status->setText(QStringLiteral("検索中..."));
+    worker_->search(generation_, scope(), query_);
+}
+
+QString SearchPanel::lineFor(const store::SearchHit& hit)
+{
+    const platform::LocalDateTime t = platform::decodeDateTime(hit.time);
+    return QStringLiteral("%1  %2/%3/%4 %5:%6  %7")
+        .arg(QString::fromUtf8(store::categoryInfo(hit.category).labelUtf8))
+        .arg(t.year, 4, 10, QLatin1Char('0'))
+        .arg(t.month, 2, 10, QLatin1Char('0'))
+        .arg(t.day, 2, 10, QLatin1Char('0'))
+        .arg(t.hour, 2, 10, QLatin1Char('0'))
+        .arg(t.minute, 2, 10, QLatin1Char('0'))
+        .arg(QString::fromStdU16String(store::decodeCp932(hit.listText)));
+}
+
+void SearchPanel::receive(const Batch& batch)
+{
+    if (batch.generation != generation_)
+        return;
+    // Batches come in the folder's order: older than all shown, they are added below; otherwise
+    // the list is laid out again in time order.
+    if (hits_.empty() || batch.hits.empty() || !newerFirst(batch.hits.front(), hits_.back())) {
+        hits_.insert(hits_.end(), batch.hits.begin(), batch.hits.end());
+        Results->addItems(batch.lines);
+    } else {
+        QStringList lines;
+        for (int i = 0; i < Results->count(); ++i)
+            lines << Results->item(i)->text();
+        std::vector<std::size_t> order(hits_.size() + batch.hits.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        auto hitAt = [&](std::size_t i) -> const store::SearchHit& {
+            return i < hits_.size() ? hits_[i] : batch.hits[i - hits_.size()];
+        };
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return newerFirst(hitAt(a), hitAt(b)); });
+        std::vector<store::SearchHit> merged;
+        QStringList mergedLines;
+        for (const std::size_t i : order) {
+            merged.push_back(hitAt(i));
+            mergedLines << (i < hits_.size() ? lines[static_cast<int>(i)] : batch.lines[static_cast<int>(i - hits_.size())]);
+        }
+        hits_ = std::move(merged);
+        Results->clear();
+        Results->addItems(mergedLines);
+    }
+    if (!batch.done)
+        return;
+    QString status = QStringLiteral("%1 件").arg(hits_.size());
+    if (batch.outcome.unreadable > 0)
+        status += QStringLiteral("（読めなかったファイル %1 件）").arg(batch.outcome.unreadable);
+    Status->setText(status);
+    if (!hits_.empty() && !Results->currentItem())
+        Results->setCurrentRow(0);
+    emit searchFinished();
+}
+
+void SearchPanel::activate(QListWidgetItem* item)
+{
+    if (!item || !showComment)
+        return;
+    const int row = Results->row(item);
+    if (row < 0 || row >= static_cast<int>(hits_.size()))
+        return;
+    const store::SearchHit& hit = hits_[static_cast<std::size_t>(row)];
+    if (!showComment(hit.category, hit.path)) {
+        Status->setText(QStringLiteral("このコメントは一覧にありません（保存・削除されたか、表示する件数を超えています）"));
+        return;
+    }
+    worker_->highlight(viewGeneration_, hit.path, query_);
+}
+
+void SearchPanel::applyHighlight(unsigned viewGeneration, const std::vector<store::TextRange>& ranges)
+{
+    if (viewGeneration != viewGeneration_)
+        return;
+    QList<QTextEdit::ExtraSelection> marks;
+    QTextCharFormat format;
+    format.setBackground(QColor(255, 225, 60));
+    format.setForeground(Qt::black);
+    for (std::size_t i = 0; i < ranges.size() && i < kMaxMarks; ++i) {
+        QTextCursor cursor(view_->document());
+        cursor.setPosition(static_cast<int>(ranges[i].begin));
+        cursor.setPosition(static_cast<int>(ranges[i].end), QTextCursor::KeepAnchor);
+        marks.append({cursor, format});
+    }
+    view_->setExtraSelections(marks);
+    if (!marks.isEmpty()) {
+        // The first occurrence in sight; the caret stays where the reader can copy from it.
+        QTextCursor first(view_->document());
+        first.setPosition(static_cast<int>(ranges.front().begin));
+        view_->setTextCursor(first);
+        view_->ensureCursorVisible();
+    }
+    emit highlighted();
+}
+
+void SearchPanel::clearHighlight()
+{
+    if (!view_->extraSelections().isEmpty())
+        view_->setExtraSelections({});
+}

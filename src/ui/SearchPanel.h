@@ -1,0 +1,76 @@
+#pragma once
+// The search panel: a tool window beside the main window with a text field and the comments that
+// hold every word typed, newest first. The search runs beside the GUI thread and starts again
+// whenever the text changes; activating a result asks the main window to show that comment and
+// marks the words in the view until another comment is shown.
+
+#include "store/Categories.h"
+#include "store/Search.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QPlainTextEdit;
+class QTimer;
+
+class SearchPanel : public QWidget {
+    Q_OBJECT
+public:
+    // `owner` is the main window (the panel floats beside it); `view` is where results are shown.
+    SearchPanel(QWidget* owner, QPlainTextEdit* view);
+    ~SearchPanel() override;
+
+    // Where to search: asked afresh for every search, since the window leaves received mode.
+    struct Scope {
+        store::CommentDirs dirs;
+        bool receivedMode = false;
+    };
+    std::function<Scope()> scope;
+    // Shows a comment in the main window; false when it is not (or no longer) in the list.
+    std::function<bool(int category, const std::string& path)> showComment;
+
+    // Opens the panel beside its owner (or brings it forward) in the list's font, field focused.
+    void showFor(const QFont& listFont);
+
+    QLineEdit* Edit = nullptr;
+    QListWidget* Results = nullptr;
+    QLabel* Status = nullptr;
+
+signals:
+    // The results of the current text are complete (tests wait for it).
+    void searchFinished();
+    // The view's occurrences are marked.
+    void highlighted();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    class Worker;
+    struct Batch;
+
+    void textEdited();
+    void startSearch();
+    void receive(const Batch& batch);
+    void activate(QListWidgetItem* item);
+    void applyHighlight(unsigned viewGeneration, const std::vector<store::TextRange>& ranges);
+    void clearHighlight();
+    static QString lineFor(const store::SearchHit& hit);
+
+    QPlainTextEdit* view_;
+    QTimer* delay_;
+    std::unique_ptr<Worker> worker_;
+    unsigned generation_ = 0;      // the search whose results are shown
+    unsigned viewGeneration_ = 0;  // counts the texts the view has shown
+    std::u16string query_;  // the text searched for
+    std::vector<store::SearchHit> hits_;  // newest first, parallel to Results
+    bool placed_ = false;
+};
