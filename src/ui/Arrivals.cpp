@@ -46,7 +46,9 @@ std::string fileName(const std::string& path) { return path.substr(path.find_las
 
 }  // namespace
 
-Arrivals::Arrivals(TForm1* form) : QObject(form), form_(form), watch_(form->dirs().received)
+Arrivals::Arrivals(TForm1* form, std::unique_ptr<store::ArrivalWatch> watch)
+    : QObject(form), form_(form),
+      watch_(watch ? std::move(watch) : std::make_unique<store::ArrivalWatch>(form->dirs().received))
 {
     setObjectName(QStringLiteral("Arrivals"));
     baseTitle_ = form->windowTitle();
@@ -73,8 +75,8 @@ Arrivals::Arrivals(TForm1* form) : QObject(form), form_(form), watch_(form->dirs
         form->addAction(NArrivals);
     }
 
-    if (watch_.fd() >= 0) {
-        notifier_ = new QSocketNotifier(watch_.fd(), QSocketNotifier::Read, this);
+    if (watch_->fd() >= 0) {
+        notifier_ = new QSocketNotifier(watch_->fd(), QSocketNotifier::Read, this);
         connect(notifier_, &QSocketNotifier::activated, this, &Arrivals::readWatch);
     }
     settleTimer_ = new QTimer(this);
@@ -87,7 +89,7 @@ Arrivals::~Arrivals() = default;
 
 void Arrivals::readWatch()
 {
-    const store::ArrivalChanges changes = watch_.process();
+    const store::ArrivalChanges changes = watch_->process();
     armTimer();
     if (!changes.empty())
         apply(changes);
@@ -95,7 +97,7 @@ void Arrivals::readWatch()
 
 void Arrivals::armTimer()
 {
-    const auto next = watch_.nextDeadline();
+    const auto next = watch_->nextDeadline();
     if (!next) {
         settleTimer_->stop();
         return;

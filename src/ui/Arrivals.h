@@ -13,6 +13,7 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <memory>
 #include <tuple>
 #include <vector>
 
@@ -33,8 +34,9 @@ class Arrivals : public QObject {
     Q_OBJECT
 public:
     // Starts watching the received folder: made before the window loads the received comments,
-    // so that a file arriving meanwhile is either loaded or counted, never missed.
-    explicit Arrivals(TForm1* form);
+    // so that a file arriving meanwhile is either loaded or counted, never missed. A window that
+    // loads while it is still being built starts the watch first and hands it over here.
+    explicit Arrivals(TForm1* form, std::unique_ptr<store::ArrivalWatch> watch = nullptr);
     ~Arrivals() override;
 
     docking::TToolbarButton* ArrivalsBt = nullptr;  // "新着ｺﾒﾝﾄ表示", the end of Toolbar3
@@ -72,7 +74,7 @@ private:
     Places places() const;
 
     TForm1* form_;
-    store::ArrivalWatch watch_;
+    std::unique_ptr<store::ArrivalWatch> watch_;
     QSocketNotifier* notifier_ = nullptr;
     QTimer* settleTimer_ = nullptr;
     QAction* separator_ = nullptr;

@@ -94,6 +94,12 @@ TForm1::TForm1(settings::SettingsBackend* backend, QWidget* parent)
     const host::HostInfo& info = host::Host();
     dirs_.received = info.receivedDir;
     dirs_.saved = info.savedDir();
+    // The settings first, and the watch for arriving comments, so that the comment folders are
+    // purged and loaded while the window is built (with 2,000 received comments each takes about
+    // as long as the other) and nothing that arrives meanwhile is missed.
+    settings::ReadSettings(*backend_, Settings());
+    arrivalWatch_ = std::make_unique<store::ArrivalWatch>(dirs_.received);
+    startupLoad_ = std::make_unique<ui::StartupLoad>(table_, dirs_, Settings());
     buildMenu();
     // While the designed components are made, the docks only note that they must arrange; they
     // arrange once, with every designed position set, when loading ends.
@@ -326,13 +332,8 @@ void TForm1::FormCreate()
     QApplication::setApplicationName(title);
     setWindowTitle(title);
 
-    settings::SettingsRecord& s = Settings();
-    settings::ReadSettings(*backend_, s);
-    // Watching the received folder before it is listed, so that nothing arriving meanwhile is
-    // missed; then the purge and the loads run beside the rest of the window's preparation, which
-    // takes about as long with 2,000 received comments.
-    arrivals_ = new Arrivals(this);
-    startupLoad_ = std::make_unique<ui::StartupLoad>(table_, dirs_, s);
+    settings::SettingsRecord& s = Settings();  // read in the constructor
+    arrivals_ = new Arrivals(this, std::move(arrivalWatch_));  // watching since the constructor
 
     const QScreen* screen = QGuiApplication::primaryScreen();
     ui::ScreenInfo si;
@@ -381,7 +382,7 @@ void TForm1::FormCreate()
 
     pathList_.clear();
     // Interrupted moves cleaned up, the purge, the received comments loaded, or the saved ones
-    // when none were received: started with the settings, done beside the window's preparation.
+    // when none were received: done beside the window's construction.
     receivedMode_ = startupLoad_->finish(*sink_);
     startupLoad_.reset();
     enableByMode();

@@ -25,6 +25,10 @@ class TUpDown;
 class TForm4;
 class Arrivals;
 
+namespace store {
+class ArrivalWatch;
+}
+
 namespace docking {
 class TDock;
 class TToolbar;
@@ -181,5 +185,6 @@ private:
     Arrivals* arrivals_ = nullptr;
     SearchPanel* searchPanel_ = nullptr;  // made when first asked for
     ui::CommentViewLoader* viewLoader_ = nullptr;
-    std::unique_ptr<ui::StartupLoad> startupLoad_;  // until FormCreate has the table; declared after it
+    std::unique_ptr<store::ArrivalWatch> arrivalWatch_;  // from the constructor until Arrivals takes it
+    std::unique_ptr<ui::StartupLoad> startupLoad_;       // until FormCreate has the table; declared after it
 };
