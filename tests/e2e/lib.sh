@@ -15,12 +15,13 @@ for tool in Xvfb openbox xdotool xwininfo xprop import iconv; do
 done
 
 SCRATCH=$(mktemp -d /tmp/comment-e2e-XXXXXX)
-XVFB_PID='' WM_PID='' APP_PID=''
+XVFB_PID='' WM_PID='' APP_PID='' BUS_PID=''
 failures=0
 
 cleanup() {
   [ -n "$APP_PID" ] && kill -9 "$APP_PID" 2>/dev/null
   [ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null
+  [ -n "$BUS_PID" ] && kill "$BUS_PID" 2>/dev/null
   [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
   wait 2>/dev/null
   if [ "$failures" -eq 0 ]; then rm -rf "$SCRATCH"; else echo "kept for inspection: $SCRATCH"; fi
@@ -43,8 +44,8 @@ wait_for() {
 
 wm_running() { xprop -root -notype _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
 
-# A screen of WIDTHxHEIGHT (default 1280x800) with openbox managing it. Xvfb picks a free display
-# number itself, so tests and other users of the machine never collide.
+# A screen of WIDTHxHEIGHT (default 1280x800) with openbox managing it and a session bus. Xvfb
+# picks a free display number itself, so tests and other users of the machine never collide.
 start_desktop() {
   local size=${1:-1280x800}
   Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$SCRATCH/display" >"$SCRATCH/xvfb.log" 2>&1 &
@@ -52,6 +53,16 @@ start_desktop() {
   wait_for 10 test -s "$SCRATCH/display" || { echo "Xvfb did not start"; cat "$SCRATCH/xvfb.log"; exit 1; }
   export DISPLAY=":$(head -n 1 "$SCRATCH/display")"
   unset WAYLAND_DISPLAY
+  # A desktop has a session bus. Without one, libdbus tries to launch one through X when Qt makes
+  # the menu bar, and under load that could stall the start for good.
+  if command -v dbus-daemon >/dev/null; then
+    local bus
+    bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1) || { echo "dbus-daemon did not start"; exit 1; }
+    export DBUS_SESSION_BUS_ADDRESS=${bus%%$'\n'*}
+    BUS_PID=${bus##*$'\n'}
+  else
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$SCRATCH/no-session-bus"
+  fi
   openbox --sm-disable >"$SCRATCH/openbox.log" 2>&1 &
   WM_PID=$!
   wait_for 10 wm_running ||
