@@ -1,11 +1,17 @@
 #include "store/ShiftJis.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <iconv.h>
 #include <stdexcept>
 
 namespace shiftjis {
 namespace {
+
+#include "Cp932Tables.inc"
+
+constexpr std::uint16_t kNone = 0xFFFF;
 
 // One converter per direction and thread, reset before each use: opening one per call cost more
 // than converting a list text.
@@ -45,6 +51,76 @@ private:
     iconv_t cd_;
 };
 
+// Writes the UTF-8 form of a code point below U+10000 at `out`; returns the end.
+char* putUtf8(char* out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        *out++ = static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        *out++ = static_cast<char>(0xC0 | (cp >> 6));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        *out++ = static_cast<char>(0xE0 | (cp >> 12));
+        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
+    }
+    return out;
+}
+
+// Text in the tables converts by lookup: a list of 2,000 comments spent more in iconv than in
+// reading the files. Anything they leave out (a broken or unmapped character) returns false, and
+// the whole text goes through iconv, whose answer the tables were taken from.
+bool tableToUtf8(std::string_view in, std::string& out) {
+    out.resize(in.size() * 3);  // a single byte becomes at most three (half-width katakana)
+    char* o = out.data();
+    for (std::size_t i = 0; i < in.size();) {
+        const auto b = static_cast<unsigned char>(in[i]);
+        std::uint32_t cp = kSingle[b];
+        if (cp != kNone) {
+            ++i;
+        } else {
+            if (i + 1 >= in.size()) return false;
+            cp = kPairs[kLeadRow[b]][static_cast<unsigned char>(in[i + 1])];
+            if (cp == kNone) return false;
+            i += 2;
+        }
+        o = putUtf8(o, cp);
+    }
+    out.resize(static_cast<std::size_t>(o - out.data()));
+    return true;
+}
+
+bool tableFromUtf8(std::string_view in, std::string& out) {
+    out.clear();
+    out.reserve(in.size());
+    auto cont = [&](std::size_t at) { return at < in.size() && (static_cast<unsigned char>(in[at]) & 0xC0) == 0x80; };
+    for (std::size_t i = 0; i < in.size();) {
+        const auto b = static_cast<unsigned char>(in[i]);
+        std::uint32_t cp = 0;
+        if (b < 0x80) {
+            cp = b;
+            i += 1;
+        } else if (b >= 0xC2 && b <= 0xDF && cont(i + 1)) {
+            cp = ((b & 0x1Fu) << 6) | (static_cast<unsigned char>(in[i + 1]) & 0x3Fu);
+            i += 2;
+        } else if ((b & 0xF0) == 0xE0 && cont(i + 1) && cont(i + 2)) {
+            cp = ((b & 0x0Fu) << 12) | ((static_cast<unsigned char>(in[i + 1]) & 0x3Fu) << 6) |
+                 (static_cast<unsigned char>(in[i + 2]) & 0x3Fu);
+            if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)) return false;  // overlong or a surrogate
+            i += 3;
+        } else {
+            return false;
+        }
+        const auto* end = std::end(kFromUnicode);
+        const auto* at = std::lower_bound(std::begin(kFromUnicode), end, cp,
+                                          [](const std::uint16_t(&e)[2], std::uint32_t c) { return e[0] < c; });
+        if (at == end || (*at)[0] != cp) return false;
+        const std::uint16_t bytes = (*at)[1];
+        if (bytes > 0xFF) out += static_cast<char>(bytes >> 8);
+        out += static_cast<char>(bytes & 0xFF);
+    }
+    return true;
+}
+
 }  // namespace
 
 std::size_t nextChar(std::string_view s, std::size_t at) {
@@ -69,10 +145,14 @@ std::size_t find(std::string_view s, std::string_view needle, std::size_t from) 
 }
 
 std::string fromUtf8(std::string_view utf8) {
+    std::string out;
+    if (tableFromUtf8(utf8, out)) return out;
     thread_local Converter converter("CP932", "UTF-8");
     return converter.convert(utf8, "?");
 }
 std::string toUtf8(std::string_view cp932) {
+    std::string out;
+    if (tableToUtf8(cp932, out)) return out;
     thread_local Converter converter("UTF-8", "CP932");
     return converter.convert(cp932, "\xEF\xBF\xBD");
 }
