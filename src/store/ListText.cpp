@@ -109,9 +109,9 @@ private:
     bool eof_ = false, error_ = false;
 };
 
-std::string fileNameOf(const std::string& path) {
+std::string_view fileNameOf(std::string_view path) {
     const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
 bool isDateLine(std::string_view line) {
@@ -119,29 +119,29 @@ bool isDateLine(std::string_view line) {
     return shiftjis::contains(line, t.year) && shiftjis::contains(line, t.month) && shiftjis::contains(line, t.day);
 }
 
-std::string composeListText(int k, const std::string& path, const std::vector<std::string>& lines) {
+// Takes the lines apart: the list text is built in the first line's string where it can be.
+std::string composeListText(int k, const std::string& path, std::vector<std::string> lines) {
     const Texts& t = texts();
     if (k == kEarnings) {
-        std::string text = lines.empty() ? std::string() : lines[0];
+        std::string text = lines.empty() ? std::string() : std::move(lines[0]);
         const int n = earningsCount(fileNameOf(path));
-        if (n < 0) return text + std::string(7, ' ');  // no count to show: keep the column blank
-        char count[16];
-        std::snprintf(count, sizeof count, "%5d", n);
-        return text + count + t.count;
+        if (n < 0) return text.append(7, ' ');  // no count to show: keep the column blank
+        // The count right-aligned in five columns (it has at most three digits).
+        char count[5] = {' ', ' ', char('0' + n / 100), char('0' + n / 10 % 10), char('0' + n % 10)};
+        for (int i = 2; i < 4 && count[i] == '0'; ++i) count[i] = ' ';
+        return text.append(count, sizeof count).append(t.count);
     }
     if ((k == kNotices || k == kWeekend) && lines.size() == 2) {
-        std::string date(kDateColumnWidth, ' ');
-        std::string title;
-        for (const auto& line : lines) {
-            if (isDateLine(line))
-                date = line;
-            else
-                title += line;
-        }
-        if (date.size() < kDateColumnWidth) date.append(kDateColumnWidth - date.size(), ' ');
-        return date + "  " + title;
+        // The later date line fills the date column; the lines that are not dates make the title.
+        const bool date0 = isDateLine(lines[0]), date1 = isDateLine(lines[1]);
+        std::string text = date1 ? std::move(lines[1]) : date0 ? std::move(lines[0]) : std::string();
+        if (text.size() < kDateColumnWidth) text.append(kDateColumnWidth - text.size(), ' ');
+        text += "  ";
+        if (!date0) text += lines[0];
+        if (!date1) text += lines[1];
+        return text;
     }
-    return lines.empty() ? t.untitled : lines[0];
+    return lines.empty() ? t.untitled : std::move(lines[0]);
 }
 
 void report(MessageSink& sink, const std::string& title, const std::string& path, const std::string& what) {
@@ -193,9 +193,10 @@ bool ReadListText(int k, const std::string& path, std::string& listText, Message
 
 bool ReadListText(int k, const std::string& path, int fd, std::string& listText, MessageSink& sink) {
     std::vector<std::string> lines;
+    lines.reserve(2);
     if (fd < 0) {
         report(sink, texts().openTitle, path, texts().openText);
-        listText = composeListText(k, path, lines);
+        listText = composeListText(k, path, std::move(lines));
         return false;
     }
     LineReader reader(fd);
@@ -212,7 +213,7 @@ bool ReadListText(int k, const std::string& path, int fd, std::string& listText,
         std::string normalized = NormalizeLine(line);
         if (!normalized.empty()) lines.push_back(std::move(normalized));
     }
-    listText = composeListText(k, path, lines);
+    listText = composeListText(k, path, std::move(lines));
     return true;
 }
 

@@ -69,9 +69,11 @@ char* putUtf8(char* out, std::uint32_t cp) {
 // Text in the tables converts by lookup: a list of 2,000 comments spent more in iconv than in
 // reading the files. Anything they leave out (a broken or unmapped character) returns false, and
 // the whole text goes through iconv, whose answer the tables were taken from.
+// Appends to `out`; on false `out` is left longer than it was, and the caller cuts it back.
 bool tableToUtf8(std::string_view in, std::string& out) {
-    out.resize(in.size() * 3);  // a single byte becomes at most three (half-width katakana)
-    char* o = out.data();
+    const std::size_t start = out.size();
+    out.resize(start + in.size() * 3);  // a single byte becomes at most three (half-width katakana)
+    char* o = out.data() + start;
     for (std::size_t i = 0; i < in.size();) {
         const auto b = static_cast<unsigned char>(in[i]);
         std::uint32_t cp = kSingle[b];
@@ -123,11 +125,6 @@ bool tableFromUtf8(std::string_view in, std::string& out) {
 
 }  // namespace
 
-std::size_t nextChar(std::string_view s, std::size_t at) {
-    if (at >= s.size()) return s.size();
-    return (isLeadByte(static_cast<unsigned char>(s[at])) && at + 1 < s.size()) ? at + 2 : at + 1;
-}
-
 std::string_view safeCut(std::string_view s, std::size_t maxBytes) {
     if (s.size() <= maxBytes) return s;
     std::size_t at = 0;
@@ -152,9 +149,16 @@ std::string fromUtf8(std::string_view utf8) {
 }
 std::string toUtf8(std::string_view cp932) {
     std::string out;
-    if (tableToUtf8(cp932, out)) return out;
+    appendUtf8(out, cp932);
+    return out;
+}
+
+void appendUtf8(std::string& out, std::string_view cp932) {
+    const std::size_t start = out.size();
+    if (tableToUtf8(cp932, out)) return;
+    out.resize(start);
     thread_local Converter converter("UTF-8", "CP932");
-    return converter.convert(cp932, "\xEF\xBF\xBD");
+    out += converter.convert(cp932, "\xEF\xBF\xBD");
 }
 
 }  // namespace shiftjis
