@@ -114,13 +114,40 @@ std::string_view fileNameOf(std::string_view path) {
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
+// Whether 年, 月 and 日 all stand in the line as characters; one pass over it.
 bool isDateLine(std::string_view line) {
     const Texts& t = texts();
-    return shiftjis::contains(line, t.year) && shiftjis::contains(line, t.month) && shiftjis::contains(line, t.day);
+    auto code = [](std::string_view c) {
+        return static_cast<unsigned>(static_cast<unsigned char>(c[0]) << 8 | static_cast<unsigned char>(c[1]));
+    };
+    static const unsigned year = code(t.year), month = code(t.month), day = code(t.day);
+    bool seenYear = false, seenMonth = false, seenDay = false;
+    for (std::size_t at = 0; at < line.size();) {
+        const auto b = static_cast<unsigned char>(line[at]);
+        if (!shiftjis::isLeadByte(b) || at + 1 == line.size()) {
+            ++at;
+            continue;
+        }
+        const unsigned c = b << 8 | static_cast<unsigned char>(line[at + 1]);
+        seenYear = seenYear || c == year;
+        seenMonth = seenMonth || c == month;
+        seenDay = seenDay || c == day;
+        at += 2;
+    }
+    return seenYear && seenMonth && seenDay;
 }
 
+// The first two non-blank lines of a file; no allocation for the pair itself.
+struct HeadLines {
+    std::array<std::string, 2> line;
+    std::size_t count = 0;
+    bool empty() const { return count == 0; }
+    std::size_t size() const { return count; }
+    std::string& operator[](std::size_t i) { return line[i]; }
+};
+
 // Takes the lines apart: the list text is built in the first line's string where it can be.
-std::string composeListText(int k, const std::string& path, std::vector<std::string> lines) {
+std::string composeListText(int k, const std::string& path, HeadLines lines) {
     const Texts& t = texts();
     if (k == kEarnings) {
         std::string text = lines.empty() ? std::string() : std::move(lines[0]);
@@ -153,8 +180,10 @@ void report(MessageSink& sink, const std::string& title, const std::string& path
 
 const std::string& untitledMarker() { return texts().untitled; }
 
-std::string NormalizeLine(std::string_view in) {
-    std::string line(in);
+namespace {
+
+// NormalizeLine on the line's own string: the reader keeps its buffer, and no copy is made.
+void normalizeInPlace(std::string& line) {
     const std::string& blank = texts().fullWidthBlank;
     for (std::size_t at; (at = shiftjis::find(line, blank)) != std::string::npos;) {
         // The blank becomes two spaces in place (both two bytes); what follows is cut to 255 bytes.
@@ -165,13 +194,21 @@ std::string NormalizeLine(std::string_view in) {
     }
     // Only the first drop can cut (the rest is then at most 255 bytes long already).
     if (!line.empty() && line[0] == ' ') {
-        line = std::string(shiftjis::safeCut(std::string_view(line).substr(1), kCutLength));
+        line.erase(0, 1);
+        line.resize(shiftjis::safeCut(line, kCutLength).size());
         std::size_t lead = 0;
         while (lead < line.size() && line[lead] == ' ') ++lead;
         line.erase(0, lead);
     }
     // 0x20 is never the trail byte of a double-byte character, so trimming from the end is safe.
     while (!line.empty() && line.back() == ' ') line.pop_back();
+}
+
+}  // namespace
+
+std::string NormalizeLine(std::string_view in) {
+    std::string line(in);
+    normalizeInPlace(line);
     return line;
 }
 
@@ -192,14 +229,13 @@ bool ReadListText(int k, const std::string& path, std::string& listText, Message
 }
 
 bool ReadListText(int k, const std::string& path, int fd, std::string& listText, MessageSink& sink) {
-    std::vector<std::string> lines;
-    lines.reserve(2);
     if (fd < 0) {
         report(sink, texts().openTitle, path, texts().openText);
-        listText = composeListText(k, path, std::move(lines));
+        listText = composeListText(k, path, {});
         return false;
     }
     LineReader reader(fd);
+    HeadLines lines;
     std::string line;
     while (lines.size() < 2) {
         const auto r = reader.next(line);
@@ -210,8 +246,8 @@ bool ReadListText(int k, const std::string& path, int fd, std::string& listText,
             return false;
         }
         if (line.size() > kListLineLimit) line.resize(shiftjis::safeCut(line, kListLineLimit).size());
-        std::string normalized = NormalizeLine(line);
-        if (!normalized.empty()) lines.push_back(std::move(normalized));
+        normalizeInPlace(line);
+        if (!line.empty()) lines[lines.count++] = std::move(line);
     }
     listText = composeListText(k, path, std::move(lines));
     return true;

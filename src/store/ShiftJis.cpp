@@ -66,6 +66,14 @@ char* putUtf8(char* out, std::uint32_t cp) {
     return out;
 }
 
+constexpr bool asciiIsItself() {
+    for (unsigned b = 0; b < 0x80; ++b)
+        if (kSingle[b] != b) return false;
+    return true;
+}
+// glibc's code page 932 leaves ASCII as it is; the byte copy below relies on that.
+constexpr bool kAsciiIsItself = asciiIsItself();
+
 // Text in the tables converts by lookup: a list of 2,000 comments spent more in iconv than in
 // reading the files. Anything they leave out (a broken or unmapped character) returns false, and
 // the whole text goes through iconv, whose answer the tables were taken from.
@@ -76,6 +84,11 @@ bool tableToUtf8(std::string_view in, std::string& out) {
     char* o = out.data() + start;
     for (std::size_t i = 0; i < in.size();) {
         const auto b = static_cast<unsigned char>(in[i]);
+        if (kAsciiIsItself && b < 0x80) {
+            *o++ = static_cast<char>(b);
+            ++i;
+            continue;
+        }
         std::uint32_t cp = kSingle[b];
         if (cp != kNone) {
             ++i;
