@@ -90,7 +90,11 @@ private:
     bool fill() {
         if (eof_) return false;
         for (;;) {
-            const ssize_t n = ::read(fd_, buf_.data(), buf_.size());
+            // The first read is small: the two lines a list text needs are mostly in the first
+            // few hundred bytes, and copying a whole block per file was most of what the system
+            // did for a listing. A line that goes on is read in whole blocks.
+            const std::size_t want = reads_++ == 0 ? kFirstRead : buf_.size();
+            const ssize_t n = ::read(fd_, buf_.data(), want);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) {
                 eof_ = n == 0;
@@ -103,7 +107,9 @@ private:
         }
     }
 
+    static constexpr std::size_t kFirstRead = 512;
     int fd_;
+    int reads_ = 0;
     std::array<char, 4096> buf_;  // not cleared: zeroing 4 KiB per file cost more than parsing its head
     std::size_t pos_ = 0, len_ = 0;
     bool eof_ = false, error_ = false;
@@ -147,7 +153,7 @@ struct HeadLines {
 };
 
 // Takes the lines apart: the list text is built in the first line's string where it can be.
-std::string composeListText(int k, const std::string& path, HeadLines lines) {
+std::string composeListText(int k, const std::string& path, HeadLines&& lines) {
     const Texts& t = texts();
     if (k == kEarnings) {
         std::string text = lines.empty() ? std::string() : std::move(lines[0]);
@@ -231,23 +237,24 @@ bool ReadListText(int k, const std::string& path, std::string& listText, Message
 bool ReadListText(int k, const std::string& path, int fd, std::string& listText, MessageSink& sink) {
     if (fd < 0) {
         report(sink, texts().openTitle, path, texts().openText);
-        listText = composeListText(k, path, {});
+        listText = composeListText(k, path, HeadLines{});
         return false;
     }
     LineReader reader(fd);
     HeadLines lines;
-    std::string line;
-    while (lines.size() < 2) {
+    // Each line is read into its place among the head lines; a blank one is overwritten by the next.
+    while (lines.count < 2) {
+        std::string& line = lines[lines.count];
         const auto r = reader.next(line);
         if (r == LineReader::Result::End) break;
         if (r == LineReader::Result::Error) {
             report(sink, texts().readTitle, path, texts().readText);
-            listText = composeListText(k, path, {});
+            listText = composeListText(k, path, HeadLines{});
             return false;
         }
         if (line.size() > kListLineLimit) line.resize(shiftjis::safeCut(line, kListLineLimit).size());
         normalizeInPlace(line);
-        if (!line.empty()) lines[lines.count++] = std::move(line);
+        if (!line.empty()) ++lines.count;
     }
     listText = composeListText(k, path, std::move(lines));
     return true;

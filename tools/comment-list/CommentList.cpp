@@ -127,8 +127,12 @@ std::string jsonString(std::string_view utf8) {
 
 // Tabs and line ends inside a field would break the one-line-per-entry output.
 void blankBreaks(std::string& s, std::size_t from) {
+    // Most fields hold no control character at all; a branch-free look for one comes first.
+    bool control = false;
+    for (std::size_t i = from; i < s.size(); ++i) control |= static_cast<unsigned char>(s[i]) <= '\r';
+    if (!control) return;
     for (std::size_t i = from; i < s.size(); ++i)
-        if (static_cast<unsigned char>(s[i]) <= '\r' && (s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) s[i] = ' ';
+        if (s[i] == '\t' || s[i] == '\n' || s[i] == '\r') s[i] = ' ';
 }
 
 std::string plainField(std::string s) {
