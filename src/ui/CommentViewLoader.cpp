@@ -12,7 +12,7 @@ namespace {
 
 // Read, converted and appended at a time: a few hundred lines, a few milliseconds of work (the
 // document takes several microseconds per line).
-constexpr std::size_t kSliceBytes = 16 * 1024;
+constexpr std::size_t kSliceBytes = std::size_t{16} * 1024;
 // Work done in one turn of the event loop before other events get their turn.
 constexpr qint64 kTurnMs = 10;
 

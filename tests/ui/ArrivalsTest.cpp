@@ -9,6 +9,7 @@
 #include "ui/Arrivals.h"
 #include "ui/ComMain.h"
 #include "ui/CommentListView.h"
+#include "ui/MainWindowFixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -26,55 +27,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "ArrivalsTest";
-    static char* argv[] = {name, nullptr};
-    static auto* a = new QApplication(argc, argv);
-    return *a;
-}
-
 const QString kTitle = QStringLiteral("Brevonコメント情報");
 
-class ArrivalsTest : public ::testing::Test {
+class ArrivalsTest : public MainWindowFixture {
 protected:
     void SetUp() override
     {
-        app();
-        char pattern[] = "/tmp/arrivals-XXXXXX";
-        root = mkdtemp(pattern);
-        suite = root + "/suite/";
-        fs::create_directories(suite + "RecvData");
-        fs::create_directories(suite + "Result/COMMENT");
+        MainWindowFixture::SetUp();
         fs::create_directories(root + "/incoming");
-        setenv("BREVON_REGISTRY", (root + "/registry.ini").c_str(), 1);
-        setenv("BREVON_MESSAGE_LOG", (root + "/messages.log").c_str(), 1);
-        host::HostInfo& h = host::Host();
-        h.suiteDir = suite;
-        h.resultDir = suite + "Result/";
-        h.dataDir = suite + "Data/";
-        h.receivedDir = suite + "RecvData/";
-        h.settingsKey = "Software\\Brevon\\Comment";
-        h.windowTitle = platform::cp932("Brevonコメント情報");
-        store.integers["Version"] = 3;
-        store.integers["Top"] = 10;
-        store.integers["Left"] = 10;
-        store.integers["Width"] = 900;
-        store.integers["Height"] = 600;
-    }
-    void TearDown() override
-    {
-        form.reset();
-        fs::remove_all(root);
     }
 
-    // A comment of one line, `title`, `age` minutes old, written in `dir`.
+    // A comment of one line, `title`, `age` minutes old.
     static std::string write(const std::string& path, const std::string& title, int age)
     {
-        std::ofstream(path, std::ios::binary) << platform::cp932(title.c_str()) << "\r\n";
-        fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(age));
-        return path;
+        return writeComment(path, title + "\r\n", age);
     }
     // As the receiver delivers: written elsewhere, then moved into the received folder.
     std::string arrive(const std::string& name, const std::string& title, int age)
@@ -88,28 +54,6 @@ protected:
         QSignalSpy spy(form->arrivals(), &Arrivals::shown);
         return spy.wait(3000);
     }
-    TForm1& open()
-    {
-        form = std::make_unique<TForm1>(&store);
-        form->show();
-        return *form;
-    }
-    QStringList lines() const
-    {
-        QStringList out;
-        for (int i = 0; i < form->ListBox1->count(); ++i)
-            out << form->ListBox1->text(i);
-        return out;
-    }
-    std::string messages() const
-    {
-        std::ifstream in(root + "/messages.log", std::ios::binary);
-        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    }
-
-    std::string root, suite;
-    FakeSettingsBackend store;
-    std::unique_ptr<TForm1> form;
 };
 
 TEST_F(ArrivalsTest, SavedModeCountsArrivalsInTheCaptionAndButtonUntilTheyVanish)

@@ -11,6 +11,7 @@
 #include "support/FakeSettingsBackend.h"
 #include "ui/ComMain.h"
 #include "ui/CommentListView.h"
+#include "ui/MainWindowFixture.h"
 #include "ui/Placement.h"
 #include "ui/Unit4.h"
 #include "ui/UpDown.h"
@@ -39,63 +40,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "ComMainTest";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: devices QTest makes are torn down at exit and need the GUI still there.
-    static auto* a = new QApplication(argc, argv);
-    return *a;
-}
-
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-class MainWindow : public ::testing::Test {
+class MainWindow : public MainWindowFixture {
 protected:
-    void SetUp() override
-    {
-        app();
-        char pattern[] = "/tmp/commain-XXXXXX";
-        root = mkdtemp(pattern);
-        suite = root + "/suite/";
-        fs::create_directories(suite + "RecvData");
-        fs::create_directories(suite + "Result/COMMENT");
-        fs::create_directories(suite + "Data");
-        setenv("BREVON_REGISTRY", (root + "/registry.ini").c_str(), 1);
-        setenv("BREVON_MESSAGE_LOG", (root + "/messages.log").c_str(), 1);
-        host::HostInfo& h = host::Host();
-        h.suiteDir = suite;
-        h.resultDir = suite + "Result/";
-        h.dataDir = suite + "Data/";
-        h.receivedDir = suite + "RecvData/";
-        h.settingsKey = "Software\\Brevon\\Comment";
-        h.windowTitle = platform::cp932("Brevonコメント情報");
-        // A stored place, so the window is not centred (centring stores the designed layout).
-        store.integers["Version"] = 3;
-        store.integers["Top"] = 10;
-        store.integers["Left"] = 10;
-        store.integers["Width"] = 900;
-        store.integers["Height"] = 600;
-    }
-    void TearDown() override
-    {
-        form.reset();
-        fs::remove_all(root);
-    }
-
     // A comment file whose first line is `title`, `age` minutes old.
     std::string comment(const std::string& dir, const std::string& name, const std::string& title, int age)
     {
-        const std::string path = dir + name;
-        std::ofstream(path, std::ios::binary) << platform::cp932(title.c_str()) << "\r\n"
-                                              << platform::cp932("2026年12月4日") << "\r\n本文\r\n";
-        fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(age));
-        return path;
+        return writeComment(dir + name, title + "\r\n2026年12月4日\r\n本文\r\n", age);
     }
     std::string received(const std::string& name, const std::string& title, int age)
     {
@@ -105,26 +55,6 @@ protected:
     {
         return comment(suite + "Result/COMMENT/", name, title, age);
     }
-
-    TForm1& open()
-    {
-        form = std::make_unique<TForm1>(&store);
-        form->show();
-        return *form;
-    }
-
-    std::string messages() const { return readAll(root + "/messages.log"); }
-    QStringList lines() const
-    {
-        QStringList out;
-        for (int i = 0; i < form->ListBox1->count(); ++i)
-            out << form->ListBox1->text(i);
-        return out;
-    }
-
-    std::string root, suite;
-    FakeSettingsBackend store;
-    std::unique_ptr<TForm1> form;
 };
 
 TEST_F(MainWindow, ReceivedModeListsAllCategoriesNewestFirstAndRefusesToClose)

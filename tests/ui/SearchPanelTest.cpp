@@ -6,6 +6,7 @@
 #include "support/FakeSettingsBackend.h"
 #include "ui/ComMain.h"
 #include "ui/CommentListView.h"
+#include "ui/MainWindowFixture.h"
 #include "ui/SearchPanel.h"
 
 #include <QAction>
@@ -26,51 +27,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "SearchPanelTest";
-    static char* argv[] = {name, nullptr};
-    static auto* a = new QApplication(argc, argv);
-    return *a;
-}
-
-class SearchPanelTest : public ::testing::Test {
+class SearchPanelTest : public MainWindowFixture {
 protected:
-    void SetUp() override
-    {
-        app();
-        char pattern[] = "/tmp/searchpanel-XXXXXX";
-        root = mkdtemp(pattern);
-        suite = root + "/suite/";
-        fs::create_directories(suite + "RecvData");
-        fs::create_directories(suite + "Result/COMMENT");
-        setenv("BREVON_REGISTRY", (root + "/registry.ini").c_str(), 1);
-        setenv("BREVON_MESSAGE_LOG", (root + "/messages.log").c_str(), 1);
-        host::HostInfo& h = host::Host();
-        h.suiteDir = suite;
-        h.resultDir = suite + "Result/";
-        h.dataDir = suite + "Data/";
-        h.receivedDir = suite + "RecvData/";
-        h.settingsKey = "Software\\Brevon\\Comment";
-        store.integers["Top"] = 10;
-        store.integers["Left"] = 10;
-    }
-    void TearDown() override
-    {
-        form.reset();
-        fs::remove_all(root);
-    }
     void saved(const std::string& name, const char* text, int ageMinutes, const char* folder = "Result/COMMENT/")
     {
-        const std::string path = suite + folder + name;
-        std::ofstream(path, std::ios::binary) << platform::cp932(text);
-        fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(ageMinutes));
+        writeComment(suite + folder + name, text, ageMinutes);
     }
-
-    std::string root, suite;
-    FakeSettingsBackend store;
-    std::unique_ptr<TForm1> form;
 };
 
 TEST_F(SearchPanelTest, TypedWordFindsACommentThatIsShownInItsCategoryWithTheWordMarked)
