@@ -180,7 +180,8 @@ std::string composeListText(int k, const std::string& path, HeadLines&& lines) {
         if (!date1) text += lines[1];
         return text;
     }
-    return lines.empty() ? t.untitled : std::move(lines[0]);
+    if (lines.empty()) return t.untitled;
+    return std::move(lines[0]);
 }
 
 void report(MessageSink& sink, const std::string& title, const std::string& path, const std::string& what) {

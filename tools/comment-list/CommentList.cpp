@@ -235,7 +235,7 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
 
     // Written in large pieces: 2,000 lines through the stream one field at a time cost more than
     // reading the files, and one string for the whole output was a page fault per 4 KiB of it.
-    constexpr std::size_t kPiece = 64 * 1024;
+    constexpr std::size_t kPiece = std::size_t{64} * 1024;
     std::string text;
     text.reserve(kPiece + 4096);
     if (json)
