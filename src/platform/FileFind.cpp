@@ -277,8 +277,14 @@ void forEachFile(const DirectoryListing& listing, std::string_view pattern, std:
     const std::uint32_t excluded = excludedBy(admitted);
     const bool needDosAttrib = (excluded & (kAttrHidden | kAttrSystem)) != 0;
     bool xattrSupported = true;
+    // Each category's pattern meets every name of the folder; its literal first two characters turn
+    // most names away before the full match.
+    const bool literalHead = pattern.size() >= 2 && pattern[0] != '*' && pattern[0] != '?' && pattern[1] != '*' &&
+                             pattern[1] != '?';
+    const char head0 = literalHead ? foldCase(pattern[0]) : 0, head1 = literalHead ? foldCase(pattern[1]) : 0;
     for (const auto& name : listing.names_)
-        if (matchesWildcard(pattern, name) &&
+        if ((!literalHead || (name.size() >= 2 && foldCase(name[0]) == head0 && foldCase(name[1]) == head1)) &&
+            matchesWildcard(pattern, name) &&
             !visitName(listing.fd_, listing.directory_, name, excluded, needDosAttrib, xattrSupported, visit))
             return;
 }
