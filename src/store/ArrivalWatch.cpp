@@ -16,6 +16,9 @@ namespace {
 constexpr std::uint32_t kFolderEvents = IN_CREATE | IN_OPEN | IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE |
                                         IN_CLOSE_NOWRITE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE |
                                         IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+// Events that tell even of a known file: it is gone or replaced, or the folder itself is.
+constexpr std::uint32_t kLeaveOrSelfEvents = IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE | IN_DELETE_SELF |
+                                             IN_MOVE_SELF | IN_IGNORED | IN_Q_OVERFLOW | IN_ISDIR;
 
 std::string withoutSlash(std::string s)
 {
@@ -111,6 +114,10 @@ ArrivalChanges ArrivalWatch::process(Clock::time_point now)
             const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
             at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
             const std::string name = e->len > 0 ? std::string(e->name) : std::string();
+            // Reads of the files listed when the watch began (this program loading them at
+            // start-up: two events a file) are most of what comes; they change nothing.
+            if (!(e->mask & kLeaveOrSelfEvents) && e->wd == dirWd_ && known_.count(name))
+                continue;
             if (e->mask & IN_Q_OVERFLOW) {
                 rescan(now, changes);
             } else if (e->wd == parentWd_ && parentWd_ >= 0) {

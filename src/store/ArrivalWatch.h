@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
-#include <set>
+#include <unordered_set>
 #include <string>
 #include <vector>
 
@@ -75,7 +75,7 @@ private:
     int fd_ = -1;
     int dirWd_ = -1;
     int parentWd_ = -1;
-    std::set<std::string> known_;                // there when the watch began
+    std::unordered_set<std::string> known_;      // there when the watch began
     std::map<std::string, Pending> pending_;     // touched, not yet whole
     std::map<std::string, Arrival> counted_;     // arrived and still there
     std::vector<std::string> order_;             // names of counted_ in arrival order
