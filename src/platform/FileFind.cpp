@@ -28,17 +28,44 @@ std::size_t charLength(std::string_view name, std::size_t i) {
 }
 
 // Ordered by name without regard to case; names differing only in case still in one fixed order.
-// The folded names are made once: folding inside each comparison was a tenth of a listing's time.
+// Each name's folded head is packed into two integers that compare as its bytes do, so most
+// comparisons are two integer tests; only names alike in their first 16 bytes compare in full.
+// Folding inside each comparison, and moving strings while sorting, were a tenth of a listing.
 void sortIgnoringCase(std::vector<std::string>& names) {
-    std::vector<std::pair<std::string, std::string>> keyed;
-    keyed.reserve(names.size());
-    for (auto& n : names) {
-        std::string folded = n;
-        std::transform(folded.begin(), folded.end(), folded.begin(), foldCase);
-        keyed.emplace_back(std::move(folded), std::move(n));
+    struct Key {
+        std::uint64_t high, low;  // folded bytes 0-7 and 8-15, first byte most significant, NUL-padded
+        std::uint32_t index;
+    };
+    std::vector<Key> keys(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string& n = names[i];
+        std::uint64_t part[2] = {0, 0};
+        for (std::size_t b = 0; b < 16; ++b) {
+            const auto c = b < n.size() ? static_cast<unsigned char>(foldCase(n[b])) : 0u;
+            part[b / 8] = (part[b / 8] << 8) | c;
+        }
+        keys[i] = Key{part[0], part[1], static_cast<std::uint32_t>(i)};
     }
-    std::sort(keyed.begin(), keyed.end());
-    for (std::size_t i = 0; i < names.size(); ++i) names[i] = std::move(keyed[i].second);
+    auto foldedLess = [](const std::string& a, const std::string& b) {
+        for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+            const auto x = static_cast<unsigned char>(foldCase(a[i])), y = static_cast<unsigned char>(foldCase(b[i]));
+            if (x != y) return x < y ? -1 : 1;
+        }
+        return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+    };
+    std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+        if (a.high != b.high) return a.high < b.high;
+        if (a.low != b.low) return a.low < b.low;
+        const std::string& x = names[a.index];
+        const std::string& y = names[b.index];
+        // Names cannot hold NUL, so padding sorts a shorter name first, as a byte comparison does.
+        const int c = (x.size() > 16 || y.size() > 16) ? foldedLess(x, y) : 0;
+        return c != 0 ? c < 0 : x < y;
+    });
+    std::vector<std::string> sorted;
+    sorted.reserve(names.size());
+    for (const Key& k : keys) sorted.push_back(std::move(names[k.index]));
+    names = std::move(sorted);
 }
 
 std::uint32_t readLE32(std::string_view v, std::size_t at) {
@@ -250,8 +277,14 @@ void forEachFile(const DirectoryListing& listing, std::string_view pattern, std:
     const std::uint32_t excluded = excludedBy(admitted);
     const bool needDosAttrib = (excluded & (kAttrHidden | kAttrSystem)) != 0;
     bool xattrSupported = true;
+    // Each category's pattern meets every name of the folder; its literal first two characters turn
+    // most names away before the full match.
+    const bool literalHead = pattern.size() >= 2 && pattern[0] != '*' && pattern[0] != '?' && pattern[1] != '*' &&
+                             pattern[1] != '?';
+    const char head0 = literalHead ? foldCase(pattern[0]) : 0, head1 = literalHead ? foldCase(pattern[1]) : 0;
     for (const auto& name : listing.names_)
-        if (matchesWildcard(pattern, name) &&
+        if ((!literalHead || (name.size() >= 2 && foldCase(name[0]) == head0 && foldCase(name[1]) == head1)) &&
+            matchesWildcard(pattern, name) &&
             !visitName(listing.fd_, listing.directory_, name, excluded, needDosAttrib, xattrSupported, visit))
             return;
 }

@@ -52,8 +52,19 @@ double encodeDateTime(const LocalDateTime& t) {
 }
 
 double toLocalDateTime(FileTime t) {
+    // Files of one listing mostly share their second; localtime_r was a twentieth of a listing.
+    thread_local std::int64_t lastSeconds = 0;
+    thread_local std::tm last{};
+    thread_local bool haveLast = false;
     std::tm tm{};
-    if (!toLocal(t, tm)) return 0;
+    if (haveLast && t.seconds == lastSeconds) {
+        tm = last;
+    } else {
+        if (!toLocal(t, tm)) return 0;
+        lastSeconds = t.seconds;
+        last = tm;
+        haveLast = true;
+    }
     LocalDateTime l{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
                     t.nanoseconds / 1'000'000};
     return encodeDateTime(l);

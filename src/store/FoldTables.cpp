@@ -1,9 +1,7 @@
 #include "store/FoldTables.h"
 
+#include "store/Icu.h"
 #include "store/ShiftJis.h"
-
-#include <unicode/ucnv.h>
-#include <unicode/unorm2.h>
 
 #include <memory>
 #include <stdexcept>
@@ -15,8 +13,9 @@ namespace {
 const UNormalizer2* normalizer() {
     static const UNormalizer2* n = [] {
         UErrorCode status = U_ZERO_ERROR;
-        const UNormalizer2* nfkcCf = unorm2_getNFKCCasefoldInstance(&status);
-        if (U_FAILURE(status)) throw std::runtime_error(std::string("ICU NFKC_Casefold: ") + u_errorName(status));
+        const UNormalizer2* nfkcCf = icu::functions().getNFKCCasefoldInstance(&status);
+        if (U_FAILURE(status))
+            throw std::runtime_error(std::string("ICU NFKC_Casefold: ") + icu::functions().errorName(status));
         return nfkcCf;
     }();
     return n;
@@ -29,12 +28,13 @@ void normalizeInto(std::u16string_view in, std::u16string& out) {
     const std::size_t at = out.size();
     out.resize(at + in.size() * 4 + 16);
     UErrorCode status = U_ZERO_ERROR;
-    int32_t n = unorm2_normalize(normalizer(), in.data(), static_cast<int32_t>(in.size()), out.data() + at,
-                                 static_cast<int32_t>(out.size() - at), &status);
+    const auto normalize = icu::functions().normalize;
+    int32_t n = normalize(normalizer(), in.data(), static_cast<int32_t>(in.size()), out.data() + at,
+                          static_cast<int32_t>(out.size() - at), &status);
     if (status == U_BUFFER_OVERFLOW_ERROR) {
         out.resize(at + static_cast<std::size_t>(n));
         status = U_ZERO_ERROR;
-        n = unorm2_normalize(normalizer(), in.data(), static_cast<int32_t>(in.size()), out.data() + at, n, &status);
+        n = normalize(normalizer(), in.data(), static_cast<int32_t>(in.size()), out.data() + at, n, &status);
     }
     if (U_FAILURE(status)) {
         out.resize(at);
@@ -68,11 +68,11 @@ Tables::Tables() {
             f = c < 0xDC00 ? kBoundary : 0;
             continue;
         }
-        const bool boundary = unorm2_hasBoundaryBefore(n, static_cast<UChar32>(c));
+        const bool boundary = icu::functions().hasBoundaryBefore(n, static_cast<UChar32>(c));
         const char16_t unit = static_cast<char16_t>(c);
         folded.clear();
         UErrorCode status = U_ZERO_ERROR;
-        if (unorm2_quickCheck(n, &unit, 1, &status) == UNORM_YES && U_SUCCESS(status))
+        if (icu::functions().quickCheck(n, &unit, 1, &status) == UNORM_YES && U_SUCCESS(status))
             folded.push_back(unit);
         else
             normalizeInto(std::u16string_view(&unit, 1), folded);
@@ -107,12 +107,13 @@ std::uint32_t Tables::entry(const std::u16string& folded) {
 
 void Tables::buildDecoder() {
     UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<UConverter, void (*)(UConverter*)> cnv(ucnv_open("windows-31j", &status), ucnv_close);
-    if (U_FAILURE(status)) throw std::runtime_error(std::string("ICU windows-31j: ") + u_errorName(status));
+    const icu::Functions& f = icu::functions();
+    std::unique_ptr<UConverter, void (*)(UConverter*)> cnv(f.open("windows-31j", &status), f.close);
+    if (U_FAILURE(status)) throw std::runtime_error(std::string("ICU windows-31j: ") + f.errorName(status));
     auto decode = [&](const char* bytes, int length, char16_t* out) {
         UErrorCode st = U_ZERO_ERROR;
-        ucnv_reset(cnv.get());
-        const int32_t n = ucnv_toUChars(cnv.get(), out, 4, bytes, length, &st);
+        f.reset(cnv.get());
+        const int32_t n = f.toUChars(cnv.get(), out, 4, bytes, length, &st);
         return U_FAILURE(st) ? -1 : n;
     };
     leadIndex.fill(-1);

@@ -68,8 +68,12 @@ public:
             while (end < len_ && buf_[end] != '\n' && buf_[end] != '\r' && buf_[end] != kEndOfFileMark) ++end;
             // Only the head of a line can ever be listed: a file of one 100 MB line must fill
             // neither memory nor the list. One byte more than the limit tells the cut that follows.
-            if (line.size() <= kListLineLimit)
-                line.append(buf_.data() + pos_, std::min(end - pos_, kListLineLimit + 1 - line.size()));
+            if (line.size() <= kListLineLimit) {
+                // Appended whole, then cut: with a bounded length the compiler copied by rep movsq,
+                // slower than the C library's memcpy for the few bytes of a line.
+                line.append(buf_.data() + pos_, end - pos_);
+                if (line.size() > kListLineLimit + 1) line.resize(kListLineLimit + 1);
+            }
             any = any || end > pos_;
             pos_ = end;
             if (pos_ == len_) continue;
@@ -90,7 +94,11 @@ private:
     bool fill() {
         if (eof_) return false;
         for (;;) {
-            const ssize_t n = ::read(fd_, buf_.data(), buf_.size());
+            // The first read is small: the two lines a list text needs are mostly in the first
+            // few hundred bytes, and copying a whole block per file was most of what the system
+            // did for a listing. A line that goes on is read in whole blocks.
+            const std::size_t want = reads_++ == 0 ? kFirstRead : buf_.size();
+            const ssize_t n = ::read(fd_, buf_.data(), want);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) {
                 eof_ = n == 0;
@@ -103,45 +111,77 @@ private:
         }
     }
 
+    static constexpr std::size_t kFirstRead = 512;
     int fd_;
-    std::array<char, 4096> buf_{};
+    int reads_ = 0;
+    std::array<char, 4096> buf_;  // not cleared: zeroing 4 KiB per file cost more than parsing its head
     std::size_t pos_ = 0, len_ = 0;
     bool eof_ = false, error_ = false;
 };
 
-std::string fileNameOf(const std::string& path) {
+std::string_view fileNameOf(std::string_view path) {
     const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
+// Whether 年, 月 and 日 all stand in the line as characters; one pass over it.
 bool isDateLine(std::string_view line) {
     const Texts& t = texts();
-    return shiftjis::contains(line, t.year) && shiftjis::contains(line, t.month) && shiftjis::contains(line, t.day);
+    auto code = [](std::string_view c) {
+        return static_cast<unsigned>(static_cast<unsigned char>(c[0]) << 8 | static_cast<unsigned char>(c[1]));
+    };
+    static const unsigned year = code(t.year), month = code(t.month), day = code(t.day);
+    bool seenYear = false, seenMonth = false, seenDay = false;
+    for (std::size_t at = 0; at < line.size();) {
+        const auto b = static_cast<unsigned char>(line[at]);
+        if (!shiftjis::isLeadByte(b) || at + 1 == line.size()) {
+            ++at;
+            continue;
+        }
+        const unsigned c = b << 8 | static_cast<unsigned char>(line[at + 1]);
+        seenYear = seenYear || c == year;
+        seenMonth = seenMonth || c == month;
+        seenDay = seenDay || c == day;
+        at += 2;
+    }
+    return seenYear && seenMonth && seenDay;
 }
 
-std::string composeListText(int k, const std::string& path, const std::vector<std::string>& lines) {
+// The first two non-blank lines of a file; no allocation for the pair itself.
+struct HeadLines {
+    std::array<std::string, 2> line;
+    std::size_t count = 0;
+    bool empty() const { return count == 0; }
+    std::size_t size() const { return count; }
+    std::string& operator[](std::size_t i) { return line[i]; }
+};
+
+// Takes the lines apart: the list text is built in the first line's string where it can be.
+std::string composeListText(int k, const std::string& path, HeadLines&& lines) {
     const Texts& t = texts();
     if (k == kEarnings) {
-        std::string text = lines.empty() ? std::string() : lines[0];
+        std::string text = lines.empty() ? std::string() : std::move(lines[0]);
         const int n = earningsCount(fileNameOf(path));
-        if (n < 0) return text + std::string(7, ' ');  // no count to show: keep the column blank
-        char count[16];
-        std::snprintf(count, sizeof count, "%5d", n);
-        return text + count + t.count;
+        if (n < 0) return text.append(7, ' ');  // no count to show: keep the column blank
+        // The count right-aligned in five columns (it has at most three digits).
+        char count[5] = {' ', ' ', char('0' + n / 100), char('0' + n / 10 % 10), char('0' + n % 10)};
+        for (int i = 2; i < 4 && count[i] == '0'; ++i) count[i] = ' ';
+        return text.append(count, sizeof count).append(t.count);
     }
     if ((k == kNotices || k == kWeekend) && lines.size() == 2) {
-        std::string date(kDateColumnWidth, ' ');
-        std::string title;
-        for (const auto& line : lines) {
-            if (isDateLine(line))
-                date = line;
-            else
-                title += line;
-        }
-        if (date.size() < kDateColumnWidth) date.append(kDateColumnWidth - date.size(), ' ');
-        return date + "  " + title;
+        // The later date line fills the date column; the lines that are not dates make the title.
+        const bool date0 = isDateLine(lines[0]), date1 = isDateLine(lines[1]);
+        std::string text = date1 ? std::move(lines[1]) : date0 ? std::move(lines[0]) : std::string();
+        text.reserve(std::max(text.size(), kDateColumnWidth) + 2 + (date0 ? 0 : lines[0].size()) +
+                     (date1 ? 0 : lines[1].size()));
+        if (text.size() < kDateColumnWidth) text.append(kDateColumnWidth - text.size(), ' ');
+        text += "  ";
+        if (!date0) text += lines[0];
+        if (!date1) text += lines[1];
+        return text;
     }
-    return lines.empty() ? t.untitled : lines[0];
+    if (lines.empty()) return t.untitled;
+    return std::move(lines[0]);
 }
 
 void report(MessageSink& sink, const std::string& title, const std::string& path, const std::string& what) {
@@ -153,8 +193,10 @@ void report(MessageSink& sink, const std::string& title, const std::string& path
 
 const std::string& untitledMarker() { return texts().untitled; }
 
-std::string NormalizeLine(std::string_view in) {
-    std::string line(in);
+namespace {
+
+// NormalizeLine on the line's own string: the reader keeps its buffer, and no copy is made.
+void normalizeInPlace(std::string& line) {
     const std::string& blank = texts().fullWidthBlank;
     for (std::size_t at; (at = shiftjis::find(line, blank)) != std::string::npos;) {
         // The blank becomes two spaces in place (both two bytes); what follows is cut to 255 bytes.
@@ -165,13 +207,21 @@ std::string NormalizeLine(std::string_view in) {
     }
     // Only the first drop can cut (the rest is then at most 255 bytes long already).
     if (!line.empty() && line[0] == ' ') {
-        line = std::string(shiftjis::safeCut(std::string_view(line).substr(1), kCutLength));
+        line.erase(0, 1);
+        line.resize(shiftjis::safeCut(line, kCutLength).size());
         std::size_t lead = 0;
         while (lead < line.size() && line[lead] == ' ') ++lead;
         line.erase(0, lead);
     }
     // 0x20 is never the trail byte of a double-byte character, so trimming from the end is safe.
     while (!line.empty() && line.back() == ' ') line.pop_back();
+}
+
+}  // namespace
+
+std::string NormalizeLine(std::string_view in) {
+    std::string line(in);
+    normalizeInPlace(line);
     return line;
 }
 
@@ -192,27 +242,28 @@ bool ReadListText(int k, const std::string& path, std::string& listText, Message
 }
 
 bool ReadListText(int k, const std::string& path, int fd, std::string& listText, MessageSink& sink) {
-    std::vector<std::string> lines;
     if (fd < 0) {
         report(sink, texts().openTitle, path, texts().openText);
-        listText = composeListText(k, path, lines);
+        listText = composeListText(k, path, HeadLines{});
         return false;
     }
     LineReader reader(fd);
-    std::string line;
-    while (lines.size() < 2) {
+    HeadLines lines;
+    // Each line is read into its place among the head lines; a blank one is overwritten by the next.
+    while (lines.count < 2) {
+        std::string& line = lines[lines.count];
         const auto r = reader.next(line);
         if (r == LineReader::Result::End) break;
         if (r == LineReader::Result::Error) {
             report(sink, texts().readTitle, path, texts().readText);
-            listText = composeListText(k, path, {});
+            listText = composeListText(k, path, HeadLines{});
             return false;
         }
         if (line.size() > kListLineLimit) line.resize(shiftjis::safeCut(line, kListLineLimit).size());
-        std::string normalized = NormalizeLine(line);
-        if (!normalized.empty()) lines.push_back(std::move(normalized));
+        normalizeInPlace(line);
+        if (!line.empty()) ++lines.count;
     }
-    listText = composeListText(k, path, lines);
+    listText = composeListText(k, path, std::move(lines));
     return true;
 }
 

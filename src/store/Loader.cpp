@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 #include <stdexcept>
+#include <vector>
 
 namespace store {
 namespace {
@@ -47,8 +48,16 @@ void loadBlock(CommentTable& table, const std::string& dir, int k, const setting
     table.setCount(k, n);
 
     if (n > 1) {
+        // Sorted by index, then each entry moved once: sorting the entries themselves moved their
+        // strings a dozen times each.
         TCmntInfo* first = &table.entry(k, 1);
-        std::stable_sort(first, first + n, [](const TCmntInfo& a, const TCmntInfo& b) { return a.time > b.time; });
+        std::vector<int> order(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i) order[static_cast<std::size_t>(i)] = i;
+        std::stable_sort(order.begin(), order.end(), [first](int a, int b) { return first[a].time > first[b].time; });
+        std::vector<TCmntInfo> sorted;
+        sorted.reserve(order.size());
+        for (const int i : order) sorted.push_back(std::move(first[i]));
+        std::move(sorted.begin(), sorted.end(), first);
     }
 }
 

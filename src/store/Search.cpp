@@ -2,10 +2,9 @@
 
 #include "platform/FileFind.h"
 #include "store/FoldTables.h"
+#include "store/Icu.h"
 #include "store/ListText.h"
 #include "store/ShiftJis.h"
-
-#include <unicode/ustring.h>
 
 #include <algorithm>
 #include <array>
@@ -401,7 +400,7 @@ SearchQuery SearchQuery::fromUtf8(std::string_view text) {
     std::u16string u16(text.size() + 1, u'\0');
     int32_t length = 0;
     UErrorCode status = U_ZERO_ERROR;
-    u_strFromUTF8WithSub(u16.data(), static_cast<int32_t>(u16.size()), &length, text.data(),
+    icu::functions().strFromUTF8WithSub(u16.data(), static_cast<int32_t>(u16.size()), &length, text.data(),
                          static_cast<int32_t>(text.size()), kReplacement, nullptr, &status);
     u16.resize(U_SUCCESS(status) ? static_cast<std::size_t>(length) : 0);
     return SearchQuery(u16);

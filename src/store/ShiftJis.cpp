@@ -1,11 +1,17 @@
 #include "store/ShiftJis.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <iconv.h>
 #include <stdexcept>
 
 namespace shiftjis {
 namespace {
+
+#include "Cp932Tables.inc"
+
+constexpr std::uint16_t kNone = 0xFFFF;
 
 // One converter per direction and thread, reset before each use: opening one per call cost more
 // than converting a list text.
@@ -45,12 +51,92 @@ private:
     iconv_t cd_;
 };
 
-}  // namespace
-
-std::size_t nextChar(std::string_view s, std::size_t at) {
-    if (at >= s.size()) return s.size();
-    return (isLeadByte(static_cast<unsigned char>(s[at])) && at + 1 < s.size()) ? at + 2 : at + 1;
+// Writes the UTF-8 form of a code point below U+10000 at `out`; returns the end.
+char* putUtf8(char* out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        *out++ = static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        *out++ = static_cast<char>(0xC0 | (cp >> 6));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        *out++ = static_cast<char>(0xE0 | (cp >> 12));
+        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
+    }
+    return out;
 }
+
+constexpr bool asciiIsItself() {
+    for (unsigned b = 0; b < 0x80; ++b)
+        if (kSingle[b] != b) return false;
+    return true;
+}
+// glibc's code page 932 leaves ASCII as it is; the byte copy below relies on that.
+constexpr bool kAsciiIsItself = asciiIsItself();
+
+// Text in the tables converts by lookup: a list of 2,000 comments spent more in iconv than in
+// reading the files. Anything they leave out (a broken or unmapped character) returns false, and
+// the whole text goes through iconv, whose answer the tables were taken from.
+// Appends to `out`; on false `out` is left longer than it was, and the caller cuts it back.
+bool tableToUtf8(std::string_view in, std::string& out) {
+    const std::size_t start = out.size();
+    out.resize(start + in.size() * 3);  // a single byte becomes at most three (half-width katakana)
+    char* o = out.data() + start;
+    for (std::size_t i = 0; i < in.size();) {
+        const auto b = static_cast<unsigned char>(in[i]);
+        if (kAsciiIsItself && b < 0x80) {
+            *o++ = static_cast<char>(b);
+            ++i;
+            continue;
+        }
+        std::uint32_t cp = kSingle[b];
+        if (cp != kNone) {
+            ++i;
+        } else {
+            if (i + 1 >= in.size()) return false;
+            cp = kPairs[kLeadRow[b]][static_cast<unsigned char>(in[i + 1])];
+            if (cp == kNone) return false;
+            i += 2;
+        }
+        o = putUtf8(o, cp);
+    }
+    out.resize(static_cast<std::size_t>(o - out.data()));
+    return true;
+}
+
+bool tableFromUtf8(std::string_view in, std::string& out) {
+    out.clear();
+    out.reserve(in.size());
+    auto cont = [&](std::size_t at) { return at < in.size() && (static_cast<unsigned char>(in[at]) & 0xC0) == 0x80; };
+    for (std::size_t i = 0; i < in.size();) {
+        const auto b = static_cast<unsigned char>(in[i]);
+        std::uint32_t cp = 0;
+        if (b < 0x80) {
+            cp = b;
+            i += 1;
+        } else if (b >= 0xC2 && b <= 0xDF && cont(i + 1)) {
+            cp = ((b & 0x1Fu) << 6) | (static_cast<unsigned char>(in[i + 1]) & 0x3Fu);
+            i += 2;
+        } else if ((b & 0xF0) == 0xE0 && cont(i + 1) && cont(i + 2)) {
+            cp = ((b & 0x0Fu) << 12) | ((static_cast<unsigned char>(in[i + 1]) & 0x3Fu) << 6) |
+                 (static_cast<unsigned char>(in[i + 2]) & 0x3Fu);
+            if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)) return false;  // overlong or a surrogate
+            i += 3;
+        } else {
+            return false;
+        }
+        const auto* end = std::end(kFromUnicode);
+        const auto* at = std::lower_bound(std::begin(kFromUnicode), end, cp,
+                                          [](const std::uint16_t(&e)[2], std::uint32_t c) { return e[0] < c; });
+        if (at == end || (*at)[0] != cp) return false;
+        const std::uint16_t bytes = (*at)[1];
+        if (bytes > 0xFF) out += static_cast<char>(bytes >> 8);
+        out += static_cast<char>(bytes & 0xFF);
+    }
+    return true;
+}
+
+}  // namespace
 
 std::string_view safeCut(std::string_view s, std::size_t maxBytes) {
     if (s.size() <= maxBytes) return s;
@@ -69,12 +155,23 @@ std::size_t find(std::string_view s, std::string_view needle, std::size_t from) 
 }
 
 std::string fromUtf8(std::string_view utf8) {
+    std::string out;
+    if (tableFromUtf8(utf8, out)) return out;
     thread_local Converter converter("CP932", "UTF-8");
     return converter.convert(utf8, "?");
 }
 std::string toUtf8(std::string_view cp932) {
+    std::string out;
+    appendUtf8(out, cp932);
+    return out;
+}
+
+void appendUtf8(std::string& out, std::string_view cp932) {
+    const std::size_t start = out.size();
+    if (tableToUtf8(cp932, out)) return;
+    out.resize(start);
     thread_local Converter converter("UTF-8", "CP932");
-    return converter.convert(cp932, "\xEF\xBF\xBD");
+    out += converter.convert(cp932, "\xEF\xBF\xBD");
 }
 
 }  // namespace shiftjis

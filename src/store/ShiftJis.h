@@ -12,7 +12,10 @@ namespace shiftjis {
 constexpr bool isLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
 // Index just past the character that starts at `at`. A lead byte at the end stands alone.
-std::size_t nextChar(std::string_view s, std::size_t at);
+inline std::size_t nextChar(std::string_view s, std::size_t at) {
+    if (at >= s.size()) return s.size();
+    return (isLeadByte(static_cast<unsigned char>(s[at])) && at + 1 < s.size()) ? at + 2 : at + 1;
+}
 
 // The longest prefix of at most `maxBytes` bytes that does not split a double-byte character.
 std::string_view safeCut(std::string_view s, std::size_t maxBytes);
@@ -25,5 +28,7 @@ inline bool contains(std::string_view s, std::string_view needle) { return find(
 // UTF-8 <-> code page 932. Characters without a counterpart become "?" (or U+FFFD).
 std::string fromUtf8(std::string_view utf8);
 std::string toUtf8(std::string_view cp932);
+// toUtf8 appended to `out`, for callers that assemble many texts into one.
+void appendUtf8(std::string& out, std::string_view cp932);
 
 }  // namespace shiftjis

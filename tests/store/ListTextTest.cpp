@@ -107,6 +107,12 @@ TEST_F(ListTextTest, LoneCarriageReturnsAndLineFeedsEndLinesAndCtrlZEndsTheText)
     EXPECT_EQ(listTextOf(kNotices, "COMMENT.9", "題\r\n\x1A" "2024年1月2日\r\n"), "題");
 }
 
+TEST_F(ListTextTest, ALineThatGoesOnPastTheFirstReadIsReadWhole) {
+    const std::string title(700, 'a');
+    EXPECT_EQ(listTextOf(kNotices, "COMMENT.10", "\r\n" + title + "\r\n2024年1月2日\r\n"),
+              "2024年1月2日" + std::string(10, ' ') + "  " + title);
+}
+
 TEST_F(ListTextTest, FileThatCannotBeOpenedIsReportedAndListedUntitled) {
     std::string text = "text of the previous file";
     EXPECT_FALSE(ReadListText(kMarketFlash, dir / "CMARKET.gone", text, sink));

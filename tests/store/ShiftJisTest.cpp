@@ -2,7 +2,33 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <iconv.h>
+
 namespace {
+
+// iconv as the conversions used it before they had tables: a character it cannot take becomes
+// the replacement, one byte at a time.
+std::string throughIconv(const char* to, const char* from, std::string in, const std::string& replacement) {
+    const iconv_t cd = iconv_open(to, from);
+    std::string out;
+    char* src = in.data();
+    std::size_t left = in.size();
+    while (left > 0) {
+        char buf[64];
+        char* dst = buf;
+        std::size_t room = sizeof buf;
+        const std::size_t r = iconv(cd, &src, &left, &dst, &room);
+        out.append(buf, static_cast<std::size_t>(dst - buf));
+        if (r == static_cast<std::size_t>(-1) && (errno == EILSEQ || errno == EINVAL)) {
+            out += replacement;
+            ++src;
+            --left;
+        }
+    }
+    iconv_close(cd);
+    return out;
+}
 
 using shiftjis::find;
 using shiftjis::safeCut;
@@ -12,6 +38,33 @@ TEST(ShiftJisTest, LiteralsConvertToCodePage932Bytes) {
     EXPECT_EQ(shiftjis::fromUtf8("【無 題】"), "\x81\x79\x96\xB3\x20\x91\xE8\x81\x7A");
     EXPECT_EQ(shiftjis::fromUtf8("ｵｰﾌﾟﾝ"), "\xB5\xB0\xCC\xDF\xDD");  // half-width kana: one byte each
     EXPECT_EQ(shiftjis::toUtf8("\x8C\x8F"), "件");
+}
+
+TEST(ShiftJisTest, ConversionsAgreeWithIconvOnEveryCharacter) {
+    // Every one- and two-byte text, also broken ones and a lead byte before ASCII.
+    for (int b = 0; b < 256; ++b) {
+        const std::string one(1, static_cast<char>(b));
+        ASSERT_EQ(shiftjis::toUtf8(one), throughIconv("UTF-8", "CP932", one, "\xEF\xBF\xBD")) << b;
+        for (int t = 0; t < 256; ++t) {
+            const std::string two{static_cast<char>(b), static_cast<char>(t), 'A'};
+            ASSERT_EQ(shiftjis::toUtf8(two), throughIconv("UTF-8", "CP932", two, "\xEF\xBF\xBD")) << b << " " << t;
+        }
+    }
+    // Every character of the basic plane, and UTF-8 that is broken, overlong or a surrogate.
+    for (char32_t c = 1; c < 0x10000; ++c) {
+        std::string utf8;
+        if (c < 0x80) {
+            utf8 = std::string(1, static_cast<char>(c));
+        } else if (c < 0x800) {
+            utf8 = {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+        } else {
+            utf8 = {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+                    static_cast<char>(0x80 | (c & 0x3F))};
+        }
+        ASSERT_EQ(shiftjis::fromUtf8(utf8 + "a"), throughIconv("CP932", "UTF-8", utf8 + "a", "?")) << static_cast<unsigned>(c);
+    }
+    for (const std::string broken : {"\xC0\xAF", "\xE3\x81", "\xED\xA0\x80", "\xF0\x9F\x98\x80", "\xFF"})
+        EXPECT_EQ(shiftjis::fromUtf8(broken), throughIconv("CP932", "UTF-8", broken, "?"));
 }
 
 TEST(ShiftJisTest, LeadBytesAndCharacterSteps) {
