@@ -281,7 +281,8 @@ void forEachFile(const DirectoryListing& listing, std::string_view pattern, std:
     // most names away before the full match.
     const bool literalHead = pattern.size() >= 2 && pattern[0] != '*' && pattern[0] != '?' && pattern[1] != '*' &&
                              pattern[1] != '?';
-    const char head0 = literalHead ? foldCase(pattern[0]) : 0, head1 = literalHead ? foldCase(pattern[1]) : 0;
+    const int head0 = literalHead ? foldCase(pattern[0]) : 0;
+    const int head1 = literalHead ? foldCase(pattern[1]) : 0;
     for (const auto& name : listing.names_)
         if ((!literalHead || (name.size() >= 2 && foldCase(name[0]) == head0 && foldCase(name[1]) == head1)) &&
             matchesWildcard(pattern, name) &&
