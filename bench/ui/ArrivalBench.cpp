@@ -11,6 +11,7 @@
 #include "host/HostInfo.h"
 #include "store/ShiftJis.h"
 #include "support/FakeSettingsBackend.h"
+#include "support/ScratchSuite.h"
 #include "ui/ComMain.h"
 
 #include <QApplication>
@@ -63,19 +64,9 @@ int main(int argc, char** argv)
     setenv("BREVON_REGISTRY", (root + "/registry.ini").c_str(), 1);
 
     QApplication app(argc, argv);
-    host::HostInfo& h = host::Host();
-    h.suiteDir = suite;
-    h.resultDir = suite + "Result/";
-    h.dataDir = suite + "Data/";
-    h.receivedDir = suite + "RecvData/";
-    h.settingsKey = "Software\\Brevon\\Comment";
-    h.windowTitle = shiftjis::fromUtf8("Brevonコメント情報");
+    testsupport::pointHostAt(suite);
     FakeSettingsBackend store;
-    store.integers["Version"] = 3;
-    store.integers["Top"] = 10;
-    store.integers["Left"] = 10;
-    store.integers["Width"] = 900;
-    store.integers["Height"] = 600;
+    testsupport::storeAPlace(store);
     TForm1 form(&store);
     form.show();
 

@@ -15,6 +15,7 @@
 #include "host/HostInfo.h"
 #include "store/ShiftJis.h"
 #include "support/FakeSettingsBackend.h"
+#include "support/ScratchSuite.h"
 #include "docking/TToolbarButton.h"
 #include "ui/ComMain.h"
 #include "ui/CommentListView.h"
@@ -237,20 +238,9 @@ int runChild(const std::string& mode, const std::string& suite, int argc, char**
         w.show();
         return app.exec();
     }
-    host::HostInfo& h = host::Host();
-    h.suiteDir = suite;
-    h.resultDir = suite + "Result/";
-    h.dataDir = suite + "Data/";
-    h.receivedDir = suite + "RecvData/";
-    h.settingsKey = "Software\\Brevon\\Comment";
-    h.windowTitle = shiftjis::fromUtf8("Brevonコメント情報");
+    testsupport::pointHostAt(suite);
     FakeSettingsBackend store;
-    // A stored place, as on every start but the first.
-    store.integers["Version"] = 3;
-    store.integers["Top"] = 10;
-    store.integers["Left"] = 10;
-    store.integers["Width"] = 900;
-    store.integers["Height"] = 600;
+    testsupport::storeAPlace(store);
     TForm1 form(&store);
     if (mode == "saveall") {
         // The whole command as the user waits for it: select all, move, empty the list, switch to
@@ -295,14 +285,9 @@ std::string makeSuite(const std::string& root)
     fs::create_directories(suite + "RecvData");
     fs::create_directories(suite + "Result/COMMENT");
     fs::create_directories(suite + "Data");
-    const char* prefixes[] = {"COMMENT.", "CMARKET.", "CWEKEND.", "CKES"};
     for (int k = 0; k < 4; ++k)
         for (int i = 0; i < 500; ++i) {
-            char n[32];
-            if (k == 3)
-                std::snprintf(n, sizeof n, "CKES%03d.%d", i, i);
-            else
-                std::snprintf(n, sizeof n, "%s%d", prefixes[k], i);
+            const std::string n = testsupport::commentFileName(k, i);
             std::ofstream(suite + "RecvData/" + n, std::ios::binary) << commentText(i);
         }
     return suite;
@@ -319,15 +304,10 @@ std::pair<std::string, std::string> makeSearchSuites(const std::string& root)
         fs::create_directories(s + "Result/COMMENT");
         fs::create_directories(s + "Data");
     }
-    const char* prefixes[] = {"COMMENT.", "CMARKET.", "CWEKEND.", "CKES"};
     const std::string line = shiftjis::fromUtf8("ｿﾌﾄﾊﾞﾝｸ株が買われた。\r\n");
     for (int k = 0; k < 4; ++k)
         for (int i = 0; i < 500; ++i) {
-            char n[32];
-            if (k == 3)
-                std::snprintf(n, sizeof n, "CKES%03d.%d", i, i);
-            else
-                std::snprintf(n, sizeof n, "%s%d", prefixes[k], i);
+            const std::string n = testsupport::commentFileName(k, i);
             std::ofstream(plain + "Result/COMMENT/" + n, std::ios::binary) << commentText(i) << line;
             fs::create_hard_link(plain + "Result/COMMENT/" + n, big + "Result/COMMENT/" + n);
         }

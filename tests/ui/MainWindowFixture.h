@@ -4,9 +4,9 @@
 // stored place (so the window is not centred, which would store the designed layout), and the
 // window itself.
 
-#include "host/HostInfo.h"
 #include "platform/qt/Cp932.h"
 #include "support/FakeSettingsBackend.h"
+#include "support/ScratchSuite.h"
 #include "ui/ComMain.h"
 #include "ui/CommentListView.h"
 
@@ -36,28 +36,14 @@ class MainWindowFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        namespace fs = std::filesystem;
         mainWindowTestApp();
         char pattern[] = "/tmp/mainwindow-XXXXXX";
         root = mkdtemp(pattern);
         suite = root + "/suite/";
-        fs::create_directories(suite + "RecvData");
-        fs::create_directories(suite + "Result/COMMENT");
-        fs::create_directories(suite + "Data");
         setenv("BREVON_REGISTRY", (root + "/registry.ini").c_str(), 1);
         setenv("BREVON_MESSAGE_LOG", (root + "/messages.log").c_str(), 1);
-        host::HostInfo& h = host::Host();
-        h.suiteDir = suite;
-        h.resultDir = suite + "Result/";
-        h.dataDir = suite + "Data/";
-        h.receivedDir = suite + "RecvData/";
-        h.settingsKey = "Software\\Brevon\\Comment";
-        h.windowTitle = platform::cp932("Brevonコメント情報");
-        store.integers["Version"] = 3;
-        store.integers["Top"] = 10;
-        store.integers["Left"] = 10;
-        store.integers["Width"] = 900;
-        store.integers["Height"] = 600;
+        testsupport::pointHostAt(suite);
+        testsupport::storeAPlace(store);
     }
     void TearDown() override
     {
