@@ -4,6 +4,8 @@
 // the median of the per-round ratios. Standard output of both goes to /dev/null.
 //   CliBench [--rounds=N] [--report=FILE]
 
+#include "Median.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -74,14 +76,6 @@ double timeRun(const std::vector<std::string>& args)
     ::waitpid(pid, &status, 0);
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ms : -1;
-}
-
-double median(std::vector<double> v)
-{
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 }  // namespace

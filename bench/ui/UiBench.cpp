@@ -12,6 +12,7 @@
 // comment among them): the longest the GUI thread is away from its event loop while a text is
 // typed and searched, and the time from the last key to the complete results.
 
+#include "Median.h"
 #include "host/HostInfo.h"
 #include "store/ShiftJis.h"
 #include "support/FakeSettingsBackend.h"
@@ -417,14 +418,6 @@ double renameBack(const std::string& suite)
         if (::rename((suite + "Result/COMMENT/" + n).c_str(), (suite + "RecvData/" + n).c_str()) != 0) return -1;
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
     return names.size() == 2000 ? ms : -1;
-}
-
-double median(std::vector<double> v)
-{
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 }  // namespace
