@@ -523,7 +523,9 @@ int main(int argc, char** argv)
         std::ifstream log(root + "/messages.log");
         messages.assign(std::istreambuf_iterator<char>(log), {});
     }
-    fs::remove_all(root);
+    // UIBENCH_KEEP leaves the suites behind, for a profiler to start a child over them.
+    if (std::getenv("UIBENCH_KEEP")) std::printf("suites kept in %s\n", root.c_str());
+    else fs::remove_all(root);
     if (!ok) {
         std::fprintf(stderr, "UiBench: a start failed\n");
         return 1;

@@ -3,12 +3,15 @@
 #include "platform/FileFind.h"
 #include "store/Categories.h"
 
+#include <dirent.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
+#include <string_view>
 
 namespace store {
 namespace {
@@ -19,6 +22,22 @@ constexpr std::uint32_t kFolderEvents = IN_CREATE | IN_OPEN | IN_MODIFY | IN_ATT
 // Events that tell even of a known file: it is gone or replaced, or the folder itself is.
 constexpr std::uint32_t kLeaveOrSelfEvents = IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE | IN_DELETE_SELF |
                                              IN_MOVE_SELF | IN_IGNORED | IN_Q_OVERFLOW | IN_ISDIR;
+
+// Every entry's name: which files were there is all the watch needs to know of them, and looking
+// at each would cost a system call a file while the loader reads the same folder.
+std::vector<std::string> namesIn(const std::string& dir)
+{
+    std::vector<std::string> names;
+    std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), ::closedir);
+    if (!d)
+        return names;
+    while (const dirent* e = ::readdir(d.get())) {
+        const std::string_view name = e->d_name;
+        if (name != "." && name != "..")
+            names.emplace_back(name);
+    }
+    return names;
+}
 
 std::string withoutSlash(std::string s)
 {
@@ -38,7 +57,7 @@ int categoryOfName(const std::string& name)
     return -1;
 }
 
-ArrivalWatch::ArrivalWatch(const std::string& receivedDir)
+ArrivalWatch::ArrivalWatch(const std::string& receivedDir, bool followOpens) : followOpens_(followOpens)
 {
     const std::string folder = withoutSlash(receivedDir.empty() ? "." : receivedDir);
     dir_ = folder + "/";
@@ -56,10 +75,25 @@ ArrivalWatch::~ArrivalWatch()
         ::close(fd_);
 }
 
+void ArrivalWatch::followOpens()
+{
+    if (followOpens_)
+        return;
+    followOpens_ = true;
+    if (dirWd_ < 0)
+        return;
+    // The same folder keeps its watch descriptor and gets the wider mask. A folder replaced
+    // meanwhile gets a new one, dropped again: the old watch's events tell of the replacement.
+    const int wd = inotify_add_watch(fd_, dir_.c_str(), kFolderEvents);
+    if (wd >= 0 && wd != dirWd_)
+        inotify_rm_watch(fd_, wd);
+}
+
 void ArrivalWatch::watchFolder(Clock::time_point now, bool baseline)
 {
     // The watch comes before the listing, so that nothing falls between the two.
-    dirWd_ = inotify_add_watch(fd_, dir_.c_str(), kFolderEvents);
+    dirWd_ = inotify_add_watch(fd_, dir_.c_str(),
+                               followOpens_ ? kFolderEvents : kFolderEvents & ~(IN_OPEN | IN_CLOSE_NOWRITE));
     if (dirWd_ < 0) {
         if (parentWd_ < 0)
             parentWd_ = inotify_add_watch(fd_, parent_.c_str(), IN_CREATE | IN_MOVED_TO | IN_ONLYDIR);
@@ -69,13 +103,13 @@ void ArrivalWatch::watchFolder(Clock::time_point now, bool baseline)
         inotify_rm_watch(fd_, parentWd_);
         parentWd_ = -1;
     }
-    for (const platform::FoundFile& f : platform::findFiles(dir_, "*", platform::kAttrAnyFile, false)) {
-        if (categoryOfName(f.name) < 0)
+    for (const std::string& name : namesIn(dir_)) {
+        if (categoryOfName(name) < 0)
             continue;
         if (baseline)
-            known_.insert(f.name);
+            known_.insert(name);
         else
-            schedule(pending_[f.name], f.name, now);  // a folder that appeared with files in it
+            schedule(pending_[name], name, now);  // a folder that appeared with files in it
     }
 }
 

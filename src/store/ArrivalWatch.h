@@ -37,7 +37,11 @@ public:
 
     // Starts watching `receivedDir`; the files it holds now are known and never count. A folder
     // that does not exist yet is waited for; what it holds when it appears counts.
-    explicit ArrivalWatch(const std::string& receivedDir);
+    // With `followOpens` false, opens and closes without writing are not asked for until
+    // followOpens() is called: a program about to read every received file would otherwise raise
+    // two events a file, which cost its loading more than they tell. Meanwhile a writer is told
+    // by its writes and its close alone.
+    explicit ArrivalWatch(const std::string& receivedDir, bool followOpens = true);
     ~ArrivalWatch();
     ArrivalWatch(const ArrivalWatch&) = delete;
     ArrivalWatch& operator=(const ArrivalWatch&) = delete;
@@ -48,6 +52,8 @@ public:
     std::optional<Clock::time_point> nextDeadline() const;
     // Reads the waiting events and settles what is due at `now`.
     ArrivalChanges process(Clock::time_point now = Clock::now());
+
+    void followOpens();
 
     // The arrivals that are still there, in the order they came.
     std::vector<Arrival> arrivals() const;
@@ -75,6 +81,7 @@ private:
     int fd_ = -1;
     int dirWd_ = -1;
     int parentWd_ = -1;
+    bool followOpens_ = true;
     std::unordered_set<std::string> known_;      // there when the watch began
     std::map<std::string, Pending> pending_;     // touched, not yet whole
     std::map<std::string, Arrival> counted_;     // arrived and still there

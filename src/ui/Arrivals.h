@@ -42,6 +42,9 @@ public:
     docking::TToolbarButton* ArrivalsBt = nullptr;  // "新着ｺﾒﾝﾄ表示", the end of Toolbar3
     QAction* NArrivals = nullptr;                   // 表示 → "新着コメント表示(&N)", F5
 
+    // The window has read the received files: from now on a writer's open holds its file back.
+    void followOpens() { watch_->followOpens(); }
+
     // Arrivals not yet listed (saved mode), in the order they came.
     int pendingCount() const { return static_cast<int>(pending_.size()); }
     // The switch to received mode, as a start with the received folder as it now is.

@@ -98,7 +98,7 @@ TForm1::TForm1(settings::SettingsBackend* backend, QWidget* parent)
     // purged and loaded while the window is built (with 2,000 received comments each takes about
     // as long as the other) and nothing that arrives meanwhile is missed.
     settings::ReadSettings(*backend_, Settings());
-    arrivalWatch_ = std::make_unique<store::ArrivalWatch>(dirs_.received);
+    arrivalWatch_ = std::make_unique<store::ArrivalWatch>(dirs_.received, false);
     startupLoad_ = std::make_unique<ui::StartupLoad>(table_, dirs_, Settings());
     buildMenu();
     // While the designed components are made, the docks only note that they must arrange; they
@@ -385,6 +385,7 @@ void TForm1::FormCreate()
     // when none were received: done beside the window's construction.
     receivedMode_ = startupLoad_->finish(*sink_);
     startupLoad_.reset();
+    arrivals_->followOpens();
     enableByMode();
 }
 

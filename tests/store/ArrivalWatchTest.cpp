@@ -66,6 +66,29 @@ TEST_F(ArrivalWatchTest, AFileWrittenInPiecesCountsOnceWhenItsWriterClosesIt)
     EXPECT_TRUE(watchFor(watch, 600ms).arrived.empty());   // and only once
 }
 
+// Start-up reads every received file with the opens left out of the watch; writers are still told
+// apart, by their close before and by their open after.
+TEST_F(ArrivalWatchTest, AWatchThatFollowsOpensOnlyAfterTheLoadCountsEachWriterAtItsClose)
+{
+    ArrivalWatch watch(suite.dirs.received, false);
+    const std::string early = suite.dirs.received + "COMMENT.001", late = suite.dirs.received + "COMMENT.002";
+    int fd = ::open(early.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "title\r\n", 7), 7);
+    ::close(fd);
+    watch.followOpens();
+    fd = ::open(late.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "title\r\n", 7), 7);
+    ArrivalChanges c = watchFor(watch, 800ms);
+    ASSERT_EQ(c.arrived.size(), 1u);
+    EXPECT_EQ(c.arrived[0].path, early);
+    ::close(fd);
+    c = watchFor(watch, 100ms);
+    ASSERT_EQ(c.arrived.size(), 1u);
+    EXPECT_EQ(c.arrived[0].path, late);
+}
+
 TEST_F(ArrivalWatchTest, MovedInCountsAtOnceAndAHardLinkAfterItsSizeAndTimeSettle)
 {
     ArrivalWatch watch(suite.dirs.received);
