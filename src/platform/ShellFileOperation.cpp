@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <unordered_set>
 #include <utility>
 
 namespace platform {
@@ -319,11 +320,21 @@ void removeInterruptedMoves(const std::string& directory) {
 
 int finishInterruptedMoves(const std::string& sourceDir, const std::string& targetDir,
                            const std::function<bool(std::string_view name)>& isCandidate) {
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(sourceDir.c_str()), ::closedir);
-    if (!dir) return 0;
-    std::vector<std::string> names;
-    while (dirent* e = ::readdir(dir.get()))
-        if (isCandidate(e->d_name) && !isMoveTemporaryName(e->d_name)) names.emplace_back(e->d_name);
+    // Only names in both folders are looked at: opening every received file to learn that its
+    // namesake is missing would cost the start two system calls a comment.
+    const auto candidates = [&](const std::string& folder) {
+        std::vector<std::string> names;
+        std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+        if (!dir) return names;
+        while (dirent* e = ::readdir(dir.get()))
+            if (isCandidate(e->d_name) && !isMoveTemporaryName(e->d_name)) names.emplace_back(e->d_name);
+        return names;
+    };
+    std::vector<std::string> names = candidates(sourceDir);
+    if (names.empty()) return 0;
+    const std::vector<std::string> kept = candidates(targetDir);
+    const std::unordered_set<std::string_view> inTarget(kept.begin(), kept.end());
+    std::erase_if(names, [&](const std::string& name) { return !inTarget.contains(name); });
     int removed = 0;
     for (const std::string& name : names) {
         const std::string source = join(sourceDir, name), target = join(targetDir, name);
