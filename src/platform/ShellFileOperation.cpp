@@ -179,8 +179,13 @@ int moveOne(const std::string& source, const std::string& target) {
         if (sameFile(src, dst)) return kErrorSameFile;  // rename(2) would keep both names; leave it
         if (S_ISDIR(dst.st_mode)) return EISDIR;
     }
-    if (int e = makeDirectories(parentOf(target))) return e;
+    // The folder is made only when the rename finds it missing: a batch into one existing folder
+    // would otherwise look it up again for every file.
     if (::rename(source.c_str(), target.c_str()) == 0) return 0;
+    if (errno == ENOENT) {
+        if (int e = makeDirectories(parentOf(target))) return e;
+        if (::rename(source.c_str(), target.c_str()) == 0) return 0;
+    }
     if (errno != EXDEV) return errno;
     return moveAcrossFileSystems(source, target);
 }
