@@ -245,6 +245,27 @@ void forEachFile(const std::string& directory, std::string_view pattern, std::ui
         if (!visitName(dfd, dir, std::move(name), excluded, needDosAttrib, xattrSupported, visit)) return;
 }
 
+namespace {
+
+// Each category's pattern meets every name of a folder; its literal first two characters turn
+// most names away before the full match.
+class PatternHead {
+public:
+    explicit PatternHead(std::string_view pattern)
+        : literal_(pattern.size() >= 2 && pattern[0] != '*' && pattern[0] != '?' && pattern[1] != '*' &&
+                   pattern[1] != '?'),
+          head0_(literal_ ? foldCase(pattern[0]) : 0), head1_(literal_ ? foldCase(pattern[1]) : 0) {}
+    bool admits(const std::string& name) const {
+        return !literal_ || (name.size() >= 2 && foldCase(name[0]) == head0_ && foldCase(name[1]) == head1_);
+    }
+
+private:
+    bool literal_;
+    int head0_, head1_;
+};
+
+}  // namespace
+
 DirectoryListing::DirectoryListing(const std::string& directory) : directory_(withSlash(directory)) {
     fd_ = open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd_ < 0) return;
@@ -259,12 +280,13 @@ DirectoryListing::DirectoryListing(const std::string& directory) : directory_(wi
         const std::string_view name = e->d_name;
         if (name != "." && name != "..") names_.emplace_back(name);
     }
-    sortIgnoringCase(names_);
 }
 
 std::size_t DirectoryListing::count(std::string_view pattern) const {
-    return static_cast<std::size_t>(std::count_if(names_.begin(), names_.end(),
-                                                  [&](const std::string& n) { return matchesWildcard(pattern, n); }));
+    const PatternHead head(pattern);
+    return static_cast<std::size_t>(std::count_if(names_.begin(), names_.end(), [&](const std::string& n) {
+        return head.admits(n) && matchesWildcard(pattern, n);
+    }));
 }
 
 DirectoryListing::~DirectoryListing() {
@@ -277,15 +299,14 @@ void forEachFile(const DirectoryListing& listing, std::string_view pattern, std:
     const std::uint32_t excluded = excludedBy(admitted);
     const bool needDosAttrib = (excluded & (kAttrHidden | kAttrSystem)) != 0;
     bool xattrSupported = true;
-    // Each category's pattern meets every name of the folder; its literal first two characters turn
-    // most names away before the full match.
-    const bool literalHead = pattern.size() >= 2 && pattern[0] != '*' && pattern[0] != '?' && pattern[1] != '*' &&
-                             pattern[1] != '?';
-    const int head0 = literalHead ? foldCase(pattern[0]) : 0;
-    const int head1 = literalHead ? foldCase(pattern[1]) : 0;
+    // Sorted on the first visit: a listing that is only counted (the purge) is spared the sort.
+    if (!listing.sorted_) {
+        sortIgnoringCase(listing.names_);
+        listing.sorted_ = true;
+    }
+    const PatternHead head(pattern);
     for (const auto& name : listing.names_)
-        if ((!literalHead || (name.size() >= 2 && foldCase(name[0]) == head0 && foldCase(name[1]) == head1)) &&
-            matchesWildcard(pattern, name) &&
+        if (head.admits(name) && matchesWildcard(pattern, name) &&
             !visitName(listing.fd_, listing.directory_, name, excluded, needDosAttrib, xattrSupported, visit))
             return;
 }

@@ -67,9 +67,11 @@ public:
 private:
     friend void forEachFile(const DirectoryListing&, std::string_view, std::uint32_t,
                             const std::function<bool(const FoundFile&, int fd)>&);
-    std::string directory_;           // with a trailing slash
+    std::string directory_;  // with a trailing slash
     int fd_ = -1;
-    std::vector<std::string> names_;  // every name, in the order findFiles gives
+    // Every name; in the order findFiles gives once sorted_ (the first visit sorts them).
+    mutable std::vector<std::string> names_;
+    mutable bool sorted_ = false;
 };
 
 // forEachFile over the names of `listing` that match `pattern`; the files themselves are opened
