@@ -245,6 +245,17 @@ void forEachFile(const std::string& directory, std::string_view pattern, std::ui
         if (!visitName(dfd, dir, std::move(name), excluded, needDosAttrib, xattrSupported, visit)) return;
 }
 
+std::vector<std::string> namesIn(const std::string& directory) {
+    std::vector<std::string> names;
+    std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(directory.empty() ? "." : directory.c_str()), ::closedir);
+    if (!d) return names;
+    while (const dirent* e = ::readdir(d.get())) {
+        const std::string_view name = e->d_name;
+        if (name != "." && name != "..") names.emplace_back(name);
+    }
+    return names;
+}
+
 namespace {
 
 // Each category's pattern meets every name of a folder; its literal first two characters turn

@@ -51,6 +51,10 @@ std::vector<FoundFile> findFiles(const std::string& directory, std::string_view 
 void forEachFile(const std::string& directory, std::string_view pattern, std::uint32_t admitted,
                  const std::function<bool(const FoundFile&, int fd)>& visit);
 
+// Every name in `directory` but "." and "..", unsorted and unfiltered, with no look at the files:
+// for callers that need to know only which names are there. A missing directory has none.
+std::vector<std::string> namesIn(const std::string& directory);
+
 // One read of a directory's names, kept with the directory open, so that several patterns can be
 // matched against it: the four categories of a folder are loaded from one listing, not four.
 // A missing or unreadable directory lists nothing.

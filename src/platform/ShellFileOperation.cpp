@@ -1,5 +1,7 @@
 #include "platform/ShellFileOperation.h"
 
+#include "platform/FileFind.h"
+
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -328,11 +330,8 @@ int finishInterruptedMoves(const std::string& sourceDir, const std::string& targ
     // Only names in both folders are looked at: opening every received file to learn that its
     // namesake is missing would cost the start two system calls a comment.
     const auto candidates = [&](const std::string& folder) {
-        std::vector<std::string> names;
-        std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-        if (!dir) return names;
-        while (dirent* e = ::readdir(dir.get()))
-            if (isCandidate(e->d_name) && !isMoveTemporaryName(e->d_name)) names.emplace_back(e->d_name);
+        std::vector<std::string> names = namesIn(folder);
+        std::erase_if(names, [&](const std::string& n) { return !isCandidate(n) || isMoveTemporaryName(n); });
         return names;
     };
     std::vector<std::string> names = candidates(sourceDir);

@@ -3,15 +3,12 @@
 #include "platform/FileFind.h"
 #include "store/Categories.h"
 
-#include <dirent.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <memory>
-#include <string_view>
 
 namespace store {
 namespace {
@@ -22,22 +19,6 @@ constexpr std::uint32_t kFolderEvents = IN_CREATE | IN_OPEN | IN_MODIFY | IN_ATT
 // Events that tell even of a known file: it is gone or replaced, or the folder itself is.
 constexpr std::uint32_t kLeaveOrSelfEvents = IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE | IN_DELETE_SELF |
                                              IN_MOVE_SELF | IN_IGNORED | IN_Q_OVERFLOW | IN_ISDIR;
-
-// Every entry's name: which files were there is all the watch needs to know of them, and looking
-// at each would cost a system call a file while the loader reads the same folder.
-std::vector<std::string> namesIn(const std::string& dir)
-{
-    std::vector<std::string> names;
-    std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), ::closedir);
-    if (!d)
-        return names;
-    while (const dirent* e = ::readdir(d.get())) {
-        const std::string_view name = e->d_name;
-        if (name != "." && name != "..")
-            names.emplace_back(name);
-    }
-    return names;
-}
 
 std::string withoutSlash(std::string s)
 {
@@ -103,7 +84,9 @@ void ArrivalWatch::watchFolder(Clock::time_point now, bool baseline)
         inotify_rm_watch(fd_, parentWd_);
         parentWd_ = -1;
     }
-    for (const std::string& name : namesIn(dir_)) {
+    // Names alone: which files were there is all the watch needs, and a look at each would cost a
+    // system call a file while the loader reads the same folder.
+    for (const std::string& name : platform::namesIn(dir_)) {
         if (categoryOfName(name) < 0)
             continue;
         if (baseline)
