@@ -10,6 +10,7 @@
 #include "store/Purge.h"
 #include "store/Search.h"
 #include "store/ShiftJis.h"
+#include "LoadFloor.h"
 
 #include <benchmark/benchmark.h>
 
@@ -94,23 +95,6 @@ const std::string& suite500() {
     return s;
 }
 
-// What any loader must do for each file: list it, stat it, open it, read its head, close it.
-std::size_t platformFloorPass(const std::string& dir) {
-    char buf[4096];
-    std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), ::closedir);
-    const int dfd = ::dirfd(d.get());
-    std::size_t bytes = 0;
-    while (dirent* e = ::readdir(d.get())) {
-        if (e->d_name[0] == '.') continue;
-        struct stat st{};
-        ::fstatat(dfd, e->d_name, &st, 0);
-        const int fd = ::openat(dfd, e->d_name, O_RDONLY | O_CLOEXEC);
-        bytes += static_cast<std::size_t>(::read(fd, buf, sizeof buf));
-        ::close(fd);
-    }
-    return bytes;
-}
-
 // Runs `floor` and `measured` in turn within each iteration, so that load from other processes falls
 // on both alike; the counters are per-iteration milliseconds of each and their ratio.
 // The CPU time of this thread, user and system: on a busy machine it shows what waits for a core
@@ -148,7 +132,7 @@ void interleaved(benchmark::State& state, Floor floor, Measured measured) {
 
 void BM_PlatformFloor(benchmark::State& state) {
     const std::string dir = suite500() + "RecvData/";
-    for (auto _ : state) benchmark::DoNotOptimize(platformFloorPass(dir));
+    for (auto _ : state) benchmark::DoNotOptimize(loadFloorPass(dir));
 }
 BENCHMARK(BM_PlatformFloor)->Unit(benchmark::kMillisecond);
 
@@ -172,7 +156,7 @@ void BM_LoadVsFloorInterleaved(benchmark::State& state) {
     settings::SettingsRecord settings;
     NullSink sink;
     interleaved(
-        state, [&] { benchmark::DoNotOptimize(platformFloorPass(dir)); },
+        state, [&] { benchmark::DoNotOptimize(loadFloorPass(dir)); },
         [&] { store::LoadCategory(*table, dirs, true, store::kNotices, settings, sink); });
     if (table->count(store::kNotices) != 500) state.SkipWithError("expected 500 entries");
 }
@@ -192,7 +176,7 @@ void BM_Load2000VsFloorInterleaved(benchmark::State& state) {
     settings::SettingsRecord settings;
     NullSink sink;
     interleaved(
-        state, [&] { benchmark::DoNotOptimize(platformFloorPass(dir)); },
+        state, [&] { benchmark::DoNotOptimize(loadFloorPass(dir)); },
         [&] { store::LoadCategories(*table, dirs, true, settings, sink); });
     for (int k = 0; k < store::kCategoryCount; ++k)
         if (table->count(k) != 500) state.SkipWithError("expected 500 entries in each category");

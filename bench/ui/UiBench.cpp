@@ -12,6 +12,7 @@
 // comment among them): the longest the GUI thread is away from its event loop while a text is
 // typed and searched, and the time from the last key to the complete results.
 
+#include "LoadFloor.h"
 #include "Median.h"
 #include "host/HostInfo.h"
 #include "store/ShiftJis.h"
@@ -353,24 +354,11 @@ std::string makeBigSuite(const std::string& root, int lines)
     return suite;
 }
 
-// What any loader must do for each file: list it, stat it, open it, read its head, close it.
+// The load floor over `dir`, timed; -1 when nothing was read.
 double loadFloorMs(const std::string& dir)
 {
     const auto t0 = Clock::now();
-    char buf[4096];
-    std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), ::closedir);
-    if (!d) return -1;
-    const int dfd = ::dirfd(d.get());
-    std::size_t bytes = 0;
-    while (dirent* e = ::readdir(d.get())) {
-        if (e->d_name[0] == '.') continue;
-        struct stat st{};
-        ::fstatat(dfd, e->d_name, &st, 0);
-        const int fd = ::openat(dfd, e->d_name, O_RDONLY | O_CLOEXEC);
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        bytes += n > 0 ? static_cast<std::size_t>(n) : 0;
-        ::close(fd);
-    }
+    const std::size_t bytes = loadFloorPass(dir);
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
     return bytes > 0 ? ms : -1;
 }
