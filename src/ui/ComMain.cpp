@@ -607,8 +607,11 @@ bool TForm1::showComment(int category, const std::string& path)
     if (row < 0)
         return false;
     {
+        // As a click on the line: it alone is chosen, so 保存 and 削除 act on what the view shows.
         const QSignalBlocker block(ListBox1);
-        setCaret(row);
+        const QModelIndex index = ListBox1->model()->index(row, 0);
+        ListBox1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        ListBox1->scrollTo(index);
     }
     ListBox1Click();
     return true;
