@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -110,6 +112,49 @@ TEST_F(CommentListWatch, JsonGivesOneObjectPerLineFilteredByCategoryAndSigintEnd
         << out;
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
     EXPECT_EQ(w.stop(SIGINT), 0);
+}
+
+// An indexer or a virus scanner reads what the receiver writes, and may close it last.
+TEST_F(CommentListWatch, AFileCountsWhenItsWriterClosesItWhileAReaderStillHoldsIt)
+{
+    Watcher w(suite.dir.path(), scratch / "out", {});
+    std::this_thread::sleep_for(300ms);
+    const std::string path = suite.dirs.received + "CMARKET.1";
+    const int writer = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
+    const std::string text = sjis("速報です\r\n");
+    ASSERT_EQ(::write(writer, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    const int reader = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(reader, 0);
+    ::close(writer);
+    std::this_thread::sleep_for(700ms);  // longer than a file takes to settle
+    ::close(reader);
+    ASSERT_TRUE(w.waitLines(1));
+    EXPECT_TRUE(w.output().ends_with("\t速報です\t" + path + "\n")) << w.output();
+}
+
+// The queue of a stopped watcher overflows while the received folder is removed and made again:
+// the events that told of it are lost, and the old folder's watch with it.
+TEST_F(CommentListWatch, AfterItsEventQueueOverflowedItWatchesTheReceivedFolderMadeAgain)
+{
+    long long queueLimit = 0;
+    std::ifstream("/proc/sys/fs/inotify/max_queued_events") >> queueLimit;
+    if (queueLimit <= 0 || queueLimit > (1 << 22))
+        GTEST_SKIP() << "max_queued_events is " << queueLimit << ": too many events to flood in a test";
+    Watcher w(suite.dir.path(), scratch / "out", {});
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(::kill(w.pid, SIGSTOP), 0);
+    const std::string flood = suite.dirs.received + "FLOOD";
+    testsupport::writeFile(flood, "x");
+    for (long long i = 0; i < queueLimit / 2 + 100; ++i)  // an open and a close: two events
+        ::close(::open(flood.c_str(), O_RDONLY));
+    std::filesystem::remove_all(suite.dirs.received);
+    std::filesystem::create_directory(suite.dirs.received);
+    ASSERT_EQ(::kill(w.pid, SIGCONT), 0);
+    std::this_thread::sleep_for(500ms);  // it has read what its queue kept
+    testsupport::writeFile(scratch / "a", sjis("連絡\r\n"));
+    ASSERT_EQ(std::rename((scratch / "a").c_str(), (suite.dirs.received + "COMMENT.1").c_str()), 0);
+    ASSERT_TRUE(w.waitLines(1));
+    EXPECT_TRUE(w.output().ends_with(suite.dirs.received + "COMMENT.1\n")) << w.output();
 }
 
 }  // namespace
