@@ -65,6 +65,7 @@ private:
     void armTimer();
     void apply(const store::ArrivalChanges& changes);
     void joinReceivedList(const store::Arrival& arrival);
+    void rereadLine(const std::string& path);
     void updateLook();
     void tellDesktop(const store::Arrival& newest, int count);
     void raiseWindow();
