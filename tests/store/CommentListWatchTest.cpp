@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -57,6 +59,30 @@ struct Watcher {
             const std::string out = output();
             if (std::count(out.begin(), out.end(), '\n') >= lines)
                 return true;
+        }
+        return false;
+    }
+    // Waits until the tool has its inotify watch, on the folder of inode `ino` if given: its
+    // descriptor's fdinfo lists one.
+    bool waitWatching(std::optional<ino_t> ino = std::nullopt) const
+    {
+        std::string wanted = "inotify wd:";
+        if (ino) {
+            char hex[32];
+            std::snprintf(hex, sizeof hex, " ino:%lx ", static_cast<unsigned long>(*ino));
+            wanted = hex;
+        }
+        for (auto end = std::chrono::steady_clock::now() + 5s; std::chrono::steady_clock::now() < end;
+             std::this_thread::sleep_for(10ms)) {
+            std::error_code error;
+            const std::string fdinfo = "/proc/" + std::to_string(pid) + "/fdinfo";
+            for (const auto& entry : std::filesystem::directory_iterator(fdinfo, error)) {
+                const std::string info = testsupport::readFile(entry.path().string());
+                if (info.find(wanted) != std::string::npos) {
+                    std::this_thread::sleep_for(100ms);  // and the listing that follows it is done
+                    return true;
+                }
+            }
         }
         return false;
     }
@@ -118,7 +144,7 @@ TEST_F(CommentListWatch, JsonGivesOneObjectPerLineFilteredByCategoryAndSigintEnd
 TEST_F(CommentListWatch, AFileCountsWhenItsWriterClosesItWhileAReaderStillHoldsIt)
 {
     Watcher w(suite.dir.path(), scratch / "out", {});
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(w.waitWatching());
     const std::string path = suite.dirs.received + "CMARKET.1";
     const int writer = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
     const std::string text = sjis("速報です\r\n");
@@ -141,7 +167,7 @@ TEST_F(CommentListWatch, AfterItsEventQueueOverflowedItWatchesTheReceivedFolderM
     if (queueLimit <= 0 || queueLimit > (1 << 22))
         GTEST_SKIP() << "max_queued_events is " << queueLimit << ": too many events to flood in a test";
     Watcher w(suite.dir.path(), scratch / "out", {});
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(w.waitWatching());
     ASSERT_EQ(::kill(w.pid, SIGSTOP), 0);
     const std::string flood = suite.dirs.received + "FLOOD";
     testsupport::writeFile(flood, "x");
@@ -150,7 +176,9 @@ TEST_F(CommentListWatch, AfterItsEventQueueOverflowedItWatchesTheReceivedFolderM
     std::filesystem::remove_all(suite.dirs.received);
     std::filesystem::create_directory(suite.dirs.received);
     ASSERT_EQ(::kill(w.pid, SIGCONT), 0);
-    std::this_thread::sleep_for(500ms);  // it has read what its queue kept
+    struct stat remade{};
+    ASSERT_EQ(::stat(suite.dirs.received.c_str(), &remade), 0);
+    ASSERT_TRUE(w.waitWatching(remade.st_ino));
     testsupport::writeFile(scratch / "a", sjis("連絡\r\n"));
     ASSERT_EQ(std::rename((scratch / "a").c_str(), (suite.dirs.received + "COMMENT.1").c_str()), 0);
     ASSERT_TRUE(w.waitLines(1));
