@@ -125,11 +125,12 @@ void Arrivals::apply(const store::ArrivalChanges& changes)
     for (const std::string& path : changes.vanished)
         std::erase_if(pending_, [&path](const store::Arrival& a) { return a.path == path; });
     std::vector<store::Arrival> fresh;
+    std::vector<std::string> reread = changes.completed;
     for (const store::Arrival& a : changes.arrived) {
         if (form_->receivedMode()) {
             const auto& paths = form_->pathList();
             if (std::find(paths.begin(), paths.end(), a.path) != paths.end()) {
-                rereadLine(a.path);  // loaded with the others already, perhaps before it was whole
+                reread.push_back(a.path);  // loaded with the others already, perhaps before it was whole
                 continue;
             }
             joinReceivedList(a);
@@ -138,8 +139,7 @@ void Arrivals::apply(const store::ArrivalChanges& changes)
         }
         fresh.push_back(a);
     }
-    for (const std::string& path : changes.completed)
-        rereadLine(path);
+    rereadLines(reread);
     updateLook();
     if (!fresh.empty() && !form_->isActiveWindow()) {
         unseen_ += static_cast<int>(fresh.size());
@@ -179,17 +179,25 @@ void Arrivals::joinReceivedList(const store::Arrival& arrival)
     joinedTimes_[entry.path] = entry.time;
 }
 
-void Arrivals::rereadLine(const std::string& path)
+void Arrivals::rereadLines(const std::vector<std::string>& files)
 {
-    const auto& paths = form_->pathList();
-    const auto it = std::find(paths.begin(), paths.end(), path);
-    if (it == paths.end())
+    if (files.empty())
         return;
-    // Gone or unreadable since: the line keeps what it had, and opening it will tell.
-    std::string listText;
+    // One look-up table for the batch: a writer may close many listed files at once.
+    std::unordered_map<std::string, int> rows;
+    const auto& paths = form_->pathList();
+    for (size_t row = 0; row < paths.size(); ++row)
+        rows.emplace(paths[row], static_cast<int>(row));
     SilentSink silent;
-    if (store::ReadListText(store::categoryOfName(fileName(path)), path, listText, silent))
-        form_->replaceLine(static_cast<int>(it - paths.begin()), std::move(listText));
+    for (const std::string& path : files) {
+        const auto it = rows.find(path);
+        if (it == rows.end())
+            continue;
+        // Gone or unreadable since: the line keeps what it had, and opening it will tell.
+        std::string listText;
+        if (store::ReadListText(store::categoryOfName(fileName(path)), path, listText, silent))
+            form_->replaceLine(it->second, std::move(listText));
+    }
 }
 
 void Arrivals::ArrivalsBtClick()

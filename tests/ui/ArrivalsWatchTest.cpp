@@ -36,6 +36,28 @@ TEST_F(ArrivalsWatchTest, ALineListedBeforeItsFileWasWholeIsReadAgainWhenItsWrit
     EXPECT_TRUE(lines()[0].endsWith(QStringLiteral("連絡です"))) << lines()[0].toStdString();
 }
 
+TEST_F(ArrivalsWatchTest, ALineThatF5ListedBeforeItsFileWasWholeIsReadAgainWhenItsWriterClosesIt)
+{
+    TForm1& w = open();
+    ASSERT_FALSE(w.receivedMode());
+    const std::string path = suite + "RecvData/CMARKET.001";
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    const std::string head = platform::cp932("速報"), rest = platform::cp932("です\r\n");
+    ASSERT_EQ(::write(fd, head.data(), head.size()), static_cast<ssize_t>(head.size()));
+    writeComment(suite + "RecvData/COMMENT.001", "連絡\r\n", 0);
+    QSignalSpy shown(w.arrivals(), &Arrivals::shown);
+    ASSERT_TRUE(shown.wait(3000));
+    w.arrivals()->ArrivalsBtClick();
+    ASSERT_TRUE(w.receivedMode());
+    ASSERT_EQ(lines().value(1), QStringLiteral("速報"));
+
+    ASSERT_EQ(::write(fd, rest.data(), rest.size()), static_cast<ssize_t>(rest.size()));
+    ::close(fd);
+    ASSERT_TRUE(shown.wait(3000));
+    EXPECT_EQ(lines(), (QStringList{lines().value(0), QStringLiteral("速報です")}));
+}
+
 TEST_F(ArrivalsWatchTest, AFolderLookedAtEveryTwoSecondsStillCountsArrivalsInSavedMode)
 {
     ::setenv("COMMENT_ARRIVALS_POLL", "1", 1);
