@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -27,19 +28,27 @@ struct Watcher {
     pid_t pid = -1;
     std::string outPath;
 
-    Watcher(const std::string& suite, const std::string& outFile, std::vector<std::string> extra) : outPath(outFile)
+    // `launcher`, when given, runs the tool: its command and arguments, the tool's path after them.
+    Watcher(const std::string& suite, const std::string& outFile, std::vector<std::string> extra,
+            std::vector<std::string> launcher = {})
+        : outPath(outFile)
     {
-        std::vector<std::string> args{COMMENT_BIN_DIR "/comment-list", "--suite", suite, "--watch"};
+        std::vector<std::string> args = launcher;
+        for (const std::string& a : {std::string(COMMENT_BIN_DIR "/comment-list"), std::string("--suite"), suite,
+                                     std::string("--watch")})
+            args.push_back(a);
         args.insert(args.end(), extra.begin(), extra.end());
         pid = fork();
         if (pid == 0) {
             const int fd = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             ::dup2(fd, 1);
+            const int err = ::open((outFile + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(err, 2);
             std::vector<char*> argv;
             for (auto& a : args)
                 argv.push_back(a.data());
             argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
+            ::execvp(argv[0], argv.data());
             _exit(127);
         }
     }
@@ -51,10 +60,11 @@ struct Watcher {
         }
     }
     std::string output() const { return testsupport::readFile(outPath); }
+    std::string errors() const { return testsupport::readFile(outPath + ".err"); }
     // Waits until the output has `lines` lines.
-    bool waitLines(int lines) const
+    bool waitLines(int lines, std::chrono::milliseconds span = 3s) const
     {
-        for (auto end = std::chrono::steady_clock::now() + 3s; std::chrono::steady_clock::now() < end;
+        for (auto end = std::chrono::steady_clock::now() + span; std::chrono::steady_clock::now() < end;
              std::this_thread::sleep_for(10ms)) {
             const std::string out = output();
             if (std::count(out.begin(), out.end(), '\n') >= lines)
@@ -183,6 +193,21 @@ TEST_F(CommentListWatch, AfterItsEventQueueOverflowedItWatchesTheReceivedFolderM
     ASSERT_EQ(std::rename((scratch / "a").c_str(), (suite.dirs.received + "COMMENT.1").c_str()), 0);
     ASSERT_TRUE(w.waitLines(1));
     EXPECT_TRUE(w.output().ends_with(suite.dirs.received + "COMMENT.1\n")) << w.output();
+}
+
+// A user namespace of its own lets the test take every inotify watch away from the tool alone.
+TEST_F(CommentListWatch, WithNoInotifyWatchLeftItLooksAtTheFolderEveryTwoSecondsAndSaysWhyOnce)
+{
+    if (std::system("unshare -U -r true 2>/dev/null") != 0)
+        GTEST_SKIP() << "no user namespace here (unshare -U -r) to lower the inotify watch limit in";
+    Watcher w(suite.dir.path(), scratch / "out", {},
+              {"unshare", "-U", "-r", "sh", "-c", "echo 0 > /proc/sys/user/max_inotify_watches && exec \"$0\" \"$@\""});
+    std::this_thread::sleep_for(500ms);
+    testsupport::writeFile(suite.dirs.received + "CWEKEND.1", sjis("週末\r\n"));
+    ASSERT_TRUE(w.waitLines(1, 6s)) << w.errors();
+    EXPECT_TRUE(w.output().ends_with("\t週末\t" + suite.dirs.received + "CWEKEND.1\n")) << w.output();
+    EXPECT_EQ(w.errors(), "Arrivals in " + suite.dirs.received +
+                              " are looked for every 2 s: no inotify watches left (fs.inotify.max_user_watches).\n");
 }
 
 }  // namespace
