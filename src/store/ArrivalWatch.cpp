@@ -211,11 +211,13 @@ ArrivalChanges ArrivalWatch::process(Clock::time_point now)
         poll(now, changes);
     }
     alignas(inotify_event) char buffer[16384];
-    while (fd_ >= 0 && pollReason_.empty()) {
+    while (fd_ >= 0) {
         const ssize_t n = ::read(fd_, buffer, sizeof buffer);
         if (n <= 0)
             break;  // EAGAIN: nothing more waits
-        for (ssize_t at = 0; at < n;) {
+        // Polled since: the descriptor the caller waits on is drained (the removed watches' last
+        // events), or it would stay readable and wake the caller without end.
+        for (ssize_t at = 0; at < n && pollReason_.empty();) {
             const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
             at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
             const std::string name = e->len > 0 ? std::string(e->name) : std::string();
@@ -228,8 +230,6 @@ ArrivalChanges ArrivalWatch::process(Clock::time_point now)
             }
             if (e->mask & IN_Q_OVERFLOW) {
                 rescan(now, changes);
-                if (!pollReason_.empty())
-                    break;
             } else if (e->wd == parentWd_ && parentWd_ >= 0) {
                 if (name == leaf_ && dirWd_ < 0)
                     watchFolder(now, false);

@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <sstream>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -87,7 +88,8 @@ struct Watcher {
             std::error_code error;
             const std::string fdinfo = "/proc/" + std::to_string(pid) + "/fdinfo";
             for (const auto& entry : std::filesystem::directory_iterator(fdinfo, error)) {
-                const std::string info = testsupport::readFile(entry.path().string());
+                std::ifstream in(entry.path());  // a descriptor may close meanwhile
+                const std::string info((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
                 if (info.find(wanted) != std::string::npos) {
                     std::this_thread::sleep_for(100ms);  // and the listing that follows it is done
                     return true;
@@ -195,19 +197,48 @@ TEST_F(CommentListWatch, AfterItsEventQueueOverflowedItWatchesTheReceivedFolderM
     EXPECT_TRUE(w.output().ends_with(suite.dirs.received + "COMMENT.1\n")) << w.output();
 }
 
-// A user namespace of its own lets the test take every inotify watch away from the tool alone.
+// A user namespace of its own lets a test take inotify watches away from the tool alone.
+std::vector<std::string> withInotifyWatches(int limit)
+{
+    return {"unshare", "-U", "-r", "sh", "-c",
+            "echo " + std::to_string(limit) + " > /proc/sys/user/max_inotify_watches && exec \"$0\" \"$@\""};
+}
+
+#define SKIP_WITHOUT_USER_NAMESPACE()                                                                 \
+    if (std::system("unshare -U -r true 2>/dev/null") != 0)                                          \
+    GTEST_SKIP() << "no user namespace here (unshare -U -r) to lower the inotify watch limit in"
+
 TEST_F(CommentListWatch, WithNoInotifyWatchLeftItLooksAtTheFolderEveryTwoSecondsAndSaysWhyOnce)
 {
-    if (std::system("unshare -U -r true 2>/dev/null") != 0)
-        GTEST_SKIP() << "no user namespace here (unshare -U -r) to lower the inotify watch limit in";
-    Watcher w(suite.dir.path(), scratch / "out", {},
-              {"unshare", "-U", "-r", "sh", "-c", "echo 0 > /proc/sys/user/max_inotify_watches && exec \"$0\" \"$@\""});
+    SKIP_WITHOUT_USER_NAMESPACE();
+    Watcher w(suite.dir.path(), scratch / "out", {}, withInotifyWatches(0));
     std::this_thread::sleep_for(500ms);
     testsupport::writeFile(suite.dirs.received + "CWEKEND.1", sjis("週末\r\n"));
     ASSERT_TRUE(w.waitLines(1, 6s)) << w.errors();
     EXPECT_TRUE(w.output().ends_with("\t週末\t" + suite.dirs.received + "CWEKEND.1\n")) << w.output();
     EXPECT_EQ(w.errors(), "Arrivals in " + suite.dirs.received +
                               " are looked for every 2 s: no inotify watches left (fs.inotify.max_user_watches).\n");
+}
+
+// The last watch goes to the parent while the folder is away; made again, the folder gets none.
+TEST_F(CommentListWatch, AFolderMadeAgainWhenNoWatchIsLeftIsLookedAtWithoutSpinning)
+{
+    SKIP_WITHOUT_USER_NAMESPACE();
+    Watcher w(suite.dir.path(), scratch / "out", {}, withInotifyWatches(1));
+    ASSERT_TRUE(w.waitWatching());
+    std::filesystem::remove(suite.dirs.received);
+    std::this_thread::sleep_for(300ms);
+    std::filesystem::create_directory(suite.dirs.received);
+    std::this_thread::sleep_for(300ms);
+    testsupport::writeFile(suite.dirs.received + "CWEKEND.1", sjis("週末\r\n"));
+    ASSERT_TRUE(w.waitLines(1, 6s)) << w.errors();
+    // Its CPU time (user and system, in clock ticks) in all: the descriptor it waits on is quiet.
+    std::istringstream stat(testsupport::readFile("/proc/" + std::to_string(w.pid) + "/stat"));
+    std::string field;
+    long long ticks = 0;
+    for (int n = 1; n <= 15 && stat >> field; ++n)
+        ticks += n >= 14 ? std::stoll(field) : 0;
+    EXPECT_LT(ticks, ::sysconf(_SC_CLK_TCK) / 2);
 }
 
 }  // namespace
