@@ -2,8 +2,9 @@
 // Comments that arrive in the received folder while a program runs. The suite's receiver may still
 // be writing when a file appears, so a file counts only once it is whole: closed after writing or
 // moved in, or, where that cannot be told (a writer that opened it before the watch began, a lost
-// event queue), when its size and time have not changed for kSettleTime. Only names that match a
-// category's pattern and that the loader would list (not hidden, not system, not a folder) count.
+// event queue, readers still holding it after its writer closed it), when its size and time have
+// not changed for kSettleTime. Only names that match a category's pattern and that the loader
+// would list (not hidden, not system, not a folder) count.
 //
 // The watch has no thread and no timer of its own: the caller waits on fd() and nextDeadline()
 // in its event loop (a socket notifier and a single-shot timer, or poll(2)) and then calls
