@@ -5,10 +5,15 @@
 
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unordered_set>
 
 namespace store {
 namespace {
@@ -25,6 +30,26 @@ std::string withoutSlash(std::string s)
     while (s.size() > 1 && s.back() == '/')
         s.pop_back();
     return s;
+}
+
+long long nanoseconds(const timespec& t) { return static_cast<long long>(t.tv_sec) * 1'000'000'000 + t.tv_nsec; }
+
+// inotify sees only what this machine's kernel does to a file: on these a file written by another
+// host raises no event at all.
+const char* networkFileSystem(const std::string& path)
+{
+    struct statfs fs{};
+    if (::statfs(path.c_str(), &fs) != 0)
+        return nullptr;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0x6969UL: return "NFS";
+    case 0xFF534D42UL: return "CIFS";
+    case 0xFE534D42UL: return "SMB2";
+    case 0x517BUL: return "SMB";
+    case 0x65735546UL: return "FUSE";
+    case 0x01021997UL: return "9P";
+    default: return nullptr;
+    }
 }
 
 }  // namespace
@@ -45,9 +70,19 @@ ArrivalWatch::ArrivalWatch(const std::string& receivedDir, bool followOpens) : f
     const auto slash = folder.rfind('/');
     parent_ = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
     leaf_ = slash == std::string::npos ? folder : folder.substr(slash + 1);
-    fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (fd_ >= 0)
-        watchFolder(Clock::now(), true);
+    const Clock::time_point now = Clock::now();
+    if (const char* force = std::getenv("COMMENT_ARRIVALS_POLL"); force && *force) {
+        startPolling("COMMENT_ARRIVALS_POLL is set", now);
+    } else {
+        fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (fd_ < 0)
+            startPolling(std::string("no inotify instance (") + std::strerror(errno) + ")", now);
+    }
+    watchFolder(now, true);
+    if (!pollReason_.empty() && fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
 }
 
 ArrivalWatch::~ArrivalWatch()
@@ -70,19 +105,67 @@ void ArrivalWatch::followOpens()
         inotify_rm_watch(fd_, wd);
 }
 
+std::uint32_t ArrivalWatch::folderMask() const
+{
+    return followOpens_ ? kFolderEvents : kFolderEvents & ~(IN_OPEN | IN_CLOSE_NOWRITE);
+}
+
+bool ArrivalWatch::cannotWatch(int error)
+{
+    if (error == ENOSPC)
+        startPolling("no inotify watches left (fs.inotify.max_user_watches)", Clock::now());
+    else if (error == EACCES)
+        startPolling("inotify may not watch it (EACCES)", Clock::now());
+    return !pollReason_.empty();
+}
+
+void ArrivalWatch::startPolling(const std::string& reason, Clock::time_point now)
+{
+    if (!pollReason_.empty())
+        return;
+    pollReason_ = reason;
+    std::fprintf(stderr, "Arrivals in %s are looked for every %lld s: %s.\n", dir_.c_str(),
+                 static_cast<long long>(kPollInterval.count()), reason.c_str());
+    // A descriptor the caller already waits on stays open, quiet.
+    if (fd_ >= 0 && dirWd_ >= 0)
+        inotify_rm_watch(fd_, dirWd_);
+    if (fd_ >= 0 && parentWd_ >= 0)
+        inotify_rm_watch(fd_, parentWd_);
+    dirWd_ = parentWd_ = -1;
+    nextPoll_ = now + kPollInterval;
+}
+
 void ArrivalWatch::watchFolder(Clock::time_point now, bool baseline)
 {
-    // The watch comes before the listing, so that nothing falls between the two.
-    dirWd_ = inotify_add_watch(fd_, dir_.c_str(),
-                               followOpens_ ? kFolderEvents : kFolderEvents & ~(IN_OPEN | IN_CLOSE_NOWRITE));
-    if (dirWd_ < 0) {
-        if (parentWd_ < 0)
-            parentWd_ = inotify_add_watch(fd_, parent_.c_str(), IN_CREATE | IN_MOVED_TO | IN_ONLYDIR);
-        return;
+    if (pollReason_.empty()) {
+        const char* network = networkFileSystem(dir_);
+        if (!network)
+            network = networkFileSystem(parent_);
+        if (network)
+            startPolling(std::string("a network file system (") + network + "), which inotify does not see", now);
     }
-    if (parentWd_ >= 0) {
-        inotify_rm_watch(fd_, parentWd_);
-        parentWd_ = -1;
+    if (!pollReason_.empty()) {
+        struct stat st{};
+        folderSeen_ = ::stat(dir_.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    } else {
+        // The watch comes before the listing, so that nothing falls between the two.
+        dirWd_ = inotify_add_watch(fd_, dir_.c_str(), folderMask());
+        if (dirWd_ < 0) {
+            if (cannotWatch(errno)) {
+                watchFolder(now, baseline);
+                return;
+            }
+            if (parentWd_ < 0) {
+                parentWd_ = inotify_add_watch(fd_, parent_.c_str(), IN_CREATE | IN_MOVED_TO | IN_ONLYDIR);
+                if (parentWd_ < 0 && cannotWatch(errno))
+                    watchFolder(now, baseline);
+            }
+            return;
+        }
+        if (parentWd_ >= 0) {
+            inotify_rm_watch(fd_, parentWd_);
+            parentWd_ = -1;
+        }
     }
     // Names alone: which files were there is all the watch needs, and a look at each would cost a
     // system call a file while the loader reads the same folder.
@@ -102,6 +185,7 @@ void ArrivalWatch::folderGone(ArrivalChanges& changes)
         forget(name, changes);
     known_.clear();
     pending_.clear();
+    unlisted_.clear();
     if (dirWd_ >= 0)
         inotify_rm_watch(fd_, dirWd_);
     dirWd_ = -1;
@@ -110,6 +194,8 @@ void ArrivalWatch::folderGone(ArrivalChanges& changes)
 std::optional<ArrivalWatch::Clock::time_point> ArrivalWatch::nextDeadline() const
 {
     std::optional<Clock::time_point> next;
+    if (!pollReason_.empty())
+        next = nextPoll_;
     for (const auto& [name, p] : pending_) {
         if (p.deadline && (!next || *p.deadline < *next))
             next = p.deadline;
@@ -120,21 +206,28 @@ std::optional<ArrivalWatch::Clock::time_point> ArrivalWatch::nextDeadline() cons
 ArrivalChanges ArrivalWatch::process(Clock::time_point now)
 {
     ArrivalChanges changes;
-    if (fd_ < 0)
-        return changes;
+    if (!pollReason_.empty() && now >= nextPoll_) {
+        nextPoll_ = now + kPollInterval;
+        poll(now, changes);
+    }
     alignas(inotify_event) char buffer[16384];
-    for (;;) {
+    while (fd_ >= 0) {
         const ssize_t n = ::read(fd_, buffer, sizeof buffer);
         if (n <= 0)
             break;  // EAGAIN: nothing more waits
-        for (ssize_t at = 0; at < n;) {
+        // Polled since: the descriptor the caller waits on is drained (the removed watches' last
+        // events), or it would stay readable and wake the caller without end.
+        for (ssize_t at = 0; at < n && pollReason_.empty();) {
             const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
             at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
             const std::string name = e->len > 0 ? std::string(e->name) : std::string();
             // Reads of the files listed when the watch began (this program loading them at
             // start-up: two events a file) are most of what comes; they change nothing.
-            if (!(e->mask & kLeaveOrSelfEvents) && e->wd == dirWd_ && known_.count(name))
+            if (!(e->mask & kLeaveOrSelfEvents) && e->wd == dirWd_ && known_.count(name)) {
+                if (e->mask & IN_CLOSE_WRITE)
+                    changes.completed.push_back(dir_ + name);  // listed before its writer was done
                 continue;
+            }
             if (e->mask & IN_Q_OVERFLOW) {
                 rescan(now, changes);
             } else if (e->wd == parentWd_ && parentWd_ >= 0) {
@@ -172,11 +265,13 @@ void ArrivalWatch::handle(std::uint32_t mask, const std::string& name, Clock::ti
         decide(name, changes);
         return;
     }
-    if (known_.count(name))
-        return;  // listed when the watch began; rewriting it brings nothing new
-    if (counted_.count(name)) {
+    if (known_.count(name) || counted_.count(name)) {
+        // Known files never count again, but a list may show what they held before their writer
+        // was done (a settled pause, or read at the start).
+        if (mask & IN_CLOSE_WRITE)
+            changes.completed.push_back(dir_ + name);
         // Made hidden, say: what the loader would no longer list stops counting.
-        if ((mask & IN_ATTRIB) && !platform::findFile(dir_, name, 0))
+        if (counted_.count(name) && (mask & IN_ATTRIB) && !platform::findFile(dir_, name, 0))
             forget(name, changes);
         return;
     }
@@ -191,9 +286,12 @@ void ArrivalWatch::handle(std::uint32_t mask, const std::string& name, Clock::ti
             decide(name, changes);
             return;
         }
+        p.written = true;
         schedule(p, name, now);
     } else if (mask & (IN_CREATE | IN_MODIFY | IN_ATTRIB)) {
         schedule(p, name, now);
+    } else if (p.opens == 0 && p.written) {
+        decide(name, changes);  // the last reader of a file its writer had closed
     } else if (fresh || (p.opens == 0 && !p.deadline)) {
         // Only read by someone (this program showing it, say): nothing is being written.
         if (p.opens == 0)
@@ -206,7 +304,7 @@ void ArrivalWatch::schedule(Pending& p, const std::string& name, Clock::time_poi
     struct stat st{};
     if (::stat((dir_ + name).c_str(), &st) == 0) {
         p.size = st.st_size;
-        p.mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+        p.mtimeNs = nanoseconds(st.st_mtim);
     }
     p.deadline = now + kSettleTime;
 }
@@ -214,7 +312,7 @@ void ArrivalWatch::schedule(Pending& p, const std::string& name, Clock::time_poi
 void ArrivalWatch::settle(const std::string& name, Clock::time_point now, ArrivalChanges& changes)
 {
     Pending& p = pending_[name];
-    if (p.opens > 0) {
+    if (p.opens > 0 && !p.written) {
         p.deadline.reset();  // a writer still has it open: its close decides
         return;
     }
@@ -223,8 +321,7 @@ void ArrivalWatch::settle(const std::string& name, Clock::time_point now, Arriva
         pending_.erase(name);
         return;
     }
-    const long long mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
-    if (st.st_size != p.size || mtimeNs != p.mtimeNs) {
+    if (st.st_size != p.size || nanoseconds(st.st_mtim) != p.mtimeNs) {
         schedule(p, name, now);
         return;
     }
@@ -237,8 +334,14 @@ void ArrivalWatch::decide(const std::string& name, ArrivalChanges& changes)
     if (known_.count(name) || counted_.count(name))
         return;
     const int k = categoryOfName(name);
-    if (k < 0 || !platform::findFile(dir_, name, 0))
-        return;  // hidden, system or a folder: not listed, so not counted
+    if (k < 0 || !platform::findFile(dir_, name, 0)) {
+        // Hidden, system or a folder: not listed, so not counted. A poll looks again only once
+        // its attributes have changed.
+        struct stat st{};
+        if (!pollReason_.empty() && ::stat((dir_ + name).c_str(), &st) == 0)
+            unlisted_[name] = nanoseconds(st.st_ctim);
+        return;
+    }
     Arrival a{dir_ + name, k};
     counted_.emplace(name, a);
     order_.push_back(name);
@@ -259,11 +362,27 @@ void ArrivalWatch::forget(const std::string& name, ArrivalChanges& changes)
 
 void ArrivalWatch::rescan(Clock::time_point now, ArrivalChanges& changes)
 {
-    // Events were lost: look at the folder itself, and let size and time tell what is whole.
+    // Events were lost, perhaps those of the folder's own removal: a folder made again under the
+    // same name is another one, whose watch has a new descriptor, and the old watch is dead.
+    if (dirWd_ < 0) {
+        watchFolder(now, false);  // its making may have been lost too
+        return;
+    }
+    const int wd = inotify_add_watch(fd_, dir_.c_str(), folderMask());
+    if (wd != dirWd_) {
+        folderGone(changes);
+        watchFolder(now, false);
+        return;
+    }
+    // The same folder: look at it, and let size and time tell what is whole.
     for (const std::string& name : std::vector<std::string>(order_)) {
         if (!platform::findFile(dir_, name, 0))
             forget(name, changes);
     }
+    std::unordered_set<std::string> here;
+    for (std::string& name : platform::namesIn(dir_))
+        here.insert(std::move(name));
+    std::erase_if(known_, [&here](const std::string& name) { return !here.count(name); });
     for (auto& [name, p] : pending_) {
         p.opens = 0;
         schedule(p, name, now);
@@ -272,6 +391,46 @@ void ArrivalWatch::rescan(Clock::time_point now, ArrivalChanges& changes)
         if (categoryOfName(f.name) >= 0 && !known_.count(f.name) && !counted_.count(f.name) &&
             !pending_.count(f.name))
             schedule(pending_[f.name], f.name, now);
+    }
+}
+
+void ArrivalWatch::poll(Clock::time_point now, ArrivalChanges& changes)
+{
+    struct stat st{};
+    const bool there = ::stat(dir_.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (!there) {
+        if (folderSeen_)
+            folderGone(changes);
+        folderSeen_ = false;
+        return;
+    }
+    if (!folderSeen_) {
+        watchFolder(now, false);  // made since the last look: what it holds counts
+        return;
+    }
+    // Names alone, as at the start: a look at each file would cost a call a file every two seconds.
+    std::unordered_set<std::string> here;
+    for (std::string& name : platform::namesIn(dir_)) {
+        if (categoryOfName(name) >= 0)
+            here.insert(std::move(name));
+    }
+    for (const std::string& name : std::vector<std::string>(order_)) {
+        if (!here.count(name))
+            forget(name, changes);
+    }
+    std::erase_if(known_, [&here](const std::string& name) { return !here.count(name); });
+    std::erase_if(pending_, [&here](const auto& entry) { return !here.count(entry.first); });
+    std::erase_if(unlisted_, [&here](const auto& entry) { return !here.count(entry.first); });
+    for (const std::string& name : here) {
+        if (known_.count(name) || counted_.count(name) || pending_.count(name))
+            continue;
+        if (const auto it = unlisted_.find(name); it != unlisted_.end()) {
+            struct stat file{};
+            if (::stat((dir_ + name).c_str(), &file) != 0 || nanoseconds(file.st_ctim) == it->second)
+                continue;
+            unlisted_.erase(it);
+        }
+        schedule(pending_[name], name, now);
     }
 }
 

@@ -2,12 +2,19 @@
 // Comments that arrive in the received folder while a program runs. The suite's receiver may still
 // be writing when a file appears, so a file counts only once it is whole: closed after writing or
 // moved in, or, where that cannot be told (a writer that opened it before the watch began, a lost
-// event queue), when its size and time have not changed for kSettleTime. Only names that match a
-// category's pattern and that the loader would list (not hidden, not system, not a folder) count.
+// event queue, readers still holding it after its writer closed it), when its size and time have
+// not changed for kSettleTime. Only names that match a category's pattern and that the loader
+// would list (not hidden, not system, not a folder) count.
 //
 // The watch has no thread and no timer of its own: the caller waits on fd() and nextDeadline()
 // in its event loop (a socket notifier and a single-shot timer, or poll(2)) and then calls
 // process(). While nothing happens the caller sleeps. Linux inotify underneath.
+//
+// Where inotify cannot watch the folder (no watches left, no permission, or a network file system
+// whose changes made elsewhere it never sees), the folder is listed every kPollInterval instead and
+// a new file counts once its size and time have stood still; stderr is told once why. fd() is then
+// -1 (or a descriptor that stays quiet, when the change comes later) and nextDeadline() always has
+// a time. COMMENT_ARRIVALS_POLL set and not empty in the environment forces this mode, for tests.
 
 #include <chrono>
 #include <cstdint>
@@ -27,13 +34,17 @@ struct Arrival {
 struct ArrivalChanges {
     std::vector<Arrival> arrived;       // in the order they became whole
     std::vector<std::string> vanished;  // paths of earlier arrivals that are gone again
-    bool empty() const { return arrived.empty() && vanished.empty(); }
+    // Files there when the watch began, or counted already, that a writer has since closed: a list
+    // read while they were still being written shows their first lines as they were then.
+    std::vector<std::string> completed;
+    bool empty() const { return arrived.empty() && vanished.empty() && completed.empty(); }
 };
 
 class ArrivalWatch {
 public:
     using Clock = std::chrono::steady_clock;
     static constexpr std::chrono::milliseconds kSettleTime{500};
+    static constexpr std::chrono::seconds kPollInterval{2};
 
     // Starts watching `receivedDir`; the files it holds now are known and never count. A folder
     // that does not exist yet is waited for; what it holds when it appears counts.
@@ -46,9 +57,12 @@ public:
     ArrivalWatch(const ArrivalWatch&) = delete;
     ArrivalWatch& operator=(const ArrivalWatch&) = delete;
 
-    // Readable when events wait; -1 when the system gives no watch (nothing will ever arrive).
+    // Readable when events wait; -1 when the folder is polled from the start.
     int fd() const { return fd_; }
-    // When process() must run next even without events: a file whose size and time are settling.
+    // Why the folder is polled; empty while inotify watches it.
+    const std::string& pollReason() const { return pollReason_; }
+    // When process() must run next even without events: a file whose size and time are settling,
+    // or the next look at a polled folder.
     std::optional<Clock::time_point> nextDeadline() const;
     // Reads the waiting events and settles what is due at `now`.
     ArrivalChanges process(Clock::time_point now = Clock::now());
@@ -61,6 +75,9 @@ public:
 private:
     struct Pending {
         int opens = 0;  // opened and not yet closed, as far as the events tell
+        // A writer has closed it. The opens left may be readers (an indexer, a virus scanner, a
+        // search), and inotify does not say which, so size and time decide, not their closes.
+        bool written = false;
         std::optional<Clock::time_point> deadline;
         long long size = -1;
         long long mtimeNs = -1;
@@ -74,6 +91,10 @@ private:
     void decide(const std::string& name, ArrivalChanges& changes);
     void forget(const std::string& name, ArrivalChanges& changes);
     void schedule(Pending& p, const std::string& name, Clock::time_point now);
+    std::uint32_t folderMask() const;
+    bool cannotWatch(int error);
+    void startPolling(const std::string& reason, Clock::time_point now);
+    void poll(Clock::time_point now, ArrivalChanges& changes);
 
     std::string dir_;     // with a trailing slash
     std::string parent_;  // watched while the folder is missing
@@ -82,6 +103,10 @@ private:
     int dirWd_ = -1;
     int parentWd_ = -1;
     bool followOpens_ = true;
+    std::string pollReason_;
+    Clock::time_point nextPoll_{};
+    bool folderSeen_ = false;  // polling: the folder was there at the last look
+    std::map<std::string, long long> unlisted_;  // polling: names the loader would not list, by ctime
     std::unordered_set<std::string> known_;      // there when the watch began
     std::map<std::string, Pending> pending_;     // touched, not yet whole
     std::map<std::string, Arrival> counted_;     // arrived and still there

@@ -82,6 +82,7 @@ Arrivals::Arrivals(TForm1* form, std::unique_ptr<store::ArrivalWatch> watch)
     settleTimer_ = new QTimer(this);
     settleTimer_->setSingleShot(true);
     connect(settleTimer_, &QTimer::timeout, this, &Arrivals::readWatch);
+    armTimer();  // a polled folder (no inotify) has its first look due already
     form->installEventFilter(this);
 }
 
@@ -113,6 +114,7 @@ void Arrivals::apply(const store::ArrivalChanges& changes)
     if (QWidget* modal = QApplication::activeModalWidget()) {
         deferred_.arrived.insert(deferred_.arrived.end(), changes.arrived.begin(), changes.arrived.end());
         deferred_.vanished.insert(deferred_.vanished.end(), changes.vanished.begin(), changes.vanished.end());
+        deferred_.completed.insert(deferred_.completed.end(), changes.completed.begin(), changes.completed.end());
         if (deferredFor_ != modal) {
             deferredFor_ = modal;
             modal->installEventFilter(this);
@@ -123,17 +125,21 @@ void Arrivals::apply(const store::ArrivalChanges& changes)
     for (const std::string& path : changes.vanished)
         std::erase_if(pending_, [&path](const store::Arrival& a) { return a.path == path; });
     std::vector<store::Arrival> fresh;
+    std::vector<std::string> reread = changes.completed;
     for (const store::Arrival& a : changes.arrived) {
         if (form_->receivedMode()) {
             const auto& paths = form_->pathList();
-            if (std::find(paths.begin(), paths.end(), a.path) != paths.end())
-                continue;  // loaded with the others already
+            if (std::find(paths.begin(), paths.end(), a.path) != paths.end()) {
+                reread.push_back(a.path);  // loaded with the others already, perhaps before it was whole
+                continue;
+            }
             joinReceivedList(a);
         } else {
             pending_.push_back(a);
         }
         fresh.push_back(a);
     }
+    rereadLines(reread);
     updateLook();
     if (!fresh.empty() && !form_->isActiveWindow()) {
         unseen_ += static_cast<int>(fresh.size());
@@ -171,6 +177,27 @@ void Arrivals::joinReceivedList(const store::Arrival& arrival)
     }
     form_->insertLine(row, entry);
     joinedTimes_[entry.path] = entry.time;
+}
+
+void Arrivals::rereadLines(const std::vector<std::string>& files)
+{
+    if (files.empty())
+        return;
+    // One look-up table for the batch: a writer may close many listed files at once.
+    std::unordered_map<std::string, int> rows;
+    const auto& paths = form_->pathList();
+    for (size_t row = 0; row < paths.size(); ++row)
+        rows.emplace(paths[row], static_cast<int>(row));
+    SilentSink silent;
+    for (const std::string& path : files) {
+        const auto it = rows.find(path);
+        if (it == rows.end())
+            continue;
+        // Gone or unreadable since: the line keeps what it had, and opening it will tell.
+        std::string listText;
+        if (store::ReadListText(store::categoryOfName(fileName(path)), path, listText, silent))
+            form_->replaceLine(it->second, std::move(listText));
+    }
 }
 
 void Arrivals::ArrivalsBtClick()

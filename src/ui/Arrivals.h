@@ -65,6 +65,7 @@ private:
     void armTimer();
     void apply(const store::ArrivalChanges& changes);
     void joinReceivedList(const store::Arrival& arrival);
+    void rereadLines(const std::vector<std::string>& files);  // listed files whose text may have grown
     void updateLook();
     void tellDesktop(const store::Arrival& newest, int count);
     void raiseWindow();

@@ -523,6 +523,11 @@ void TForm1::insertLine(int row, const store::TCmntInfo& entry)
     pathList_.insert(pathList_.begin() + row, entry.path);
 }
 
+void TForm1::replaceLine(int row, std::string listText)
+{
+    ListBox1->lines()->replaceLine(row, std::move(listText));
+}
+
 void TForm1::setCaret(int row)
 {
     // The caret moves without touching any item's selected flag.

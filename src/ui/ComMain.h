@@ -162,6 +162,7 @@ private:
     void fillFromBlock(int category);
     void addLine(const store::TCmntInfo& entry);
     void insertLine(int row, const store::TCmntInfo& entry);  // caret and selection stay on their files
+    void replaceLine(int row, std::string listText);           // the same file, its text read again
     void setCaret(int row);
     void enableByMode();
     void switchToSavedMode();

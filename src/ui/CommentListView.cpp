@@ -44,6 +44,14 @@ void CommentListModel::insertLines(int row, std::vector<std::string> texts)
     endInsertRows();
 }
 
+void CommentListModel::replaceLine(int row, std::string text)
+{
+    if (row < 0 || row >= rowCount())
+        return;
+    texts_[static_cast<size_t>(row)] = std::move(text);
+    emit dataChanged(index(row, 0), index(row, 0));
+}
+
 void CommentListModel::clear()
 {
     beginResetModel();

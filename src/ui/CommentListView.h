@@ -25,6 +25,7 @@ public:
     // selection and caret below it move down together.
     void insertLines(int row, std::vector<std::string> texts);
     void appendLines(std::vector<std::string> texts) { insertLines(rowCount(), std::move(texts)); }
+    void replaceLine(int row, std::string text);
     void clear();
 
     const std::string& bytes(int row) const { return texts_[static_cast<size_t>(row)]; }

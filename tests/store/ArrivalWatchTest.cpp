@@ -7,7 +7,9 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -32,6 +34,7 @@ ArrivalChanges watchFor(ArrivalWatch& watch, std::chrono::milliseconds span)
         ArrivalChanges c = watch.process();
         all.arrived.insert(all.arrived.end(), c.arrived.begin(), c.arrived.end());
         all.vanished.insert(all.vanished.end(), c.vanished.begin(), c.vanished.end());
+        all.completed.insert(all.completed.end(), c.completed.begin(), c.completed.end());
     }
     return all;
 }
@@ -142,6 +145,53 @@ TEST_F(ArrivalWatchTest, FilesThatVanishStopCountingAndAFolderMadeLaterIsWatched
     testsupport::makeDir(later);
     testsupport::writeFile(later + "CMARKET.1", "x");
     EXPECT_EQ(watchFor(waiting, 700ms).arrived.size(), 1u);
+}
+
+// A list read while a writer was still at it shows the file as it was then: the writer's close
+// tells that its line is due again, whether the file was there at the start or counted by a pause.
+TEST_F(ArrivalWatchTest, AFileListedBeforeItsWriterWasDoneIsReportedCompleteAtTheClose)
+{
+    const std::string early = suite.dirs.received + "COMMENT.001", paused = suite.dirs.received + "COMMENT.002";
+    const int first = ::open(early.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(first, 0);
+    ArrivalWatch watch(suite.dirs.received, false);
+    const int second = ::open(paused.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(second, 0);
+    ASSERT_EQ(::write(second, "t", 1), 1);
+    ASSERT_EQ(watchFor(watch, 800ms).arrived.size(), 1u);  // its open was not followed: the pause tells
+    ASSERT_EQ(::write(first, "title\r\n", 7), 7);
+    ASSERT_EQ(::write(second, "itle\r\n", 6), 6);
+    ::close(first);
+    ::close(second);
+    const ArrivalChanges c = watchFor(watch, 100ms);
+    EXPECT_TRUE(c.arrived.empty());
+    EXPECT_EQ(c.completed, (std::vector<std::string>{early, paused}));
+}
+
+TEST_F(ArrivalWatchTest, WithoutInotifyTheFolderIsLookedAtEveryTwoSecondsAndStderrToldOnce)
+{
+    struct ForcePolling {
+        ForcePolling() { ::setenv("COMMENT_ARRIVALS_POLL", "1", 1); }
+        ~ForcePolling() { ::unsetenv("COMMENT_ARRIVALS_POLL"); }
+    } force;
+    suite.received("COMMENT.OLD", "there before");
+    testing::internal::CaptureStderr();
+    ArrivalWatch watch(suite.dirs.received);
+    EXPECT_EQ(watch.fd(), -1);
+    ASSERT_TRUE(watch.nextDeadline());
+    EXPECT_LE(*watch.nextDeadline() - ArrivalWatch::Clock::now(), ArrivalWatch::kPollInterval);
+
+    suite.received("CMARKET.1", "x");
+    ArrivalChanges c = watchFor(watch, 2600ms);
+    ASSERT_EQ(c.arrived.size(), 1u);
+    EXPECT_EQ(c.arrived[0].path, suite.dirs.received + "CMARKET.1");
+    ASSERT_EQ(std::remove((suite.dirs.received + "CMARKET.1").c_str()), 0);
+    c = watchFor(watch, 2100ms);
+    EXPECT_EQ(c.vanished, std::vector<std::string>{suite.dirs.received + "CMARKET.1"});
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(suite.dirs.received + " are looked for every 2 s: COMMENT_ARRIVALS_POLL is set.\n"),
+              std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
 }
 
 }  // namespace

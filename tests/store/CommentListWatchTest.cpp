@@ -6,12 +6,18 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -23,19 +29,27 @@ struct Watcher {
     pid_t pid = -1;
     std::string outPath;
 
-    Watcher(const std::string& suite, const std::string& outFile, std::vector<std::string> extra) : outPath(outFile)
+    // `launcher`, when given, runs the tool: its command and arguments, the tool's path after them.
+    Watcher(const std::string& suite, const std::string& outFile, std::vector<std::string> extra,
+            std::vector<std::string> launcher = {})
+        : outPath(outFile)
     {
-        std::vector<std::string> args{COMMENT_BIN_DIR "/comment-list", "--suite", suite, "--watch"};
+        std::vector<std::string> args = launcher;
+        for (const std::string& a : {std::string(COMMENT_BIN_DIR "/comment-list"), std::string("--suite"), suite,
+                                     std::string("--watch")})
+            args.push_back(a);
         args.insert(args.end(), extra.begin(), extra.end());
         pid = fork();
         if (pid == 0) {
             const int fd = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             ::dup2(fd, 1);
+            const int err = ::open((outFile + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(err, 2);
             std::vector<char*> argv;
             for (auto& a : args)
                 argv.push_back(a.data());
             argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
+            ::execvp(argv[0], argv.data());
             _exit(127);
         }
     }
@@ -47,14 +61,40 @@ struct Watcher {
         }
     }
     std::string output() const { return testsupport::readFile(outPath); }
+    std::string errors() const { return testsupport::readFile(outPath + ".err"); }
     // Waits until the output has `lines` lines.
-    bool waitLines(int lines) const
+    bool waitLines(int lines, std::chrono::milliseconds span = 3s) const
     {
-        for (auto end = std::chrono::steady_clock::now() + 3s; std::chrono::steady_clock::now() < end;
+        for (auto end = std::chrono::steady_clock::now() + span; std::chrono::steady_clock::now() < end;
              std::this_thread::sleep_for(10ms)) {
             const std::string out = output();
             if (std::count(out.begin(), out.end(), '\n') >= lines)
                 return true;
+        }
+        return false;
+    }
+    // Waits until the tool has its inotify watch, on the folder of inode `ino` if given: its
+    // descriptor's fdinfo lists one.
+    bool waitWatching(std::optional<ino_t> ino = std::nullopt) const
+    {
+        std::string wanted = "inotify wd:";
+        if (ino) {
+            char hex[32];
+            std::snprintf(hex, sizeof hex, " ino:%lx ", static_cast<unsigned long>(*ino));
+            wanted = hex;
+        }
+        for (auto end = std::chrono::steady_clock::now() + 5s; std::chrono::steady_clock::now() < end;
+             std::this_thread::sleep_for(10ms)) {
+            std::error_code error;
+            const std::string fdinfo = "/proc/" + std::to_string(pid) + "/fdinfo";
+            for (const auto& entry : std::filesystem::directory_iterator(fdinfo, error)) {
+                std::ifstream in(entry.path());  // a descriptor may close meanwhile
+                const std::string info((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+                if (info.find(wanted) != std::string::npos) {
+                    std::this_thread::sleep_for(100ms);  // and the listing that follows it is done
+                    return true;
+                }
+            }
         }
         return false;
     }
@@ -110,6 +150,95 @@ TEST_F(CommentListWatch, JsonGivesOneObjectPerLineFilteredByCategoryAndSigintEnd
         << out;
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
     EXPECT_EQ(w.stop(SIGINT), 0);
+}
+
+// An indexer or a virus scanner reads what the receiver writes, and may close it last.
+TEST_F(CommentListWatch, AFileCountsWhenItsWriterClosesItWhileAReaderStillHoldsIt)
+{
+    Watcher w(suite.dir.path(), scratch / "out", {});
+    ASSERT_TRUE(w.waitWatching());
+    const std::string path = suite.dirs.received + "CMARKET.1";
+    const int writer = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
+    const std::string text = sjis("速報です\r\n");
+    ASSERT_EQ(::write(writer, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    const int reader = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(reader, 0);
+    ::close(writer);
+    std::this_thread::sleep_for(700ms);  // longer than a file takes to settle
+    ::close(reader);
+    ASSERT_TRUE(w.waitLines(1));
+    EXPECT_TRUE(w.output().ends_with("\t速報です\t" + path + "\n")) << w.output();
+}
+
+// The queue of a stopped watcher overflows while the received folder is removed and made again:
+// the events that told of it are lost, and the old folder's watch with it.
+TEST_F(CommentListWatch, AfterItsEventQueueOverflowedItWatchesTheReceivedFolderMadeAgain)
+{
+    long long queueLimit = 0;
+    std::ifstream("/proc/sys/fs/inotify/max_queued_events") >> queueLimit;
+    if (queueLimit <= 0 || queueLimit > (1 << 22))
+        GTEST_SKIP() << "max_queued_events is " << queueLimit << ": too many events to flood in a test";
+    Watcher w(suite.dir.path(), scratch / "out", {});
+    ASSERT_TRUE(w.waitWatching());
+    ASSERT_EQ(::kill(w.pid, SIGSTOP), 0);
+    const std::string flood = suite.dirs.received + "FLOOD";
+    testsupport::writeFile(flood, "x");
+    for (long long i = 0; i < queueLimit / 2 + 100; ++i)  // an open and a close: two events
+        ::close(::open(flood.c_str(), O_RDONLY));
+    std::filesystem::remove_all(suite.dirs.received);
+    std::filesystem::create_directory(suite.dirs.received);
+    ASSERT_EQ(::kill(w.pid, SIGCONT), 0);
+    struct stat remade{};
+    ASSERT_EQ(::stat(suite.dirs.received.c_str(), &remade), 0);
+    ASSERT_TRUE(w.waitWatching(remade.st_ino));
+    testsupport::writeFile(scratch / "a", sjis("連絡\r\n"));
+    ASSERT_EQ(std::rename((scratch / "a").c_str(), (suite.dirs.received + "COMMENT.1").c_str()), 0);
+    ASSERT_TRUE(w.waitLines(1));
+    EXPECT_TRUE(w.output().ends_with(suite.dirs.received + "COMMENT.1\n")) << w.output();
+}
+
+// A user namespace of its own lets a test take inotify watches away from the tool alone.
+std::vector<std::string> withInotifyWatches(int limit)
+{
+    return {"unshare", "-U", "-r", "sh", "-c",
+            "echo " + std::to_string(limit) + " > /proc/sys/user/max_inotify_watches && exec \"$0\" \"$@\""};
+}
+
+#define SKIP_WITHOUT_USER_NAMESPACE()                                                                 \
+    if (std::system("unshare -U -r true 2>/dev/null") != 0)                                          \
+    GTEST_SKIP() << "no user namespace here (unshare -U -r) to lower the inotify watch limit in"
+
+TEST_F(CommentListWatch, WithNoInotifyWatchLeftItLooksAtTheFolderEveryTwoSecondsAndSaysWhyOnce)
+{
+    SKIP_WITHOUT_USER_NAMESPACE();
+    Watcher w(suite.dir.path(), scratch / "out", {}, withInotifyWatches(0));
+    std::this_thread::sleep_for(500ms);
+    testsupport::writeFile(suite.dirs.received + "CWEKEND.1", sjis("週末\r\n"));
+    ASSERT_TRUE(w.waitLines(1, 6s)) << w.errors();
+    EXPECT_TRUE(w.output().ends_with("\t週末\t" + suite.dirs.received + "CWEKEND.1\n")) << w.output();
+    EXPECT_EQ(w.errors(), "Arrivals in " + suite.dirs.received +
+                              " are looked for every 2 s: no inotify watches left (fs.inotify.max_user_watches).\n");
+}
+
+// The last watch goes to the parent while the folder is away; made again, the folder gets none.
+TEST_F(CommentListWatch, AFolderMadeAgainWhenNoWatchIsLeftIsLookedAtWithoutSpinning)
+{
+    SKIP_WITHOUT_USER_NAMESPACE();
+    Watcher w(suite.dir.path(), scratch / "out", {}, withInotifyWatches(1));
+    ASSERT_TRUE(w.waitWatching());
+    std::filesystem::remove(suite.dirs.received);
+    std::this_thread::sleep_for(300ms);
+    std::filesystem::create_directory(suite.dirs.received);
+    std::this_thread::sleep_for(300ms);
+    testsupport::writeFile(suite.dirs.received + "CWEKEND.1", sjis("週末\r\n"));
+    ASSERT_TRUE(w.waitLines(1, 6s)) << w.errors();
+    // Its CPU time (user and system, in clock ticks) in all: the descriptor it waits on is quiet.
+    std::istringstream stat(testsupport::readFile("/proc/" + std::to_string(w.pid) + "/stat"));
+    std::string field;
+    long long ticks = 0;
+    for (int n = 1; n <= 15 && stat >> field; ++n)
+        ticks += n >= 14 ? std::stoll(field) : 0;
+    EXPECT_LT(ticks, ::sysconf(_SC_CLK_TCK) / 2);
 }
 
 }  // namespace
