@@ -21,6 +21,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFontInfo>
+#include <QFocusEvent>
 #include <QFontMetricsF>
 #include <QGroupBox>
 #include <QInputMethodEvent>
@@ -480,6 +481,27 @@ TEST_F(MainWindow, ALargeCommentShowsItsBeginningAtOnceAndCopyingTakesAllOfIt)
     QTest::qWait(50);
     EXPECT_EQ(w.Memo1->toPlainText(), shortText);
     EXPECT_TRUE(shortText.startsWith(QStringLiteral("短い\n")));
+}
+
+// Opening the edit's context menu or switching to another window is no exit: a field emptied to
+// paste a number into must not become "10" meanwhile.
+TEST_F(MainWindow, RetentionEditsClampOnlyWhenTheFocusMovesOn)
+{
+    TForm4 d;
+    d.show();
+    QLineEdit* e = d.Edit[0];
+    e->setFocus();
+    e->clear();
+    for (Qt::FocusReason away : {Qt::PopupFocusReason, Qt::ActiveWindowFocusReason}) {
+        QFocusEvent out(QEvent::FocusOut, away);
+        QApplication::sendEvent(e, &out);
+        QFocusEvent back(QEvent::FocusIn, away);
+        QApplication::sendEvent(e, &back);
+    }
+    EXPECT_EQ(e->text(), QString());
+    QFocusEvent tab(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(e, &tab);
+    EXPECT_EQ(e->text(), QStringLiteral("10"));
 }
 
 // X11 sends DEL with the Delete key, and a Japanese input method commits text instead of keys.
