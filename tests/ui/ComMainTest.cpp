@@ -300,6 +300,27 @@ TEST_F(MainWindow, FontSizeStepsByThreeWithinNineToThirty)
     EXPECT_EQ(w.Memo1->font().pointSize(), 12);
 }
 
+// Root ignores permissions: the store's folder is a file here (ENOTDIR), which fails for root too.
+TEST_F(MainWindow, SettingsThatCannotBeStoredAreReportedOnceAtTheClose)
+{
+    saved("CKES005.TXT", "決算", 3);
+    std::ofstream(root + "/file") << "not a folder";
+    const std::string unwritable = root + "/file/registry.ini";
+    setenv("BREVON_REGISTRY", unwritable.c_str(), 1);
+    store.failWrites = true;
+    open();
+    form.reset();
+    EXPECT_EQ(messages(), "BrevonMessage\t警告\t設定を保存できない（保存先のフォルダの途中がファイル）\t" + unwritable +
+                              "\t1\n");
+
+    // The host's settings store alone failing is reported as well.
+    std::filesystem::remove(root + "/messages.log");
+    setenv("BREVON_REGISTRY", (root + "/registry.ini").c_str(), 1);
+    open();
+    form.reset();
+    EXPECT_NE(messages().find("設定を保存できない"), std::string::npos);
+}
+
 TEST_F(MainWindow, SettingsAndLayoutAreWrittenAtCloseAndReadBack)
 {
     saved("CKES005.TXT", "決算", 3);

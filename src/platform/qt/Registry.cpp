@@ -1,8 +1,16 @@
 #include "platform/qt/Registry.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -83,10 +91,47 @@ QStringList Registry::subKeys(const QString& key) const
     return names;
 }
 
+namespace {
+std::atomic<int> gFailedFlushes{0};
+}  // namespace
+
 bool Registry::flush()
 {
     store_->sync();
-    return store_->status() == QSettings::NoError;
+    const bool ok = store_->status() == QSettings::NoError;
+    if (!ok)
+        ++gFailedFlushes;
+    return ok;
+}
+
+int Registry::failedFlushes() { return gFailedFlushes.load(); }
+
+int Registry::writeErrorOf(const QString& file)
+{
+    const QByteArray path = QFile::encodeName(file);
+    struct stat st{};
+    const bool present = ::stat(path.constData(), &st) == 0;
+    if (present && S_ISDIR(st.st_mode))
+        return EISDIR;
+    QByteArray probe = QFile::encodeName(QFileInfo(file).absolutePath()) + "/.registry-probe-XXXXXX";
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0)
+        return errno;
+    // A full disk shows only when written to: as much as the store holds, and a page more.
+    const std::vector<char> bytes(static_cast<std::size_t>(present ? st.st_size : 0) + 4096, '\n');
+    int error = 0;
+    for (std::size_t done = 0; done < bytes.size() && error == 0;) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n > 0)
+            done += static_cast<std::size_t>(n);
+        else if (n == 0 || errno != EINTR)
+            error = n == 0 ? EIO : errno;
+    }
+    if (error == 0 && ::fsync(fd) != 0)
+        error = errno;
+    ::close(fd);
+    ::unlink(probe.constData());
+    return error;
 }
 
 QString Registry::file() const { return store_->fileName(); }

@@ -36,8 +36,17 @@ public:
     QStringList valueNames(const QString& key) const;
     QStringList subKeys(const QString& key) const;
 
-    // Writes pending changes; false when the store could not be written.
+    // Writes pending changes; false when the store could not be written (the file then keeps what
+    // it held).
     bool flush();
+
+    // Flushes of this process that failed so far: a caller that writes through several Registry
+    // objects (or lets the destructor flush) learns that one of them failed.
+    static int failedFlushes();
+
+    // Why `file` cannot be written now, as an errno value, from a trial write beside it of a little
+    // more than it holds; 0 when that succeeds. (The settings library reports only that it failed.)
+    static int writeErrorOf(const QString& file);
 
     QString file() const;
 
