@@ -175,6 +175,9 @@ bool WriteSettings(SettingsBackend& backend, const SettingsRecord& r, const Main
     return stored;
 }
 
+namespace {
+
+// Why a store cannot be written, in code page 932: an errno value, 0 when the trial write succeeded.
 std::string unwritableReason(int error)
 {
     const char* text = nullptr;
@@ -193,6 +196,8 @@ std::string unwritableReason(int error)
     }
     return platform::cp932(text);
 }
+
+}  // namespace
 
 void ShowUnwritableSettings()
 {

@@ -49,8 +49,6 @@ bool WriteSettings(SettingsBackend& backend, const SettingsRecord& record, const
 // path and why, through the host's message box. The store keeps what it held before.
 void ShowUnwritableSettings();
 
-// Why a store cannot be written, for that message (code page 932): an errno value, 0 when unknown.
-std::string unwritableReason(int error);
 
 // A font-size text as the original conversion takes it: optional blanks, optional sign, decimal
 // digits, within 32 bits; nullopt otherwise.

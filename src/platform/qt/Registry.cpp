@@ -3,11 +3,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSettings>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -95,10 +98,52 @@ namespace {
 std::atomic<int> gFailedFlushes{0};
 }  // namespace
 
+bool Registry::holdsWhatWasWritten() const
+{
+    // Read under another name of the file: the library keeps what it parsed per file name, and under
+    // the store's own name it would answer with its own view of what it meant to write.
+    const int fd = ::open(QFile::encodeName(store_->fileName()).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const QByteArray other = "/proc/self/fd/" + QByteArray::number(fd);
+    bool same = true;  // without /proc there is no other name, and no check
+    if (::access(other.constData(), R_OK) == 0) {
+        const QSettings disk(QFile::decodeName(other), QSettings::IniFormat);
+        const QStringList keys = store_->allKeys();
+        same = disk.allKeys().size() == keys.size() && std::all_of(keys.begin(), keys.end(), [&](const QString& k) {
+                   return disk.value(k) == store_->value(k);
+               });
+    }
+    ::close(fd);
+    return same;
+}
+
 bool Registry::flush()
 {
+    // The settings library replaces the file by a new one, but takes a short write (a full disk, a
+    // file size limit) for success and puts the torn file in place. So the file is read back, and
+    // a torn one is replaced by the previous file, kept under a second name until then. The flushes
+    // of all processes take turns, so that another writer's changes are not taken for a tear.
+    const QString name = store_->fileName();
+    QLockFile turn(name + QStringLiteral(".flush-lock"));
+    const bool locked = turn.tryLock(10000);
+    const QByteArray path = QFile::encodeName(name);
+    const QByteArray previous = path + ".previous";
+    struct stat st{};
+    const bool existed = ::stat(path.constData(), &st) == 0;
+    bool kept = false;
+    if (locked && existed) {
+        ::unlink(previous.constData());  // left by a process that died here
+        kept = ::link(path.constData(), previous.constData()) == 0;
+    }
     store_->sync();
-    const bool ok = store_->status() == QSettings::NoError;
+    const bool ok = store_->status() == QSettings::NoError && holdsWhatWasWritten();
+    if (kept && !ok)
+        ::rename(previous.constData(), path.constData());  // the previous store back, whole
+    else if (kept)
+        ::unlink(previous.constData());
+    else if (!ok && locked && !existed)
+        ::unlink(path.constData());  // there was no store: none rather than a torn one
     if (!ok)
         ++gFailedFlushes;
     return ok;

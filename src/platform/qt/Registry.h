@@ -36,8 +36,8 @@ public:
     QStringList valueNames(const QString& key) const;
     QStringList subKeys(const QString& key) const;
 
-    // Writes pending changes; false when the store could not be written (the file then keeps what
-    // it held).
+    // Writes pending changes; false when the store could not be written whole. The file then keeps
+    // what it held: a short write (a full disk) is found by reading the file back.
     bool flush();
 
     // Flushes of this process that failed so far: a caller that writes through several Registry
@@ -51,6 +51,8 @@ public:
     QString file() const;
 
 private:
+    bool holdsWhatWasWritten() const;
+
     std::unique_ptr<QSettings> store_;
 };
 
