@@ -72,11 +72,20 @@ std::optional<QString> Registry::read(const QString& key, const QString& name) c
 void Registry::write(const QString& key, const QString& name, const QString& data)
 {
     store_->setValue(pathOf(key, name), data);
+    dirty_ = true;
 }
 
-void Registry::removeValue(const QString& key, const QString& name) { store_->remove(pathOf(key, name)); }
+void Registry::removeValue(const QString& key, const QString& name)
+{
+    store_->remove(pathOf(key, name));
+    dirty_ = true;
+}
 
-void Registry::removeKey(const QString& key) { store_->remove(groupOf(key)); }
+void Registry::removeKey(const QString& key)
+{
+    store_->remove(groupOf(key));
+    dirty_ = true;
+}
 
 QStringList Registry::valueNames(const QString& key) const
 {
@@ -124,6 +133,11 @@ bool Registry::flush()
     // file size limit) for success and puts the torn file in place. So the file is read back, and
     // a torn one is replaced by the previous file, kept under a second name until then. The flushes
     // of all processes take turns, so that another writer's changes are not taken for a tear.
+    if (!dirty_) {
+        store_->sync();  // nothing to write: only the view is brought up to date
+        return store_->status() == QSettings::NoError;
+    }
+    dirty_ = false;
     const QString name = store_->fileName();
     QLockFile turn(name + QStringLiteral(".flush-lock"));
     const bool locked = turn.tryLock(10000);

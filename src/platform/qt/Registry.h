@@ -54,6 +54,7 @@ private:
     bool holdsWhatWasWritten() const;
 
     std::unique_ptr<QSettings> store_;
+    bool dirty_ = false;  // changes not flushed yet
 };
 
 // Integers are kept as decimal text; nullopt for a value that is absent or not a 32-bit integer.
