@@ -142,13 +142,6 @@ bool sameContent(const struct stat& now, const struct stat& was, bool withChange
             (now.st_ctim.tv_sec == was.st_ctim.tv_sec && now.st_ctim.tv_nsec == was.st_ctim.tv_nsec));
 }
 
-// The path still names the file that was opened for the copy, unchanged: a receiving program may
-// have replaced it or written to it meanwhile, and that content was never copied.
-bool unchangedSince(const std::string& path, const struct stat& was) {
-    struct stat now{};
-    return ::lstat(path.c_str(), &now) == 0 && sameFile(now, was) && sameContent(now, was, true);
-}
-
 // The name a source is held under while it is checked before its removal: in its own folder, hidden
 // from every comment pattern, and telling the next start its process and its own name.
 std::string heldNameOf(const std::string& path) {
@@ -165,6 +158,25 @@ bool putBack(int dirFd, const char* held, const char* name) {
     if (::linkat(dirFd, held, dirFd, name, 0) != 0) return false;
     ::unlinkat(dirFd, held, 0);
     return true;
+}
+
+// Removes `path` only when it still names the file open as `fd`, unchanged since `was`. Removing the
+// name after a look at it would delete whatever a receiving program put there in between; so the
+// name is first taken to a private one, and what that holds is compared: only the file looked at is
+// removed, anything else goes back. 0, kErrorSourceChanged or an errno value.
+int removeIfStillTheSame(const std::string& path, int fd, const struct stat& was) {
+    struct stat now{};
+    if (::fstat(fd, &now) != 0) return errno;
+    if (!sameContent(now, was, true)) return kErrorSourceChanged;
+    const std::string held = heldNameOf(path);
+    if (::rename(path.c_str(), held.c_str()) != 0) return errno == ENOENT ? kErrorSourceChanged : errno;
+    struct stat heldSt{};
+    const bool same = ::lstat(held.c_str(), &heldSt) == 0 && sameFile(heldSt, was) && ::fstat(fd, &now) == 0 &&
+                      sameContent(now, was, false);
+    if (same && ::unlink(held.c_str()) == 0) return 0;
+    const int error = same ? errno : kErrorSourceChanged;
+    putBack(AT_FDCWD, held.c_str(), path.c_str());
+    return error;
 }
 
 // Copy, sync, rename over the target, sync its folder; only then, and only when the source is still
@@ -202,26 +214,10 @@ int moveAcrossFileSystems(const std::string& source, const std::string& target) 
     // stays too; the next start removes the received one where both hold the same bytes.
     if (int e = syncDirectory(targetDir)) return e;
     if (int e = step(MoveStep::SyncingFolder, source)) return e;
-    // Removing the name after a look at it would delete whatever a receiving program put there in
-    // between. So the source is first renamed to a name of its own, and what that name then holds
-    // is compared with the file that was copied: only that one is removed, anything else goes back.
-    struct stat now{};
-    if (::fstat(in.get(), &now) != 0) return errno;
-    if (!sameContent(now, st, true)) return kErrorSourceChanged;
     if (int e = step(MoveStep::RemovingSource, source)) return e;
-    const std::string held = heldNameOf(source);
-    if (::rename(source.c_str(), held.c_str()) != 0) return errno == ENOENT ? kErrorSourceChanged : errno;
-    struct stat heldSt{};
-    const bool copied = ::lstat(held.c_str(), &heldSt) == 0 && sameFile(heldSt, st) && ::fstat(in.get(), &now) == 0 &&
-                        sameContent(now, st, false);
-    in.reset();
-    if (!copied || ::unlink(held.c_str()) != 0) {
-        const int error = copied ? errno : kErrorSourceChanged;
-        putBack(AT_FDCWD, held.c_str(), source.c_str());
-        return error;
-    }
-    syncDirectory(parentOf(source));
-    return 0;
+    const int removed = removeIfStillTheSame(source, in.get(), st);
+    if (removed == 0) syncDirectory(parentOf(source));
+    return removed;
 }
 
 int moveOne(const std::string& source, const std::string& target) {
@@ -441,8 +437,8 @@ int finishInterruptedMoves(const std::string& sourceDir, const std::string& targ
         if (!in || !kept || ::fstat(in.get(), &st) != 0 || ::fstat(kept.get(), &kt) != 0) continue;
         // One file under both names (one folder, or a hard link) is no interrupted move.
         if (!S_ISREG(st.st_mode) || !S_ISREG(kt.st_mode) || sameFile(st, kt) || st.st_size != kt.st_size) continue;
-        if (!sameBytes(in.get(), kept.get()) || !unchangedSince(source, st)) continue;
-        if (::unlink(source.c_str()) == 0) ++removed;
+        if (!sameBytes(in.get(), kept.get())) continue;
+        if (removeIfStillTheSame(source, in.get(), st) == 0) ++removed;
     }
     if (removed > 0) syncDirectory(sourceDir);
     return removed;
