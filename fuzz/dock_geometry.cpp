@@ -189,6 +189,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             fuzz::fail("drop place outside the dock");
         if (place.openRowAt && *place.openRowAt != place.row)
             fuzz::fail("a new row opens elsewhere than the drop");
+        if (place.ahead && place.pos != 0)
+            fuzz::fail("a toolbar dropped before the row's start does not stand at its start");
     }
 
     const Rect dock{anyInt(in), anyInt(in), anyInt(in), anyInt(in)};

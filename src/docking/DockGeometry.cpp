@@ -301,8 +301,10 @@ DropPlace dropPlace(const std::vector<int>& rowThickness, const Rect& outline, b
     DropPlace place;
     place.row = hit.row;
     // Dropped partly before the dock's start: it goes first, not after the others as a negative
-    // position would.
-    place.pos = std::max(0, verticalDock ? outline.top : outline.left);
+    // position would, and first also before a tool window standing at 0.
+    const int along = verticalDock ? outline.top : outline.left;
+    place.pos = std::max(0, along);
+    place.ahead = along < 0;
     if (hit.edge) {
         place.openRowAt = hit.row;
     } else if (fullSize && std::find(rowsOfOthers.begin(), rowsOfOthers.end(), hit.row) != rowsOfOthers.end()) {

@@ -125,6 +125,9 @@ struct DropPlace {
     int row = 0;
     int pos = 0;
     std::optional<int> openRowAt;  // tool windows of the dock from this row on move one row further
+    // Dropped before the row's start: its position sorts below 0, so it goes in front of a tool window
+    // at 0 as well; `pos` is where that leaves it, 0.
+    bool ahead = false;
     friend bool operator==(const DropPlace&, const DropPlace&) = default;
 };
 

@@ -770,6 +770,13 @@ void TCustomToolWindow::applyMove(TDock* target, const QRect& outline)
     dockPos_ = place.pos;
     if (dock_ != target)
         setDockedTo(target);
+    if (place.ahead) {
+        // The row's sort is stable: first in the dock's list, it goes before a tool window at 0.
+        std::vector<TCustomToolWindow*>& list = target->toolWindows_;
+        const auto it = std::find(list.begin(), list.end(), this);
+        if (it != list.end())
+            std::rotate(list.begin(), it, it + 1);
+    }
     target->layoutDockRows(true);
     target->resumeArrange();
     --batching_;

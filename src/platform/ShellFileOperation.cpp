@@ -2,6 +2,7 @@
 
 #include "platform/FileFind.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -12,6 +13,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -24,6 +26,8 @@ namespace {
 
 constexpr std::string_view kTempPrefix = ".brevon-move.";
 constexpr std::string_view kTempSuffix = ".tmp";
+// ".brevon-move.<pid>.src.<name>": a source held under a private name just before its removal.
+constexpr std::string_view kHeldMark = ".src.";
 
 MoveStepHook& moveStepHook() {
     static MoveStepHook hook;
@@ -88,14 +92,19 @@ std::string temporaryNameIn(const std::string& dir) {
            std::to_string(counter++) + std::string(kTempSuffix);
 }
 
-int copyContents(int in, int out, const std::string& source) {
+// Copies to the end of the file and checks that this is the size the file had when it was opened:
+// the kernel's copy may stop early (it copies 0 bytes between some file systems, or at a size limit)
+// and a file that grew or shrank meanwhile is not the one that was looked at.
+int copyContents(int in, int out, off_t size, const std::string& source) {
+    off_t copied = 0;
     for (;;) {
         const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 20, 0);
-        if (n == 0) return 0;
         if (n > 0) {
+            copied += n;
             if (int e = step(MoveStep::Copying, source)) return e;
             continue;
         }
+        if (n == 0) break;  // the end, or a stop short of it: the buffer carries on from the offsets
         if (errno == EINTR) continue;
         if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return errno;
         break;  // no kernel copy between these file systems: copy through a buffer
@@ -103,7 +112,7 @@ int copyContents(int in, int out, const std::string& source) {
     std::array<char, 1 << 16> buf;
     for (;;) {
         const ssize_t n = ::read(in, buf.data(), buf.size());
-        if (n == 0) return 0;
+        if (n == 0) break;
         if (n < 0) {
             if (errno == EINTR) continue;
             return errno;
@@ -116,18 +125,58 @@ int copyContents(int in, int out, const std::string& source) {
             }
             done += w;
         }
+        copied += n;
         if (int e = step(MoveStep::Copying, source)) return e;
     }
+    return copied == size ? 0 : kErrorSourceChanged;
 }
 
-// The path still names the file that was opened for the copy, unchanged: a receiving program may
-// have replaced it or written to it meanwhile, and that content was never copied.
-bool unchangedSince(const std::string& path, const struct stat& was) {
+bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// Nothing was written to the file since `was`: same size and times. (A rename changes the change
+// time, so after the source's rename only the size and the write time are compared.)
+bool sameContent(const struct stat& now, const struct stat& was, bool withChangeTime) {
+    return now.st_size == was.st_size && now.st_mtim.tv_sec == was.st_mtim.tv_sec &&
+           now.st_mtim.tv_nsec == was.st_mtim.tv_nsec &&
+           (!withChangeTime ||
+            (now.st_ctim.tv_sec == was.st_ctim.tv_sec && now.st_ctim.tv_nsec == was.st_ctim.tv_nsec));
+}
+
+// The name a source is held under while it is checked before its removal: in its own folder, hidden
+// from every comment pattern, and telling the next start its process and its own name.
+std::string heldNameOf(const std::string& path) {
+    return parentOf(path) + "/" + std::string(kTempPrefix) + std::to_string(::getpid()) + std::string(kHeldMark) +
+           baseName(path);
+}
+
+// Puts a held file back under `name` without replacing a file that has arrived there meanwhile;
+// false when one has (the held file then stays for the next start).
+bool putBack(int dirFd, const char* held, const char* name) {
+    if (::renameat2(dirFd, held, dirFd, name, RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system without the no-replace rename: a link refuses an existing name as well.
+    if (::linkat(dirFd, held, dirFd, name, 0) != 0) return false;
+    ::unlinkat(dirFd, held, 0);
+    return true;
+}
+
+// Removes `path` only when it still names the file open as `fd`, unchanged since `was`. Removing the
+// name after a look at it would delete whatever a receiving program put there in between; so the
+// name is first taken to a private one, and what that holds is compared: only the file looked at is
+// removed, anything else goes back. 0, kErrorSourceChanged or an errno value.
+int removeIfStillTheSame(const std::string& path, int fd, const struct stat& was) {
     struct stat now{};
-    return ::lstat(path.c_str(), &now) == 0 && now.st_dev == was.st_dev && now.st_ino == was.st_ino &&
-           now.st_size == was.st_size && now.st_mtim.tv_sec == was.st_mtim.tv_sec &&
-           now.st_mtim.tv_nsec == was.st_mtim.tv_nsec && now.st_ctim.tv_sec == was.st_ctim.tv_sec &&
-           now.st_ctim.tv_nsec == was.st_ctim.tv_nsec;
+    if (::fstat(fd, &now) != 0) return errno;
+    if (!sameContent(now, was, true)) return kErrorSourceChanged;
+    const std::string held = heldNameOf(path);
+    if (::rename(path.c_str(), held.c_str()) != 0) return errno == ENOENT ? kErrorSourceChanged : errno;
+    struct stat heldSt{};
+    const bool same = ::lstat(held.c_str(), &heldSt) == 0 && sameFile(heldSt, was) && ::fstat(fd, &now) == 0 &&
+                      sameContent(now, was, false);
+    if (same && ::unlink(held.c_str()) == 0) return 0;
+    const int error = same ? errno : kErrorSourceChanged;
+    putBack(AT_FDCWD, held.c_str(), path.c_str());
+    return error;
 }
 
 // Copy, sync, rename over the target, sync its folder; only then, and only when the source is still
@@ -148,7 +197,7 @@ int moveAcrossFileSystems(const std::string& source, const std::string& target) 
         ::unlink(temp.c_str());
         return error;
     };
-    if (int e = copyContents(in.get(), out.get(), source)) return fail(e);
+    if (int e = copyContents(in.get(), out.get(), st.st_size, source)) return fail(e);
     // The comment's time is its last-write time: a move must keep it, as the platform's does.
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     // The attributes before the mode: without root, a read-only copy takes no attribute any more.
@@ -165,14 +214,11 @@ int moveAcrossFileSystems(const std::string& source, const std::string& target) 
     // stays too; the next start removes the received one where both hold the same bytes.
     if (int e = syncDirectory(targetDir)) return e;
     if (int e = step(MoveStep::SyncingFolder, source)) return e;
-    in.reset();
-    if (!unchangedSince(source, st)) return kErrorSourceChanged;
-    if (::unlink(source.c_str()) != 0) return errno;  // both copies whole: nothing is lost
-    syncDirectory(parentOf(source));
-    return 0;
+    if (int e = step(MoveStep::RemovingSource, source)) return e;
+    const int removed = removeIfStillTheSame(source, in.get(), st);
+    if (removed == 0) syncDirectory(parentOf(source));
+    return removed;
 }
-
-bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 int moveOne(const std::string& source, const std::string& target) {
     struct stat src{}, dst{};
@@ -304,25 +350,67 @@ bool deleteFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }
 
+namespace {
+
+// The process number and the rest of a name ".brevon-move.<pid>.<rest>"; nullopt for other names.
+std::optional<std::pair<long, std::string_view>> splitMoveName(std::string_view name) {
+    if (!name.starts_with(kTempPrefix)) return std::nullopt;
+    name.remove_prefix(kTempPrefix.size());
+    std::size_t digits = 0;
+    while (digits < name.size() && digits < 10 && name[digits] >= '0' && name[digits] <= '9') ++digits;
+    if (digits == 0 || digits >= name.size() || name[digits] != '.') return std::nullopt;
+    return std::pair{std::strtol(std::string(name.substr(0, digits)).c_str(), nullptr, 10), name.substr(digits)};
+}
+
+// ".<counter>.tmp" of a copy's temporary.
+bool isTemporaryRest(std::string_view rest) {
+    if (!rest.ends_with(kTempSuffix) || rest.size() <= 1 + kTempSuffix.size()) return false;
+    const std::string_view counter = rest.substr(1, rest.size() - 1 - kTempSuffix.size());
+    return std::all_of(counter.begin(), counter.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The same bytes under two names of one folder.
+bool sameBytesAt(int dirFd, const char* a, const char* b) {
+    Fd x(::openat(dirFd, a, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    Fd y(::openat(dirFd, b, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat xs{}, ys{};
+    return x && y && ::fstat(x.get(), &xs) == 0 && ::fstat(y.get(), &ys) == 0 && S_ISREG(xs.st_mode) &&
+           S_ISREG(ys.st_mode) && xs.st_size == ys.st_size && sameBytes(x.get(), y.get());
+}
+
+}  // namespace
+
 bool isMoveTemporaryName(std::string_view name) {
-    return name.size() > kTempPrefix.size() + kTempSuffix.size() && name.starts_with(kTempPrefix) &&
-           name.ends_with(kTempSuffix);
+    const auto split = splitMoveName(name);
+    return split && isTemporaryRest(split->second);
 }
 
 void removeInterruptedMoves(const std::string& directory) {
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(directory.c_str()), ::closedir);
     if (!dir) return;
     std::vector<std::string> stale;
+    std::vector<std::pair<std::string, std::string>> held;  // private name, own name
     while (dirent* e = ::readdir(dir.get())) {
         const std::string_view name = e->d_name;
-        if (!isMoveTemporaryName(name)) continue;
-        const std::string_view rest = name.substr(kTempPrefix.size());
-        const long pid = std::strtol(std::string(rest.substr(0, rest.find('.'))).c_str(), nullptr, 10);
-        // A move still running in a live process owns its temporary.
+        const auto split = splitMoveName(name);
+        if (!split) continue;
+        const auto [pid, rest] = *split;
+        // A move still running in a live process owns its names.
         if (pid > 0 && pid != ::getpid() && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)) continue;
-        stale.emplace_back(name);
+        if (isTemporaryRest(rest))
+            stale.emplace_back(name);
+        else if (rest.starts_with(kHeldMark) && rest.size() > kHeldMark.size())
+            held.emplace_back(name, rest.substr(kHeldMark.size()));
     }
-    for (const auto& name : stale) ::unlinkat(dirfd(dir.get()), name.c_str(), 0);
+    const int fd = dirfd(dir.get());
+    for (const auto& name : stale) ::unlinkat(fd, name.c_str(), 0);
+    // A source killed while held goes back to its name; where its copy arrived whole, the clean-up
+    // of the received folder then finishes the move. Where another file took the name meanwhile, a
+    // held file with the same bytes is a duplicate; one with other bytes waits for a later start.
+    for (const auto& [name, own] : held)
+        if (!putBack(fd, name.c_str(), own.c_str()) && errno == EEXIST && sameBytesAt(fd, name.c_str(), own.c_str()))
+            ::unlinkat(fd, name.c_str(), 0);
+    if (!held.empty()) ::fsync(fd);
 }
 
 int finishInterruptedMoves(const std::string& sourceDir, const std::string& targetDir,
@@ -349,8 +437,8 @@ int finishInterruptedMoves(const std::string& sourceDir, const std::string& targ
         if (!in || !kept || ::fstat(in.get(), &st) != 0 || ::fstat(kept.get(), &kt) != 0) continue;
         // One file under both names (one folder, or a hard link) is no interrupted move.
         if (!S_ISREG(st.st_mode) || !S_ISREG(kt.st_mode) || sameFile(st, kt) || st.st_size != kt.st_size) continue;
-        if (!sameBytes(in.get(), kept.get()) || !unchangedSince(source, st)) continue;
-        if (::unlink(source.c_str()) == 0) ++removed;
+        if (!sameBytes(in.get(), kept.get())) continue;
+        if (removeIfStillTheSame(source, in.get(), st) == 0) ++removed;
     }
     if (removed > 0) syncDirectory(sourceDir);
     return removed;

@@ -3,10 +3,12 @@
 //
 // A move never loses a file: on one file system it is a rename(2); across file systems the file
 // is copied to a dot-named temporary in the target folder (which no comment pattern matches),
-// synced, renamed over the target, the folder synced, and only then the source removed, provided it
-// is still the file that was copied. A crash at any instant leaves the file whole at its source or
-// at its target (for a moment at both); the next start removes a temporary left behind
-// (removeInterruptedMoves) and a source whose copy arrived whole (finishInterruptedMoves).
+// synced, renamed over the target, the folder synced, and only then the source removed: renamed to
+// a private name in its folder first, and removed there only when that is the file that was copied,
+// whole and unchanged (anything else goes back). A crash at any instant leaves the file whole at its
+// source (or its private name) or at its target, for a moment at both; the next start removes a
+// temporary left behind and puts a held source back (removeInterruptedMoves), then removes a source
+// whose copy arrived whole (finishInterruptedMoves).
 
 #include <functional>
 #include <string>
@@ -32,7 +34,7 @@ struct ShFileOpStruct {
 
 // errno values, plus kErrorSameFile when source and target are one file (left alone), and
 // kErrorSourceChanged when the source was replaced or written to during a copy across file systems
-// (the source and the copy both stay).
+// (the source stays, and the copy too unless its length differs from the size the file had).
 inline constexpr int kErrorSameFile = -1;
 inline constexpr int kErrorSourceChanged = -2;
 
@@ -52,7 +54,8 @@ FileOpResult shFileOperation(const ShFileOpStruct& op);
 // DeleteFileA: fails for directories and read-only files, as the platform does.
 bool deleteFile(const std::string& path);
 
-// Removes the temporaries of moves that a crash interrupted (those of running processes stay).
+// Removes the temporaries of moves that a crash interrupted and puts their held sources back under
+// their own names (those of running processes stay).
 void removeInterruptedMoves(const std::string& directory);
 
 // Finishes moves that a crash interrupted after the copy arrived: a regular file of `sourceDir`
@@ -61,10 +64,10 @@ void removeInterruptedMoves(const std::string& directory);
 int finishInterruptedMoves(const std::string& sourceDir, const std::string& targetDir,
                            const std::function<bool(std::string_view name)>& isCandidate);
 
-// Test seam for the steps of a move across file systems: called after each copied chunk and before
-// the file sync's, the rename's and the folder sync's outcome is used. A nonzero result is taken as
-// that step's error.
-enum class MoveStep { Copying, SyncingFile, Renaming, SyncingFolder };
+// Test seam for the steps of a move across file systems: called after each copied chunk, before
+// the file sync's, the rename's and the folder sync's outcome is used, and before the source is
+// taken away. A nonzero result is taken as that step's error.
+enum class MoveStep { Copying, SyncingFile, Renaming, SyncingFolder, RemovingSource };
 using MoveStepHook = std::function<int(MoveStep, const std::string& source)>;
 void setMoveStepHook(MoveStepHook hook);
 bool isMoveTemporaryName(std::string_view name);

@@ -1,8 +1,12 @@
 #include "settings/SettingsStore.h"
 
 #include "host/HostLibrary.h"
+#include "platform/qt/Cp932.h"
+#include "platform/qt/Registry.h"
 
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 
 namespace settings {
 
@@ -22,14 +26,14 @@ std::optional<std::string> HostSettingsBackend::readString(const std::string& na
     return std::string(text ? text : "");  // copied at once: the library owns the buffer
 }
 
-void HostSettingsBackend::writeInteger(const std::string& name, std::int32_t value)
+bool HostSettingsBackend::writeInteger(const std::string& name, std::int32_t value)
 {
-    host::Settings().writeInteger(host::kProgramNumber, name.c_str(), value);
+    return host::Settings().writeInteger(host::kProgramNumber, name.c_str(), value) == 0;
 }
 
-void HostSettingsBackend::writeString(const std::string& name, const std::string& text)
+bool HostSettingsBackend::writeString(const std::string& name, const std::string& text)
 {
-    host::Settings().writeString(host::kProgramNumber, name.c_str(), text.c_str());
+    return host::Settings().writeString(host::kProgramNumber, name.c_str(), text.c_str()) == 0;
 }
 
 std::optional<std::int32_t> parseInteger(const std::string& text)
@@ -129,40 +133,79 @@ void ReadSettings(SettingsBackend& backend, SettingsRecord& r)
     readUrl(backend, "TSRPageURL", kDefaultTsrPageUrl, r.tsrPageUrl);
 }
 
-void WriteSettings(SettingsBackend& backend, const SettingsRecord& r, const MainWindowState& w)
+bool WriteSettings(SettingsBackend& backend, const SettingsRecord& r, const MainWindowState& w)
 {
+    // Every value is still tried after a failure: a store that takes some keeps as much as it can.
+    bool stored = true;
+    const auto integer = [&](const std::string& name, std::int32_t value) {
+        stored = backend.writeInteger(name, value) && stored;
+    };
     // One guarded block: a font-size text that is no integer ends it without a message, and the
     // values after it in the block keep what the store had.
     [&] {
-        backend.writeInteger("Version", 3);
-        backend.writeInteger("Top", w.top);
-        backend.writeInteger("Left", w.left);
-        backend.writeInteger("Width", w.width);
-        backend.writeInteger("Height", w.height);
-        backend.writeInteger("ReHeight", w.listHeight);
+        integer("Version", 3);
+        integer("Top", w.top);
+        integer("Left", w.left);
+        integer("Width", w.width);
+        integer("Height", w.height);
+        integer("ReHeight", w.listHeight);
         const auto fontSize = parseInteger(w.fontSizeText);
         if (!fontSize)
             return;
-        backend.writeInteger("FontSize", *fontSize);
-        backend.writeInteger("DispMode", w.currentCategory);
-        backend.writeInteger("PageTop", r.pageTop);
-        backend.writeInteger("PageBottom", r.pageBottom);
-        backend.writeInteger("PageLeft", r.pageLeft);
+        integer("FontSize", *fontSize);
+        integer("DispMode", w.currentCategory);
+        integer("PageTop", r.pageTop);
+        integer("PageBottom", r.pageBottom);
+        integer("PageLeft", r.pageLeft);
     }();
 
-    backend.writeInteger("BrowsCSw", r.browsCSw ? 1 : 0);
+    integer("BrowsCSw", r.browsCSw ? 1 : 0);
     for (int i = 0; i < kCategoryCount; ++i) {
         const std::string index = std::to_string(i);
-        backend.writeInteger("MaxCmntInfo" + index, r.maxCmntInfo[i]);
-        backend.writeInteger("DelCmntInfo" + index, r.delCmntInfo[i] ? 1 : 0);
+        integer("MaxCmntInfo" + index, r.maxCmntInfo[i]);
+        integer("DelCmntInfo" + index, r.delCmntInfo[i] ? 1 : 0);
     }
-    backend.writeInteger("clTitleBack", r.clTitleBack);
-    backend.writeInteger("clTitleFont", r.clTitleFont);
-    backend.writeInteger("clMainBack", r.clMainBack);
-    backend.writeInteger("clMainFont", r.clMainFont);
-    backend.writeInteger("NotifyArrivals", r.notifyArrivals ? 1 : 0);
-    backend.writeString("HomePageURL", r.homePageUrl);
-    backend.writeString("TSRPageURL", r.tsrPageUrl);
+    integer("clTitleBack", r.clTitleBack);
+    integer("clTitleFont", r.clTitleFont);
+    integer("clMainBack", r.clMainBack);
+    integer("clMainFont", r.clMainFont);
+    integer("NotifyArrivals", r.notifyArrivals ? 1 : 0);
+    stored = backend.writeString("HomePageURL", r.homePageUrl) && stored;
+    stored = backend.writeString("TSRPageURL", r.tsrPageUrl) && stored;
+    return stored;
+}
+
+namespace {
+
+// Why a store cannot be written, in code page 932: an errno value, 0 when the trial write succeeded.
+std::string unwritableReason(int error)
+{
+    const char* text = nullptr;
+    switch (error) {
+    case 0: text = "書き込めなかった"; break;
+    case EACCES:
+    case EPERM: text = "書き込みが許可されていない"; break;
+    case EROFS: text = "読み取り専用"; break;
+    case ENOSPC:
+    case EDQUOT: text = "ディスクの空きが足りない"; break;
+    case EFBIG: text = "ファイルの大きさの上限を超える"; break;
+    case ENOENT: text = "保存先のフォルダがない"; break;
+    case ENOTDIR: text = "保存先のフォルダの途中がファイル"; break;
+    case EISDIR: text = "保存先がフォルダになっている"; break;
+    default: return std::strerror(error);
+    }
+    return platform::cp932(text);
+}
+
+}  // namespace
+
+void ShowUnwritableSettings()
+{
+    const QString file = platform::Registry::defaultFile();
+    host::ShowHostMessage(platform::cp932("警告"),
+                          platform::cp932("設定を保存できない（") +
+                              unwritableReason(platform::Registry::writeErrorOf(file)) + platform::cp932("）"),
+                          platform::toCp932(file), 0, 1, 0);
 }
 
 }  // namespace settings

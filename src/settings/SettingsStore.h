@@ -15,8 +15,9 @@ public:
     virtual ~SettingsBackend() = default;
     virtual std::optional<std::int32_t> readInteger(const std::string& name) = 0;
     virtual std::optional<std::string> readString(const std::string& name) = 0;
-    virtual void writeInteger(const std::string& name, std::int32_t value) = 0;
-    virtual void writeString(const std::string& name, const std::string& text) = 0;
+    // True when the value was stored.
+    virtual bool writeInteger(const std::string& name, std::int32_t value) = 0;
+    virtual bool writeString(const std::string& name, const std::string& text) = 0;
 };
 
 // The host's BrevonReg* operations with program number 12.
@@ -24,8 +25,8 @@ class HostSettingsBackend final : public SettingsBackend {
 public:
     std::optional<std::int32_t> readInteger(const std::string& name) override;
     std::optional<std::string> readString(const std::string& name) override;
-    void writeInteger(const std::string& name, std::int32_t value) override;
-    void writeString(const std::string& name, const std::string& text) override;
+    bool writeInteger(const std::string& name, std::int32_t value) override;
+    bool writeString(const std::string& name, const std::string& text) override;
 };
 
 // What WriteSettings takes from the main window at the moment it runs.
@@ -41,7 +42,13 @@ inline constexpr const char* kDefaultHomePageUrl = "https://www.brevon.example/"
 inline constexpr const char* kDefaultTsrPageUrl = "https://www.brevon.example/tessera/?id=";
 
 void ReadSettings(SettingsBackend& backend, SettingsRecord& record);
-void WriteSettings(SettingsBackend& backend, const SettingsRecord& record, const MainWindowState& window);
+// False when a value could not be stored (the font-size text that is no integer is no failure).
+bool WriteSettings(SettingsBackend& backend, const SettingsRecord& record, const MainWindowState& window);
+
+// The close's one message when the settings or the toolbar layout could not be stored: the store's
+// path and why, through the host's message box. The store keeps what it held before.
+void ShowUnwritableSettings();
+
 
 // A font-size text as the original conversion takes it: optional blanks, optional sign, decimal
 // digits, within 32 bits; nullopt otherwise.

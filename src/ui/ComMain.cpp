@@ -11,6 +11,7 @@
 #include "platform/ShellFileOperation.h"
 #include "platform/qt/Cp932.h"
 #include "platform/qt/FrameExtents.h"
+#include "platform/qt/Registry.h"
 #include "platform/qt/ShellOpen.h"
 #include "platform/qt/WinHelp.h"
 #include "settings/SettingsRecord.h"
@@ -420,12 +421,15 @@ void TForm1::closeEvent(QCloseEvent* event)
 
 void TForm1::FormDestroy()
 {
-    settings::WriteSettings(*backend_, Settings(), currentWindowState());
+    const int failedBefore = platform::Registry::failedFlushes();
+    const bool stored = settings::WriteSettings(*backend_, Settings(), currentWindowState());
     try {
         settings::SaveToolbarLayout(this, settingsKey());
     } catch (const std::exception&) {
         // Every tool window and dock here is named; nothing to report while the window goes.
     }
+    if (!stored || platform::Registry::failedFlushes() != failedBefore)
+        settings::ShowUnwritableSettings();  // once, and the close goes on
     pathList_.clear();
 }
 

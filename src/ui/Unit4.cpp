@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -151,7 +152,12 @@ bool TForm4::eventFilter(QObject* watched, QEvent* event)
                 return FilterKey(c, length, selection, 3, QStringLiteral("0123456789"));
             });
         } else if (event->type() == QEvent::FocusOut) {
-            Edit1Exit(tag);
+            // The focus moving on to another control (or OK) is the exit; the edit's context menu
+            // or another window taking it only for a while is not: the user comes back to finish
+            // the edit (an emptied field about to get a pasted number must stay empty).
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+                Edit1Exit(tag);
         }
     } catch (const ui::ConvertError& e) {
         ui::showFrameworkError(this, e.message());

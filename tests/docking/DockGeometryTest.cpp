@@ -194,7 +194,9 @@ TEST(DropPlace, CentreLineChoosesTheRowAndEdgesOpenNewRows)
     EXPECT_EQ(dropPlace(t, {40, 30, 173, 59}, false, false, {0}), (DropPlace{1, 40, std::nullopt}));
     // A full-size toolbar dropped into an occupied row gets a new row after it.
     EXPECT_EQ(dropPlace(t, {40, 0, 173, 29}, false, true, {0}), (DropPlace{1, 40, 1}));
-    EXPECT_EQ(dropPlace(t, {-20, 0, 113, 29}, false, false, {0}), (DropPlace{0, 0, std::nullopt}));
+    // Before the row's start it stands at 0, ahead of a tool window already there.
+    EXPECT_EQ(dropPlace(t, {-20, 0, 113, 29}, false, false, {0}), (DropPlace{0, 0, std::nullopt, true}));
+    EXPECT_EQ(dropPlace(t, {0, 0, 133, 29}, false, false, {0}), (DropPlace{0, 0, std::nullopt, false}));
     // Vertical docks measure across with left and right, along with top.
     EXPECT_EQ(dropPlace(t, {0, 70, 29, 183}, true, false, {0}), (DropPlace{0, 70, std::nullopt}));
 }

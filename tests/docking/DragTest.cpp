@@ -198,6 +198,18 @@ TEST_F(DragTest, DroppingOnARowBoundaryOpensANewRowAndInsideJoinsTheRow)
     EXPECT_EQ(toolbar1->x(), 200 - 4);
 }
 
+TEST_F(DragTest, DroppedLeftOfTheRowStartTheToolbarGoesFirst)
+{
+    // The outline starts 12 pixels before the dock: Toolbar1 goes in front of Toolbar3 at 0.
+    dragTo(toolbar1, dock1->mapToGlobal(QPoint(-8, 14)), QPoint(4, 14));
+    ASSERT_EQ(toolbar1->dragTarget(), dock1);
+    release(toolbar1);
+    EXPECT_EQ(toolbar1->dockRow(), 0);
+    EXPECT_EQ(toolbar1->dockPos(), 0);
+    EXPECT_EQ(toolbar3->dockPos(), toolbar1->width());
+    EXPECT_EQ(toolbar2->dockPos(), 274);
+}
+
 TEST_F(DragTest, DoubleClickFloatsAndDocksBackIntoTheLastDock)
 {
     QTest::mouseDClick(toolbar1, Qt::LeftButton, {}, QPoint(4, 10));

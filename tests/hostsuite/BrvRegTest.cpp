@@ -3,10 +3,13 @@
 #include "platform/qt/Registry.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <array>
 #include <climits>
 #include <cstring>
+#include <csignal>
+#include <sys/resource.h>
 
 using hostsuite_test::sj;
 
@@ -189,6 +192,32 @@ TEST_F(BrvRegStore, GeneralReadsWorkUnderAnyKeyAndAlwaysSetTheOutValue)
     EXPECT_NE(GeneralRegReadString("Software\\Vendor\\Deep\\Key", "Missing", &text), 0);
     ASSERT_NE(text, nullptr);
     EXPECT_STREQ(text, "");
+}
+
+// A disk that fills up while the store is written (here a file size limit, which binds root too):
+// the writes say so, and the store keeps every value it had.
+TEST_F(BrvRegStore, AStoreThatCannotBeWrittenWholeKeepsWhatItHeld)
+{
+    for (int i = 0; i < 100; ++i)
+        ASSERT_EQ(BrevonRegWriteInteger(host::kProgramNumber, ("Kept" + std::to_string(i)).c_str(), i), 0);
+    QFile file(storeFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    ASSERT_GT(before.size(), 1024);
+
+    hostsuite_test::ensureApp();
+    QProcess writer;
+    writer.setChildProcessModifier([] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const struct rlimit limit{1024, 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    writer.start(QStringLiteral(REG_WRITER), {QStringLiteral("New"), QStringLiteral("3"), QStringLiteral("0")});
+    ASSERT_TRUE(writer.waitForFinished(60000));
+    EXPECT_EQ(writer.exitCode(), 1) << "the failed writes are reported";
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
 }
 
 TEST_F(BrvRegStore, TwoProcessesWritingAtOnceLoseNothing)

@@ -189,6 +189,28 @@ TEST_F(FileOperationTest, InterruptedMoveTemporariesGoButThoseOfLiveProcessesSta
     EXPECT_TRUE(exists(to + "/COMMENT.1"));
 }
 
+// A move killed while its source was held under a private name: the next start puts it back, then
+// finishes the move where the copy arrived whole. Nothing is lost, nothing stays twice.
+TEST_F(FileOperationTest, SourcesHeldByAKilledMoveGoBackAndFinishedMovesAreNotOfferedAgain) {
+    const std::string held = from + "/.brevon-move.999999999.src.";
+    writeFile(held + "COMMENT.1", "copied");
+    writeFile(to + "/COMMENT.1", "copied");
+    writeFile(held + "COMMENT.2", "not copied");
+    writeFile(held + "COMMENT.3", "arrived twice");
+    writeFile(from + "/COMMENT.3", "arrived twice");
+    writeFile(held + "COMMENT.4", "older");
+    writeFile(from + "/COMMENT.4", "newer");
+    removeInterruptedMoves(from);
+    finishInterruptedMoves(from, to, [](std::string_view) { return true; });
+    EXPECT_FALSE(exists(from + "/COMMENT.1"));
+    EXPECT_EQ(readFile(to + "/COMMENT.1"), "copied");
+    EXPECT_EQ(readFile(from + "/COMMENT.2"), "not copied");
+    EXPECT_EQ(readFile(from + "/COMMENT.3"), "arrived twice");
+    EXPECT_EQ(readFile(from + "/COMMENT.4"), "newer");
+    EXPECT_EQ(readFile(held + "COMMENT.4"), "older");  // kept until its name is free
+    EXPECT_EQ(namesIn(from).size(), 4u);
+}
+
 class CrossFileSystemTest : public FileOperationTest {
 protected:
     void SetUp() override {
@@ -250,7 +272,27 @@ TEST_F(CrossFileSystemTest, SourceReplacedOrAppendedToDuringTheCopyStaysAndIsRep
     EXPECT_EQ(readFile(from + "/COMMENT.1"), "delivered again");
     EXPECT_EQ(readFile(from + "/CMARKET.1"), contentFor(2, 3 << 20) + "appended");
     EXPECT_TRUE(exists(other + "/COMMENT.1"));
-    EXPECT_TRUE(exists(other + "/CMARKET.1"));
+    // A copy that came out longer than the file was when it was opened is not kept.
+    EXPECT_FALSE(exists(other + "/CMARKET.1"));
+    EXPECT_EQ(countTemporaries(other), 0);
+}
+
+// A comment delivered again under the source's name after the last look at it is not the one copied.
+TEST_F(CrossFileSystemTest, SourceReplacedJustBeforeItsRemovalStays) {
+    writeFile(from + "/COMMENT.1", "copied");
+    setMoveStepHook([&](MoveStep step, const std::string& source) {
+        if (step == MoveStep::RemovingSource) {
+            writeFile(source + ".new", "delivered again");
+            ::rename((source + ".new").c_str(), source.c_str());
+        }
+        return 0;
+    });
+    const auto r = shFileOperation(moveOp({{from + "/COMMENT.1", other + "/COMMENT.1"}}));
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_EQ(r.failures[0].error, kErrorSourceChanged);
+    EXPECT_EQ(readFile(from + "/COMMENT.1"), "delivered again");
+    EXPECT_EQ(readFile(other + "/COMMENT.1"), "copied");
+    EXPECT_EQ(namesIn(from), std::vector<std::string>{"COMMENT.1"});
 }
 
 // Until the copy and its folder are on disk, a power cut could take the copy: the source stays.
@@ -329,6 +371,7 @@ TEST_F(CrossFileSystemTest, KillDuringABatchNeverLosesOrTearsAFile) {
         if (moved > 0 && moved < kFiles) ++partialRounds;
         // The next start: temporaries go, and a move killed after its copy arrived is finished.
         removeInterruptedMoves(other);
+        removeInterruptedMoves(from);
         finishInterruptedMoves(from, other, [](std::string_view) { return true; });
         EXPECT_EQ(countTemporaries(other), 0);
         int inBoth = 0;

@@ -61,6 +61,20 @@ TEST_F(CommentListTest, JsonEscapesAndCarriesCategoryAndLabel) {
         << out.str();
 }
 
+// A comment must not drive the terminal its listing is printed to; JSON has its own escapes.
+TEST_F(CommentListTest, ControlCharactersOfACommentAreWrittenEscaped) {
+    const std::string title = "\x1b[2J消去\x07\tタブ\x7f";
+    suite.saved("CMARKET.\x1b", sjis(title + "\r\n"), utcSeconds(2024, 5, 1, 0, 0, 0));
+    const std::string fields = "\\x1b[2J消去\\x07 タブ\\x7f\t" + suite.dirs.saved + "CMARKET.\\x1b\n";
+    EXPECT_EQ(run({"--suite", suite.dir.path(), "--saved"}), 0);
+    EXPECT_EQ(out.str(), "速報\t2024-05-01T09:00:00.000\t" + fields);
+    // The same in the lines of --watch.
+    const store::TCmntInfo arrived{suite.dirs.saved + "CMARKET.\x1b", sjis(title), 0};
+    EXPECT_TRUE(commentlist::entryLine(1, arrived, false).ends_with("\t" + fields));
+    EXPECT_EQ(run({"--suite", suite.dir.path(), "--saved", "--json"}), 0);
+    EXPECT_NE(out.str().find("\"text\":\"\\u001b[2J消去\\u0007\\tタブ\x7f\""), std::string::npos) << out.str();
+}
+
 TEST_F(CommentListTest, MissingSuiteAndBadArgumentsFailWithAMessage) {
     EXPECT_EQ(run({}), 1);
     EXPECT_NE(err.str().find("BREVON_HOME"), std::string::npos);

@@ -12,6 +12,7 @@ public:
     std::map<std::string, std::int32_t> integers;
     std::map<std::string, std::string> strings;
     std::vector<std::string> writes;
+    bool failWrites = false;  // as a store that cannot be written: nothing is kept
 
     std::optional<std::int32_t> readInteger(const std::string& name) override
     {
@@ -27,14 +28,18 @@ public:
             return std::nullopt;
         return it->second;
     }
-    void writeInteger(const std::string& name, std::int32_t value) override
+    bool writeInteger(const std::string& name, std::int32_t value) override
     {
-        integers[name] = value;
         writes.push_back(name);
+        if (!failWrites)
+            integers[name] = value;
+        return !failWrites;
     }
-    void writeString(const std::string& name, const std::string& text) override
+    bool writeString(const std::string& name, const std::string& text) override
     {
-        strings[name] = text;
         writes.push_back(name);
+        if (!failWrites)
+            strings[name] = text;
+        return !failWrites;
     }
 };

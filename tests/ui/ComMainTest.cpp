@@ -21,6 +21,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFontInfo>
+#include <QFocusEvent>
 #include <QFontMetricsF>
 #include <QGroupBox>
 #include <QInputMethodEvent>
@@ -299,6 +300,27 @@ TEST_F(MainWindow, FontSizeStepsByThreeWithinNineToThirty)
     EXPECT_EQ(w.Memo1->font().pointSize(), 12);
 }
 
+// Root ignores permissions: the store's folder is a file here (ENOTDIR), which fails for root too.
+TEST_F(MainWindow, SettingsThatCannotBeStoredAreReportedOnceAtTheClose)
+{
+    saved("CKES005.TXT", "決算", 3);
+    std::ofstream(root + "/file") << "not a folder";
+    const std::string unwritable = root + "/file/registry.ini";
+    setenv("BREVON_REGISTRY", unwritable.c_str(), 1);
+    store.failWrites = true;
+    open();
+    form.reset();
+    EXPECT_EQ(messages(), "BrevonMessage\t警告\t設定を保存できない（保存先のフォルダの途中がファイル）\t" + unwritable +
+                              "\t1\n");
+
+    // The host's settings store alone failing is reported as well.
+    std::filesystem::remove(root + "/messages.log");
+    setenv("BREVON_REGISTRY", (root + "/registry.ini").c_str(), 1);
+    open();
+    form.reset();
+    EXPECT_NE(messages().find("設定を保存できない"), std::string::npos);
+}
+
 TEST_F(MainWindow, SettingsAndLayoutAreWrittenAtCloseAndReadBack)
 {
     saved("CKES005.TXT", "決算", 3);
@@ -480,6 +502,27 @@ TEST_F(MainWindow, ALargeCommentShowsItsBeginningAtOnceAndCopyingTakesAllOfIt)
     QTest::qWait(50);
     EXPECT_EQ(w.Memo1->toPlainText(), shortText);
     EXPECT_TRUE(shortText.startsWith(QStringLiteral("短い\n")));
+}
+
+// Opening the edit's context menu or switching to another window is no exit: a field emptied to
+// paste a number into must not become "10" meanwhile.
+TEST_F(MainWindow, RetentionEditsClampOnlyWhenTheFocusMovesOn)
+{
+    TForm4 d;
+    d.show();
+    QLineEdit* e = d.Edit[0];
+    e->setFocus();
+    e->clear();
+    for (Qt::FocusReason away : {Qt::PopupFocusReason, Qt::ActiveWindowFocusReason}) {
+        QFocusEvent out(QEvent::FocusOut, away);
+        QApplication::sendEvent(e, &out);
+        QFocusEvent back(QEvent::FocusIn, away);
+        QApplication::sendEvent(e, &back);
+    }
+    EXPECT_EQ(e->text(), QString());
+    QFocusEvent tab(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(e, &tab);
+    EXPECT_EQ(e->text(), QStringLiteral("10"));
 }
 
 // X11 sends DEL with the Delete key, and a Japanese input method commits text instead of keys.

@@ -125,14 +125,42 @@ std::string jsonString(std::string_view utf8) {
     return out + "\"";
 }
 
-// Tabs and line ends inside a field would break the one-line-per-entry output.
+// Tabs and line ends inside a field would break the one-line-per-entry output, and any other
+// control character from a comment (ESC above all) would drive the terminal it is printed to: those
+// are written as \x1b, and C1 controls (U+0080 to U+009F, which some terminals obey too) as \u009b.
+// The field is UTF-8 already, so a multi-byte character never holds a byte below 0x80.
 void blankBreaks(std::string& s, std::size_t from) {
-    // Most fields hold no control character at all; a branch-free look for one comes first.
+    // Most fields hold no control character at all; a branch-free look for one comes first. 0xC2
+    // leads every C1 control (and a few harmless Latin-1 characters).
     bool control = false;
-    for (std::size_t i = from; i < s.size(); ++i) control |= static_cast<unsigned char>(s[i]) <= '\r';
+    for (std::size_t i = from; i < s.size(); ++i) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        control |= (b < 0x20) | (b == 0x7F) | (b == 0xC2);
+    }
     if (!control) return;
-    for (std::size_t i = from; i < s.size(); ++i)
-        if (s[i] == '\t' || s[i] == '\n' || s[i] == '\r') s[i] = ' ';
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string field;
+    field.reserve(s.size() - from + 16);
+    for (std::size_t i = from; i < s.size(); ++i) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        if (b == '\t' || b == '\n' || b == '\r') {
+            field += ' ';
+        } else if (b < 0x20 || b == 0x7F) {
+            field += "\\x";
+            field += kHex[b >> 4];
+            field += kHex[b & 0xF];
+        } else if (b == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(s[i + 1]) <= 0x9F) {
+            const auto c = static_cast<unsigned char>(s[++i]);
+            field += "\\u00";
+            field += kHex[c >> 4];
+            field += kHex[c & 0xF];
+        } else {
+            field += static_cast<char>(b);
+        }
+    }
+    s.resize(from);
+    s += field;
 }
 
 std::string plainField(std::string s) {

@@ -1,8 +1,19 @@
 #include "platform/qt/Registry.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSettings>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -61,11 +72,20 @@ std::optional<QString> Registry::read(const QString& key, const QString& name) c
 void Registry::write(const QString& key, const QString& name, const QString& data)
 {
     store_->setValue(pathOf(key, name), data);
+    dirty_ = true;
 }
 
-void Registry::removeValue(const QString& key, const QString& name) { store_->remove(pathOf(key, name)); }
+void Registry::removeValue(const QString& key, const QString& name)
+{
+    store_->remove(pathOf(key, name));
+    dirty_ = true;
+}
 
-void Registry::removeKey(const QString& key) { store_->remove(groupOf(key)); }
+void Registry::removeKey(const QString& key)
+{
+    store_->remove(groupOf(key));
+    dirty_ = true;
+}
 
 QStringList Registry::valueNames(const QString& key) const
 {
@@ -83,10 +103,94 @@ QStringList Registry::subKeys(const QString& key) const
     return names;
 }
 
+namespace {
+std::atomic<int> gFailedFlushes{0};
+}  // namespace
+
+bool Registry::holdsWhatWasWritten() const
+{
+    // Read under another name of the file: the library keeps what it parsed per file name, and under
+    // the store's own name it would answer with its own view of what it meant to write.
+    const int fd = ::open(QFile::encodeName(store_->fileName()).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const QByteArray other = "/proc/self/fd/" + QByteArray::number(fd);
+    bool same = true;  // without /proc there is no other name, and no check
+    if (::access(other.constData(), R_OK) == 0) {
+        const QSettings disk(QFile::decodeName(other), QSettings::IniFormat);
+        const QStringList keys = store_->allKeys();
+        same = disk.allKeys().size() == keys.size() && std::all_of(keys.begin(), keys.end(), [&](const QString& k) {
+                   return disk.value(k) == store_->value(k);
+               });
+    }
+    ::close(fd);
+    return same;
+}
+
 bool Registry::flush()
 {
+    // The settings library replaces the file by a new one, but takes a short write (a full disk, a
+    // file size limit) for success and puts the torn file in place. So the file is read back, and
+    // a torn one is replaced by the previous file, kept under a second name until then. The flushes
+    // of all processes take turns, so that another writer's changes are not taken for a tear.
+    if (!dirty_) {
+        store_->sync();  // nothing to write: only the view is brought up to date
+        return store_->status() == QSettings::NoError;
+    }
+    dirty_ = false;
+    const QString name = store_->fileName();
+    QLockFile turn(name + QStringLiteral(".flush-lock"));
+    const bool locked = turn.tryLock(10000);
+    const QByteArray path = QFile::encodeName(name);
+    const QByteArray previous = path + ".previous";
+    struct stat st{};
+    const bool existed = ::stat(path.constData(), &st) == 0;
+    bool kept = false;
+    if (locked && existed) {
+        ::unlink(previous.constData());  // left by a process that died here
+        kept = ::link(path.constData(), previous.constData()) == 0;
+    }
     store_->sync();
-    return store_->status() == QSettings::NoError;
+    const bool ok = store_->status() == QSettings::NoError && holdsWhatWasWritten();
+    if (kept && !ok)
+        ::rename(previous.constData(), path.constData());  // the previous store back, whole
+    else if (kept)
+        ::unlink(previous.constData());
+    else if (!ok && locked && !existed)
+        ::unlink(path.constData());  // there was no store: none rather than a torn one
+    if (!ok)
+        ++gFailedFlushes;
+    return ok;
+}
+
+int Registry::failedFlushes() { return gFailedFlushes.load(); }
+
+int Registry::writeErrorOf(const QString& file)
+{
+    const QByteArray path = QFile::encodeName(file);
+    struct stat st{};
+    const bool present = ::stat(path.constData(), &st) == 0;
+    if (present && S_ISDIR(st.st_mode))
+        return EISDIR;
+    QByteArray probe = QFile::encodeName(QFileInfo(file).absolutePath()) + "/.registry-probe-XXXXXX";
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0)
+        return errno;
+    // A full disk shows only when written to: as much as the store holds, and a page more.
+    const std::vector<char> bytes(static_cast<std::size_t>(present ? st.st_size : 0) + 4096, '\n');
+    int error = 0;
+    for (std::size_t done = 0; done < bytes.size() && error == 0;) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n > 0)
+            done += static_cast<std::size_t>(n);
+        else if (n == 0 || errno != EINTR)
+            error = n == 0 ? EIO : errno;
+    }
+    if (error == 0 && ::fsync(fd) != 0)
+        error = errno;
+    ::close(fd);
+    ::unlink(probe.constData());
+    return error;
 }
 
 QString Registry::file() const { return store_->fileName(); }

@@ -36,13 +36,25 @@ public:
     QStringList valueNames(const QString& key) const;
     QStringList subKeys(const QString& key) const;
 
-    // Writes pending changes; false when the store could not be written.
+    // Writes pending changes; false when the store could not be written whole. The file then keeps
+    // what it held: a short write (a full disk) is found by reading the file back.
     bool flush();
+
+    // Flushes of this process that failed so far: a caller that writes through several Registry
+    // objects (or lets the destructor flush) learns that one of them failed.
+    static int failedFlushes();
+
+    // Why `file` cannot be written now, as an errno value, from a trial write beside it of a little
+    // more than it holds; 0 when that succeeds. (The settings library reports only that it failed.)
+    static int writeErrorOf(const QString& file);
 
     QString file() const;
 
 private:
+    bool holdsWhatWasWritten() const;
+
     std::unique_ptr<QSettings> store_;
+    bool dirty_ = false;  // changes not flushed yet
 };
 
 // Integers are kept as decimal text; nullopt for a value that is absent or not a 32-bit integer.
