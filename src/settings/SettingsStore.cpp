@@ -203,8 +203,8 @@ void ShowUnwritableSettings()
 {
     const QString file = platform::Registry::defaultFile();
     host::ShowHostMessage(platform::cp932("警告"),
-                          platform::cp932("設定を保存できない（") +
-                              unwritableReason(platform::Registry::writeErrorOf(file)) + platform::cp932("）"),
+                          platform::cp932("設定を保存できません（") +
+                              unwritableReason(platform::Registry::writeErrorOf(file)) + platform::cp932("）。"),
                           platform::toCp932(file), 0, 1, 0);
 }
 

@@ -310,7 +310,7 @@ TEST_F(MainWindow, SettingsThatCannotBeStoredAreReportedOnceAtTheClose)
     store.failWrites = true;
     open();
     form.reset();
-    EXPECT_EQ(messages(), "BrevonMessage\t警告\t設定を保存できない（保存先のフォルダの途中がファイル）\t" + unwritable +
+    EXPECT_EQ(messages(), "BrevonMessage\t警告\t設定を保存できません（保存先のフォルダの途中がファイル）。\t" + unwritable +
                               "\t1\n");
 
     // The host's settings store alone failing is reported as well.
@@ -318,7 +318,7 @@ TEST_F(MainWindow, SettingsThatCannotBeStoredAreReportedOnceAtTheClose)
     setenv("BREVON_REGISTRY", (root + "/registry.ini").c_str(), 1);
     open();
     form.reset();
-    EXPECT_NE(messages().find("設定を保存できない"), std::string::npos);
+    EXPECT_NE(messages().find("設定を保存できません"), std::string::npos);
 }
 
 TEST_F(MainWindow, SettingsAndLayoutAreWrittenAtCloseAndReadBack)
