@@ -158,6 +158,12 @@ void Arrivals::apply(const store::ArrivalChanges& changes)
         }
         return;
     }
+    if (!deferred_.empty()) {
+        defer(changes);  // behind what still waits to be shown
+        return;
+    }
+    // A flood is shown in slices, so that the window keeps answering in between.
+    const auto deadline = std::chrono::steady_clock::now() + kSlice;
     // Vanished first: a name moved in over an earlier arrival is gone and there again.
     if (!changes.vanished.empty()) {
         const std::unordered_set<std::string> gone(changes.vanished.begin(), changes.vanished.end());
@@ -166,15 +172,25 @@ void Arrivals::apply(const store::ArrivalChanges& changes)
             leaveReceivedList(changes.vanished);
     }
     std::vector<store::Arrival> fresh;
+    size_t used = 0;
     if (form_->receivedMode()) {
-        fresh = joinReceivedList(changes.arrived);
+        fresh = joinReceivedList(changes.arrived, deadline, used);
     } else {
-        for (const store::Arrival& a : changes.arrived) {
+        for (; used < changes.arrived.size() && (used == 0 || std::chrono::steady_clock::now() < deadline); ++used) {
+            const store::Arrival& a = changes.arrived[used];
             if (!exists(a.path))
                 continue;  // gone again already
             pending_.push_back(a);
             fresh.push_back(a);
         }
+    }
+    if (used < changes.arrived.size()) {
+        // The rest on the next turn, before anything that came meanwhile.
+        store::ArrivalChanges later;
+        std::swap(later, deferred_);
+        deferred_.arrived.assign(changes.arrived.begin() + static_cast<std::ptrdiff_t>(used), changes.arrived.end());
+        defer(later);
+        QTimer::singleShot(0, this, &Arrivals::flushDeferred);
     }
     updateLook();
     if (!fresh.empty() && !form_->isActiveWindow()) {
@@ -185,7 +201,8 @@ void Arrivals::apply(const store::ArrivalChanges& changes)
     emit shown();
 }
 
-std::vector<store::Arrival> Arrivals::joinReceivedList(const std::vector<store::Arrival>& arrived)
+std::vector<store::Arrival> Arrivals::joinReceivedList(const std::vector<store::Arrival>& arrived,
+                                                        std::chrono::steady_clock::time_point deadline, size_t& used)
 {
     indexListed();
     struct Join {
@@ -195,7 +212,8 @@ std::vector<store::Arrival> Arrivals::joinReceivedList(const std::vector<store::
     };
     std::vector<Join> joins;
     std::vector<store::Arrival> listed;
-    for (const store::Arrival& a : arrived) {
+    for (used = 0; used < arrived.size() && (used == 0 || std::chrono::steady_clock::now() < deadline); ++used) {
+        const store::Arrival& a = arrived[used];
         if (listedTimes_.count(a.path))
             continue;  // loaded with the others already
         // Non-blocking: a pipe under a comment's name must not hang the window.

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <tuple>
@@ -68,7 +69,9 @@ private:
     void armTimer();
     void defer(const store::ArrivalChanges& changes);
     void apply(const store::ArrivalChanges& changes);
-    std::vector<store::Arrival> joinReceivedList(const std::vector<store::Arrival>& arrived);
+    // Lists arrivals from the first until `deadline` (at least one); `used` tells how many it took.
+    std::vector<store::Arrival> joinReceivedList(const std::vector<store::Arrival>& arrived,
+                                                 std::chrono::steady_clock::time_point deadline, size_t& used);
     void leaveReceivedList(const std::vector<std::string>& vanished);
     void indexListed();
     int firstRowAfter(int category, double time, bool equalToo) const;
@@ -82,6 +85,8 @@ private:
     // along, and each goes back when the button goes, unless the user has moved it meanwhile.
     using Places = std::array<std::tuple<docking::TDock*, int, int>, 3>;
     Places places() const;
+
+    static constexpr std::chrono::milliseconds kSlice{10};
 
     TForm1* form_;
     std::unique_ptr<store::ArrivalWatch> watch_;
@@ -97,7 +102,8 @@ private:
     bool listedKnown_ = false;
     bool listing_ = false;  // this class is changing the list
     int unseen_ = 0;                             // arrivals since the window was last active
-    // What arrived while a command's dialog was up: shown when the command has ended.
+    // What arrived while a command's dialog was up, or the rest of a flood: shown when the
+    // command has ended, or on the next turn of the event loop.
     store::ArrivalChanges deferred_;
     QPointer<QWidget> deferredFor_;
     Places placesBefore_{};
