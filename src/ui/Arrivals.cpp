@@ -265,18 +265,23 @@ void Arrivals::leaveReceivedList(const std::vector<std::string>& vanished)
         if (it == listedTimes_.end())
             continue;  // not listed (kept or deleted here already)
         // Among the lines of its category and time, found by halving.
-        int row = firstRowAfter(store::categoryOfName(fileName(path)), it->second, true);
-        while (row < count && paths[static_cast<size_t>(row)] != path &&
-               listedTimes_.at(paths[static_cast<size_t>(row)]) == it->second)
+        const double time = it->second;
+        int row = firstRowAfter(store::categoryOfName(fileName(path)), time, true);
+        while (row < count && paths[static_cast<size_t>(row)] != path) {
+            const auto t = listedTimes_.find(paths[static_cast<size_t>(row)]);
+            if (t == listedTimes_.end() || t->second != time)
+                break;
             ++row;
+        }
         if (row >= count || paths[static_cast<size_t>(row)] != path)
             row = static_cast<int>(std::find(paths.begin(), paths.end(), path) - paths.begin());
         if (row < count)
             rows.push_back(row);
-        listedTimes_.erase(it);
     }
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    for (const std::string& path : vanished)
+        listedTimes_.erase(path);
     listing_ = true;
     form_->removeLines(rows);
     listing_ = false;
