@@ -86,7 +86,7 @@ private:
     using Places = std::array<std::tuple<docking::TDock*, int, int>, 3>;
     Places places() const;
 
-    static constexpr std::chrono::milliseconds kSlice{10};
+    static constexpr std::chrono::milliseconds kSlice{5};
 
     TForm1* form_;
     std::unique_ptr<store::ArrivalWatch> watch_;
