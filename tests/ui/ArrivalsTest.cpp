@@ -251,6 +251,35 @@ TEST_F(ArrivalsTest, WhatCameAndWentWhileADialogWasUpLeavesNoLineAndNoErrorBox)
     EXPECT_EQ(messages().find("ｵｰﾌﾟﾝｴﾗｰ"), std::string::npos) << messages();
 }
 
+TEST_F(ArrivalsTest, AnArrivalThatGoesAgainLeavesTheReceivedListAndTheLastOneGoneEndsReceivedMode)
+{
+    write(suite + "Result/COMMENT/COMMENT.001", "保存済み", 60);
+    TForm1& w = open();
+    const std::string first = arrive("COMMENT.002", "連絡", 5);
+    ASSERT_TRUE(waitShown());
+    const std::string second = arrive("CMARKET.001", "速報", 0);
+    ASSERT_TRUE(waitShown());
+    w.arrivals()->ArrivalsBtClick();
+    ASSERT_TRUE(w.receivedMode());
+    w.ListBox1->clearSelection();
+    w.ListBox1->selectionModel()->setCurrentIndex(w.ListBox1->lines()->index(1, 0), QItemSelectionModel::NoUpdate);
+    w.ListBox1->setRowSelected(1, true);
+
+    fs::remove(second);  // the line with the caret: the caret goes to the one left, which is shown
+    ASSERT_TRUE(waitShown());
+    EXPECT_EQ(lines(), QStringList{QStringLiteral("連絡")});
+    EXPECT_EQ(w.ListBox1->currentRow(), 0);
+    EXPECT_TRUE(w.ListBox1->isRowSelected(0));
+    EXPECT_TRUE(w.Memo1->toPlainText().startsWith(QStringLiteral("連絡")));
+
+    fs::remove(first);
+    ASSERT_TRUE(waitShown());
+    EXPECT_FALSE(w.receivedMode());
+    EXPECT_EQ(lines(), QStringList{QStringLiteral("保存済み")});
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(messages().find("ｵｰﾌﾟﾝｴﾗｰ"), std::string::npos) << messages();
+}
+
 TEST_F(ArrivalsTest, AnUnseenArrivalDoesNotChangeTheToolbarLayoutStoredAtTheClose)
 {
     TForm1& w = open();
