@@ -11,10 +11,11 @@
 #include <QString>
 
 #include <array>
+#include <chrono>
 #include <functional>
-#include <map>
 #include <memory>
 #include <tuple>
+#include <unordered_map>
 #include <vector>
 
 class QAction;
@@ -50,6 +51,9 @@ public:
     // The switch to received mode, as a start with the received folder as it now is.
     void ArrivalsBtClick();
 
+    // The window closes: the toolbars go back to where the user put them, for the layout stored.
+    void restoreUserLayout() { showButton(false); }
+
     // Tests: how the desktop is told (default: DesktopNotice).
     std::function<void(const QString& summary, const QString& body)> onNotify;
 
@@ -63,9 +67,16 @@ protected:
 private:
     void readWatch();
     void armTimer();
+    void defer(const store::ArrivalChanges& changes);
     void apply(const store::ArrivalChanges& changes);
-    void joinReceivedList(const store::Arrival& arrival);
     void rereadLines(const std::vector<std::string>& files);  // listed files whose text may have grown
+    // Lists arrivals from the first until `deadline` (at least one); `used` tells how many it took.
+    std::vector<store::Arrival> joinReceivedList(const std::vector<store::Arrival>& arrived,
+                                                 std::chrono::steady_clock::time_point deadline, size_t& used,
+                                                 std::vector<std::string>& listedAlready);
+    void leaveReceivedList(const std::vector<std::string>& vanished);
+    void indexListed();
+    int firstRowAfter(int category, double time, bool equalToo) const;
     void updateLook();
     void tellDesktop(const store::Arrival& newest, int count);
     void raiseWindow();
@@ -73,9 +84,11 @@ private:
     void showButton(bool show);
 
     // Where the three toolbars sit (dock, row, position): the wider Toolbar3 pushes its neighbours
-    // along, and they go back when the button goes, unless the user has moved a toolbar meanwhile.
+    // along, and each goes back when the button goes, unless the user has moved it meanwhile.
     using Places = std::array<std::tuple<docking::TDock*, int, int>, 3>;
     Places places() const;
+
+    static constexpr std::chrono::milliseconds kSlice{5};
 
     TForm1* form_;
     std::unique_ptr<store::ArrivalWatch> watch_;
@@ -85,12 +98,18 @@ private:
     ui::DesktopNotice* notice_ = nullptr;
     QString baseTitle_;
     std::vector<store::Arrival> pending_;
-    std::map<std::string, double> joinedTimes_;  // arrivals listed in received mode, by path
+    // Received mode: the time of every listed line, by path. Lists changed by others (a keep or
+    // delete, a refill) have it made again before its next use.
+    std::unordered_map<std::string, double> listedTimes_;
+    bool listedKnown_ = false;
+    bool listing_ = false;  // this class is changing the list
     int unseen_ = 0;                             // arrivals since the window was last active
-    // What arrived while a command's dialog was up: shown when the command has ended.
+    // What arrived while a command's dialog was up, or the rest of a flood: shown when the
+    // command has ended, or on the next turn of the event loop.
     store::ArrivalChanges deferred_;
     QPointer<QWidget> deferredFor_;
     Places placesBefore_{};
     Places placesPushed_{};
     bool pushedKnown_ = false;
+    std::array<bool, 3> movedByUser_{};  // dragged or aligned while the button was up
 };

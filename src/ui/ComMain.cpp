@@ -423,6 +423,8 @@ void TForm1::FormDestroy()
 {
     const int failedBefore = platform::Registry::failedFlushes();
     const bool stored = settings::WriteSettings(*backend_, Settings(), currentWindowState());
+    if (arrivals_)
+        arrivals_->restoreUserLayout();  // the arrivals button's room is not the user's arrangement
     try {
         settings::SaveToolbarLayout(this, settingsKey());
     } catch (const std::exception&) {
@@ -530,6 +532,62 @@ void TForm1::insertLine(int row, const store::TCmntInfo& entry)
 void TForm1::replaceLine(int row, std::string listText)
 {
     ListBox1->lines()->replaceLine(row, std::move(listText));
+}
+
+void TForm1::insertLines(int row, const std::vector<store::TCmntInfo>& entries)
+{
+    const QSignalBlocker block(ListBox1);
+    std::vector<std::string> texts;
+    texts.reserve(entries.size());
+    std::vector<std::string> paths;
+    paths.reserve(entries.size());
+    for (const store::TCmntInfo& e : entries) {
+        texts.push_back(e.listText);
+        paths.push_back(e.path);
+    }
+    ListBox1->lines()->insertLines(row, std::move(texts));
+    pathList_.insert(pathList_.begin() + row, paths.begin(), paths.end());
+}
+
+void TForm1::removeLines(const std::vector<int>& rows)
+{
+    if (rows.empty())
+        return;
+    const int caret = ListBox1->currentRow();
+    bool caretGone = false;
+    {
+        const QSignalBlocker block(ListBox1);
+        // From the end, each run of neighbouring rows in one removal.
+        for (size_t i = rows.size(); i > 0;) {
+            size_t first = i - 1;
+            while (first > 0 && rows[first - 1] == rows[first] - 1)
+                --first;
+            const int start = rows[first];
+            const int end = rows[i - 1] + 1;
+            caretGone = caretGone || (caret >= start && caret < end);
+            pathList_.erase(pathList_.begin() + start, pathList_.begin() + end);
+            ListBox1->model()->removeRows(start, end - start);
+            i = first;
+        }
+    }
+    const int count = ListBox1->count();
+    if (count == 0) {
+        Memo1->clear();
+        if (receivedMode_)
+            switchToSavedMode();
+        return;
+    }
+    if (!caretGone)
+        return;
+    // As after a delete: the line that took the caret's place, or the last, chosen and shown.
+    const int below = static_cast<int>(std::count_if(rows.begin(), rows.end(), [caret](int r) { return r < caret; }));
+    const int row = std::min(caret - below, count - 1);
+    {
+        const QSignalBlocker block(ListBox1);
+        setCaret(row);
+        ListBox1->setRowSelected(row, true);
+    }
+    ListBox1Click();
 }
 
 void TForm1::setCaret(int row)

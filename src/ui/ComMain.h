@@ -163,6 +163,10 @@ private:
     void addLine(const store::TCmntInfo& entry);
     void insertLine(int row, const store::TCmntInfo& entry);  // caret and selection stay on their files
     void replaceLine(int row, std::string listText);           // the same file, its text read again
+    void insertLines(int row, const std::vector<store::TCmntInfo>& entries);  // the same, in one insertion
+    // `rows` ascending. A caret whose line goes moves to the line after it, which is shown; an
+    // emptied list in received mode turns to saved mode.
+    void removeLines(const std::vector<int>& rows);
     void setCaret(int row);
     void enableByMode();
     void switchToSavedMode();

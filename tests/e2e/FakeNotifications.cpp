@@ -1,7 +1,8 @@
 // A stand-in for the desktop's notification service (org.freedesktop.Notifications) on a private
 // session bus: logs each notice as one line "summary<TAB>body" to the file named by its first
 // argument, and "clicks" it (emits ActionInvoked with "default") after the milliseconds of its
-// second argument, as a user would.
+// second argument, as a user would. A third argument "body-markup" makes it announce that it reads
+// the body as markup, as GNOME, KDE and dunst do.
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -15,7 +16,10 @@ class FakeNotifications : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public:
-    FakeNotifications(QString log, int clickAfter) : log_(std::move(log)), clickAfter_(clickAfter) {}
+    FakeNotifications(QString log, int clickAfter, bool markup)
+        : log_(std::move(log)), clickAfter_(clickAfter), markup_(markup)
+    {
+    }
 
 public slots:
     uint Notify(const QString&, uint replacesId, const QString&, const QString& summary, const QString& body,
@@ -28,7 +32,13 @@ public slots:
         QTimer::singleShot(clickAfter_, this, [this, id] { emit ActionInvoked(id, QStringLiteral("default")); });
         return id;
     }
-    QStringList GetCapabilities() { return {QStringLiteral("actions"), QStringLiteral("body")}; }
+    QStringList GetCapabilities()
+    {
+        QStringList caps{QStringLiteral("actions"), QStringLiteral("body")};
+        if (markup_)
+            caps << QStringLiteral("body-markup");
+        return caps;
+    }
     void CloseNotification(uint) {}
 
 signals:
@@ -38,6 +48,7 @@ signals:
 private:
     QString log_;
     int clickAfter_;
+    bool markup_;
     uint last_ = 0;
 };
 
@@ -45,10 +56,11 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     if (argc < 3) {
-        std::fprintf(stderr, "usage: fake-notifications LOG CLICK_AFTER_MS\n");
+        std::fprintf(stderr, "usage: fake-notifications LOG CLICK_AFTER_MS [body-markup]\n");
         return 2;
     }
-    FakeNotifications server(QString::fromLocal8Bit(argv[1]), std::atoi(argv[2]));
+    FakeNotifications server(QString::fromLocal8Bit(argv[1]), std::atoi(argv[2]),
+                             argc > 3 && QByteArray(argv[3]) == "body-markup");
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &server,
                             QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals) ||

@@ -4,28 +4,75 @@
 #include "docking/TToolbarButton.h"
 #include "host/HostInfo.h"
 #include "platform/qt/Cp932.h"
+#include "platform/qt/Registry.h"
 #include "settings/SettingsRecord.h"
 #include "support/FakeSettingsBackend.h"
 #include "ui/Arrivals.h"
 #include "ui/ComMain.h"
 #include "ui/CommentListView.h"
+#include "ui/DesktopNotice.h"
 #include "ui/MainWindowFixture.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QFile>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// The tests talk to a bus of their own: no notice reaches the desktop of whoever runs them, and a
+// fake notification service can be put on it. Set up before any window asks for the bus.
+class PrivateSessionBus : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        if (!fs::exists(kDaemon))
+            return;
+        char pattern[] = "/tmp/arrivals-bus-XXXXXX";
+        dir_ = mkdtemp(pattern);
+        const std::string address = "--address=unix:path=" + dir_ + "/bus";
+        const char* argv[] = {kDaemon, "--session", "--nofork", address.c_str(), nullptr};
+        if (posix_spawn(&pid_, kDaemon, nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
+            return;
+        for (int i = 0; i < 200 && !fs::exists(dir_ + "/bus"); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + dir_ + "/bus").c_str(), 1);
+    }
+    void TearDown() override
+    {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (!dir_.empty())
+            fs::remove_all(dir_);
+    }
+    bool running() const { return pid_ > 0; }
+
+private:
+    static constexpr const char* kDaemon = "/usr/bin/dbus-daemon";
+    std::string dir_;
+    pid_t pid_ = -1;
+};
+auto* const privateBus = static_cast<PrivateSessionBus*>(::testing::AddGlobalTestEnvironment(new PrivateSessionBus));
 
 const QString kTitle = QStringLiteral("Brevonコメント情報");
 
@@ -177,6 +224,111 @@ TEST_F(ArrivalsTest, ACommandWithItsDialogUpFinishesBeforeAnArrivalJoinsTheList)
     progress.hide();
     ASSERT_TRUE(waitShown());
     EXPECT_EQ(lines(), (QStringList{QStringLiteral("連絡最新"), QStringLiteral("連絡")}));
+}
+
+TEST_F(ArrivalsTest, WhatCameAndWentWhileADialogWasUpLeavesNoLineAndNoErrorBox)
+{
+    write(suite + "RecvData/COMMENT.001", "連絡", 10);
+    TForm1& w = open();
+    const std::string earlier = arrive("CMARKET.001", "速報", 0);
+    ASSERT_TRUE(waitShown());
+    ASSERT_EQ(lines().size(), 2);
+
+    QDialog progress(&w);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.show();
+    const std::string brief = arrive("CMARKET.002", "すぐ消える", 0);
+    QTest::qWait(300);  // each seen by the watch on its own
+    fs::remove(brief);
+    QTest::qWait(300);
+    fs::remove(earlier);
+    QTest::qWait(300);
+    progress.hide();
+    ASSERT_TRUE(waitShown());
+
+    EXPECT_EQ(lines(), QStringList{QStringLiteral("連絡")});
+    EXPECT_EQ(w.pathList(), std::vector<std::string>{suite + "RecvData/COMMENT.001"});
+    EXPECT_EQ(messages().find("ｵｰﾌﾟﾝｴﾗｰ"), std::string::npos) << messages();
+}
+
+TEST_F(ArrivalsTest, AnArrivalThatGoesAgainLeavesTheReceivedListAndTheLastOneGoneEndsReceivedMode)
+{
+    write(suite + "Result/COMMENT/COMMENT.001", "保存済み", 60);
+    TForm1& w = open();
+    const std::string first = arrive("COMMENT.002", "連絡", 5);
+    ASSERT_TRUE(waitShown());
+    const std::string second = arrive("CMARKET.001", "速報", 0);
+    ASSERT_TRUE(waitShown());
+    w.arrivals()->ArrivalsBtClick();
+    ASSERT_TRUE(w.receivedMode());
+    w.ListBox1->clearSelection();
+    w.ListBox1->selectionModel()->setCurrentIndex(w.ListBox1->lines()->index(1, 0), QItemSelectionModel::NoUpdate);
+    w.ListBox1->setRowSelected(1, true);
+
+    fs::remove(second);  // the line with the caret: the caret goes to the one left, which is shown
+    ASSERT_TRUE(waitShown());
+    EXPECT_EQ(lines(), QStringList{QStringLiteral("連絡")});
+    EXPECT_EQ(w.ListBox1->currentRow(), 0);
+    EXPECT_TRUE(w.ListBox1->isRowSelected(0));
+    EXPECT_TRUE(w.Memo1->toPlainText().startsWith(QStringLiteral("連絡")));
+
+    fs::remove(first);
+    ASSERT_TRUE(waitShown());
+    EXPECT_FALSE(w.receivedMode());
+    EXPECT_EQ(lines(), QStringList{QStringLiteral("保存済み")});
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(messages().find("ｵｰﾌﾟﾝｴﾗｰ"), std::string::npos) << messages();
+}
+
+TEST_F(ArrivalsTest, AnUnseenArrivalDoesNotChangeTheToolbarLayoutStoredAtTheClose)
+{
+    TForm1& w = open();
+    const QString key = w.settingsKey();
+    std::vector<int> before;
+    for (docking::TToolbar* bar : {w.Toolbar1, w.Toolbar2, w.Toolbar3})
+        before.insert(before.end(), {bar->dockRow(), bar->dockPos()});
+    arrive("CMARKET.001", "速報", 0);
+    ASSERT_TRUE(waitShown());
+    ASSERT_TRUE(w.arrivals()->ArrivalsBt->isVisibleTo(w.Toolbar3));
+    QTest::qWait(300);
+    form.reset();
+
+    const platform::Registry reg;
+    std::vector<int> stored;
+    for (const char* bar : {"Toolbar1", "Toolbar2", "Toolbar3"}) {
+        const QString sub = key + QLatin1Char('\\') + QLatin1String(bar);
+        EXPECT_EQ(reg.read(sub, QStringLiteral("DockedTo")), QStringLiteral("Dock1"));
+        for (const char* value : {"DockRow", "DockPos"})
+            stored.push_back(reg.read(sub, QLatin1String(value)).value_or(QString()).toInt());
+    }
+    EXPECT_EQ(stored, before);
+}
+
+TEST_F(ArrivalsTest, AServiceThatReadsMarkupGetsTheListLineEscaped)
+{
+    char self[4096] = {};
+    ASSERT_GT(::readlink("/proc/self/exe", self, sizeof self - 1), 0);
+    const std::string server = fs::path(self).parent_path() / "fake-notifications";
+    if (!fs::exists(server) || !privateBus->running())
+        GTEST_SKIP() << "needs dbus-daemon and fake-notifications";
+    mainWindowTestApp();
+    QProcess fake;
+    fake.start(QString::fromStdString(server),
+               {QString::fromStdString(root + "/notices.log"), QStringLiteral("600000"), QStringLiteral("body-markup")});
+    QTest::qWait(500);  // registered on the bus
+
+    ui::DesktopNotice notice(nullptr);
+    notice.show(QStringLiteral("新着コメント 1件"), QStringLiteral("<b>注目</b> 1万円<2万円 & <a href=x>"));
+    QString told;
+    for (int i = 0; i < 150 && told.isEmpty(); ++i) {
+        QTest::qWait(20);
+        QFile log(QString::fromStdString(root + "/notices.log"));
+        if (log.open(QIODevice::ReadOnly))
+            told = QString::fromUtf8(log.readAll());
+    }
+    fake.terminate();
+    fake.waitForFinished(5000);
+    EXPECT_EQ(told.toStdString(), std::string("新着コメント 1件\t&lt;b&gt;注目&lt;/b&gt; 1万円&lt;2万円 &amp; &lt;a href=x&gt;\n"));
 }
 
 TEST_F(ArrivalsTest, TheDesktopIsToldOnlyWhileTheWindowIsInactiveAndTheSettingAllowsIt)
