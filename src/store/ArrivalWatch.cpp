@@ -203,7 +203,7 @@ std::optional<ArrivalWatch::Clock::time_point> ArrivalWatch::nextDeadline() cons
     return next;
 }
 
-ArrivalChanges ArrivalWatch::process(Clock::time_point now)
+ArrivalChanges ArrivalWatch::process(Clock::time_point now, int maxReads)
 {
     ArrivalChanges changes;
     if (!pollReason_.empty() && now >= nextPoll_) {
@@ -211,7 +211,7 @@ ArrivalChanges ArrivalWatch::process(Clock::time_point now)
         poll(now, changes);
     }
     alignas(inotify_event) char buffer[16384];
-    while (fd_ >= 0) {
+    for (int reads = 0; fd_ >= 0 && (maxReads <= 0 || reads < maxReads); ++reads) {
         const ssize_t n = ::read(fd_, buffer, sizeof buffer);
         if (n <= 0)
             break;  // EAGAIN: nothing more waits

@@ -65,7 +65,9 @@ public:
     // or the next look at a polled folder.
     std::optional<Clock::time_point> nextDeadline() const;
     // Reads the waiting events and settles what is due at `now`.
-    ArrivalChanges process(Clock::time_point now = Clock::now());
+    // With `maxReads` > 0 at most that many buffers of events are read: a caller that must stay
+    // responsive takes a flood in pieces (the descriptor stays readable for the rest).
+    ArrivalChanges process(Clock::time_point now = Clock::now(), int maxReads = 0);
 
     void followOpens();
 

@@ -118,7 +118,8 @@ Arrivals::~Arrivals() = default;
 
 void Arrivals::readWatch()
 {
-    const store::ArrivalChanges changes = watch_->process();
+    // One buffer of events a turn: a flood of thousands is read between the window's other events.
+    const store::ArrivalChanges changes = watch_->process(store::ArrivalWatch::Clock::now(), 1);
     armTimer();
     if (!changes.empty())
         apply(changes);
