@@ -2,10 +2,16 @@
 
 #include "platform/qt/Cp932.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
+
+#include <algorithm>
 
 namespace ui {
 namespace {
@@ -15,58 +21,122 @@ namespace {
 constexpr std::size_t kSliceBytes = std::size_t{16} * 1024;
 // Work done in one turn of the event loop before other events get their turn.
 constexpr qint64 kTurnMs = 10;
+// A line longer than this is cut into paragraphs of about this length: each is laid out in well
+// under a millisecond, and the view holds few enough of them.
+constexpr qsizetype kPiece = 4096;
+// Text laid out again at a time when the view's width changes.
+constexpr qsizetype kRewrapBatch = 64 * 1024;
+// The state of a paragraph whose end is a cut, not a line end.
+constexpr int kCut = 1;
+
+// Where the lines of `text` start when laid out `width` pixels wide in the view's font and
+// options; empty when the view does not wrap.
+std::vector<qsizetype> lineStarts(const QTextDocument& doc, const QString& text, qreal width)
+{
+    std::vector<qsizetype> starts;
+    if (width <= 0)
+        return starts;
+    QTextLayout layout(text, doc.defaultFont());
+    layout.setTextOption(doc.defaultTextOption());
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        starts.push_back(line.textStart());
+    }
+    layout.endLayout();
+    return starts;
+}
 
 }  // namespace
 
-CommentViewLoader::CommentViewLoader(QPlainTextEdit* view)
-    : QObject(view), view_(view), decoder_("windows-31j")
+struct CommentViewLoader::Source {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file{nullptr, std::fclose};
+    std::string path;
+    QStringDecoder decoder{"windows-31j"};
+    bool pendingCr = false;  // a CR at the end of a slice may be the first half of CR LF
+};
+
+CommentViewLoader::CommentViewLoader(QPlainTextEdit* view) : QObject(view), view_(view), viewport_(view->viewport())
 {
     timer_.setInterval(0);
     connect(&timer_, &QTimer::timeout, this, [this] { step(); });
+    rewrapTimer_.setInterval(0);
+    connect(&rewrapTimer_, &QTimer::timeout, this, [this] { rewrapStep(); });
+    connect(view_->document(), &QTextDocument::contentsChange, this, [this] {
+        // Someone else gave the view other text: this comment is no longer on show.
+        if (!ownEdit_) {
+            cancel();
+            cuts_.clear();
+        }
+    });
     view_->installEventFilter(this);
+    viewport_->installEventFilter(this);
 }
 
 CommentViewLoader::~CommentViewLoader() = default;
 
+CommentViewLoader* CommentViewLoader::of(const QPlainTextEdit* view)
+{
+    return view ? view->findChild<CommentViewLoader*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+}
+
+std::unique_ptr<CommentViewLoader::Source> CommentViewLoader::open(const std::string& path)
+{
+    auto source = std::make_unique<Source>();
+    // Paths are file names of this platform: open them as they are.
+    source->file.reset(std::fopen(path.c_str(), "rb"));
+    if (!source->file)
+        return nullptr;
+    source->path = path;
+    return source;
+}
+
 CommentViewLoader::Result CommentViewLoader::show(const std::string& path)
 {
-    cancel();
-    // Paths are file names of this platform: open them as they are.
-    file_.reset(std::fopen(path.c_str(), "rb"));
-    if (!file_)
+    // The comment on show stays whole (and goes on loading) until the next one can be read.
+    std::unique_ptr<Source> next = open(path);
+    if (!next)
         return Result::OpenFailed;
-    path_ = path;
-    decoder_.resetState();
-    pendingCr_ = false;
     QString text;
-    if (!readSlice(text)) {
-        cancel();
+    if (!readSlice(*next, text))
         return Result::ReadFailed;
-    }
+    cancel();
+    source_ = std::move(next);
+    cuts_.clear();
+    tail_.clear();
+    textLength_ = 0;
+    rewrapWidth_ = wrapWidth();
+    rewrapPending_ = false;
     // The view is read-only: keeping an undo record of 100 MB would double the memory for nothing.
     view_->document()->setUndoRedoEnabled(false);
-    view_->setPlainText(text);
-    shownChars_ = view_->document()->characterCount();
-    if (std::feof(file_.get()))
+    const bool last = std::feof(source_->file.get()) != 0;
+    bool cut = false;
+    const QString shown = take(text, last, cut);
+    ownEdit_ = true;
+    view_->setPlainText(shown);
+    ownEdit_ = false;
+    if (cut)
+        view_->document()->lastBlock().previous().setUserState(kCut);
+    if (last)
         done();
     else
         timer_.start();
     return Result::Shown;
 }
 
-bool CommentViewLoader::readSlice(QString& text)
+bool CommentViewLoader::readSlice(Source& source, QString& text)
 {
     std::string bytes(kSliceBytes, '\0');
-    const std::size_t n = std::fread(bytes.data(), 1, bytes.size(), file_.get());
-    if (std::ferror(file_.get()))
+    const std::size_t n = std::fread(bytes.data(), 1, bytes.size(), source.file.get());
+    if (std::ferror(source.file.get()))
         return false;
     bytes.resize(n);
     // The converter keeps a character cut at the slice's end for the next slice.
-    text = decoder_.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    if (pendingCr_)
+    text = source.decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (source.pendingCr)
         text.prepend(QLatin1Char('\r'));
-    pendingCr_ = !std::feof(file_.get()) && text.endsWith(QLatin1Char('\r'));
-    if (pendingCr_)
+    source.pendingCr = !std::feof(source.file.get()) && text.endsWith(QLatin1Char('\r'));
+    if (source.pendingCr)
         text.chop(1);
     // Lines end in CR LF, a lone CR or a lone LF.
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -74,33 +144,82 @@ bool CommentViewLoader::readSlice(QString& text)
     return true;
 }
 
-void CommentViewLoader::append(const QString& text)
+qreal CommentViewLoader::wrapWidth() const
 {
+    if (view_->lineWrapMode() == QPlainTextEdit::NoWrap)
+        return 0;
+    // The view lays its text out as wide as its viewport, inside the document's margins.
+    const int width = view_->viewport()->width();
+    return width > 0 ? width - 2 * view_->document()->documentMargin() : 0;
+}
+
+qsizetype CommentViewLoader::cutPlace(const QString& line) const
+{
+    // At the start of the last line the view would show: the rest may go on in the next slice.
+    const std::vector<qsizetype> starts = lineStarts(*view_->document(), line, wrapWidth());
+    if (starts.size() >= 2)
+        return starts.back();
+    // A view that does not wrap shows the cut; keep it off a character's second half.
+    qsizetype at = kPiece;
+    if (line.at(at).isLowSurrogate())
+        --at;
+    return at;
+}
+
+QString CommentViewLoader::take(const QString& text, bool last, bool& cut)
+{
+    QString all = tail_.isEmpty() ? text : tail_ + text;
+    tail_.clear();
+    cut = false;
+    if (!last) {
+        // Whole lines go in now; the end of a line waits for the next slice, unless it is long.
+        const qsizetype restFrom = all.lastIndexOf(QLatin1Char('\n')) + 1;
+        if (all.size() - restFrom < kPiece) {
+            tail_ = all.mid(restFrom);
+            all.truncate(restFrom);
+        } else {
+            const qsizetype at = restFrom + cutPlace(all.mid(restFrom));
+            tail_ = all.mid(at);
+            all.truncate(at);
+            cuts_.push_back(textLength_ + at);
+            all.append(QLatin1Char('\n'));
+            cut = true;
+        }
+    }
+    textLength_ += all.size() - (cut ? 1 : 0);
+    return all;
+}
+
+void CommentViewLoader::append(const QString& text, bool last)
+{
+    bool cut = false;
+    const QString more = take(text, last, cut);
+    if (more.isEmpty())
+        return;
     QTextCursor end(view_->document());
     end.movePosition(QTextCursor::End);
-    end.insertText(text);
-    shownChars_ = view_->document()->characterCount();
+    ownEdit_ = appending_ = true;
+    end.insertText(more);
+    ownEdit_ = appending_ = false;
+    if (cut)
+        view_->document()->lastBlock().previous().setUserState(kCut);
 }
 
 void CommentViewLoader::step(bool toTheEnd)
 {
-    // Someone else gave the view other text meanwhile: this comment is no longer on show.
-    if (view_->document()->characterCount() != shownChars_) {
-        cancel();
-        return;
-    }
     QElapsedTimer turn;
     turn.start();
-    while (file_) {
+    while (source_) {
         QString text;
-        if (!readSlice(text)) {
-            const QString path = platform::displayFileName(path_);
+        if (!readSlice(*source_, text)) {
+            const QString path = platform::displayFileName(source_->path);
             cancel();
             emit readFailed(path);
             return;
         }
-        append(text);
-        if (std::feof(file_.get())) {
+        const bool last = std::feof(source_->file.get()) != 0;
+        append(text, last);
+        if (last) {
             done();
             return;
         }
@@ -118,14 +237,17 @@ void CommentViewLoader::finish()
 void CommentViewLoader::cancel()
 {
     timer_.stop();
-    file_.reset();
-    pendingCr_ = false;
+    rewrapTimer_.stop();
+    source_.reset();
+    tail_.clear();
 }
 
 void CommentViewLoader::done()
 {
     timer_.stop();
-    file_.reset();
+    source_.reset();
+    if (rewrapPending_)
+        startRewrap();
     emit loaded();
 }
 
@@ -144,14 +266,179 @@ void CommentViewLoader::completeSelection()
     view_->setTextCursor(cursor);
 }
 
+void CommentViewLoader::copy()
+{
+    completeSelection();
+    const QTextCursor cursor = view_->textCursor();
+    if (cursor.hasSelection())
+        QGuiApplication::clipboard()->setText(textBetween(cursor.selectionStart(), cursor.selectionEnd()));
+}
+
+QString CommentViewLoader::text() const
+{
+    return textBetween(0, view_->document()->characterCount() - 1);
+}
+
+QString CommentViewLoader::textBetween(int from, int to) const
+{
+    QString out;
+    out.reserve(std::max(0, to - from));
+    const QTextDocument* doc = view_->document();
+    for (QTextBlock block = doc->findBlock(from); block.isValid() && block.position() < to; block = block.next()) {
+        const int end = block.position() + block.length() - 1;  // its paragraph end
+        const int start = std::max(from, block.position());
+        out += QStringView(block.text()).mid(start - block.position(), std::min(to, end) - start);
+        if (end < to && block.userState() != kCut)
+            out += QLatin1Char('\n');
+    }
+    return out;
+}
+
+qint64 CommentViewLoader::textLength() const
+{
+    return view_->document()->characterCount() - 1 - static_cast<qint64>(cuts_.size());
+}
+
+int CommentViewLoader::documentPosition(qint64 textPosition, bool atEnd) const
+{
+    const auto cutsBefore = atEnd ? std::lower_bound(cuts_.begin(), cuts_.end(), textPosition)
+                                  : std::upper_bound(cuts_.begin(), cuts_.end(), textPosition);
+    return static_cast<int>(textPosition + (cutsBefore - cuts_.begin()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// A new width: the cuts move to where the view now wraps, a batch of text per turn.
+
+void CommentViewLoader::startRewrap()
+{
+    rewrapPending_ = false;
+    rewrapWidth_ = wrapWidth();
+    rewrapAt_ = 0;
+    if (rewrapWidth_ > 0 && !cuts_.empty())
+        rewrapTimer_.start();
+    else
+        rewrapTimer_.stop();
+}
+
+void CommentViewLoader::rewrapStep()
+{
+    QElapsedTimer turn;
+    turn.start();
+    while (rewrapAt_ < cuts_.size()) {
+        if (!rewrapBatch()) {
+            rewrapAt_ = cuts_.size();
+            break;
+        }
+        if (turn.elapsed() >= kTurnMs)
+            return;
+    }
+    rewrapTimer_.stop();
+}
+
+bool CommentViewLoader::rewrapBatch()
+{
+    QTextDocument* doc = view_->document();
+    // The paragraph that ends in the cut at rewrapAt_ starts at a line start or at a cut that is
+    // already where the view wraps.
+    const qint64 firstCut = cuts_[rewrapAt_];
+    const int firstSeparator = documentPosition(firstCut, true);
+    QTextBlock block = doc->findBlock(firstSeparator);
+    const qint64 start = firstCut - (firstSeparator - block.position());
+    const int startPosition = block.position();
+
+    // The text of the paragraphs up to the line's end, or about a batch of it.
+    QString text;
+    std::vector<qsizetype> oldCuts;  // in `text`
+    bool more = false;
+    for (;;) {
+        text += block.text();
+        if (block.userState() != kCut)
+            break;
+        if (text.size() >= kRewrapBatch || !block.next().isValid()) {
+            more = true;
+            break;
+        }
+        oldCuts.push_back(text.size());
+        block = block.next();
+    }
+    const int lastState = block.userState();
+
+    const std::vector<qsizetype> starts = lineStarts(*doc, text, rewrapWidth_);
+    if (starts.size() < 2 && more)
+        return false;
+    std::vector<qsizetype> newCuts;
+    qsizetype piece = 0;
+    for (std::size_t i = 1; i < starts.size(); ++i) {
+        if (starts[i] - piece >= kPiece || (more && i + 1 == starts.size())) {
+            newCuts.push_back(starts[i]);
+            piece = starts[i];
+        }
+    }
+
+    // Paragraph ends taken out and put in from the back, so the positions in front stay.
+    std::vector<std::pair<qsizetype, bool>> edits;  // place in `text`, true to put a cut in
+    std::size_t o = 0, n = 0;
+    while (o < oldCuts.size() || n < newCuts.size()) {
+        if (n == newCuts.size() || (o < oldCuts.size() && oldCuts[o] < newCuts[n]))
+            edits.emplace_back(oldCuts[o++], false);
+        else if (o == oldCuts.size() || newCuts[n] < oldCuts[o])
+            edits.emplace_back(newCuts[n++], true);
+        else
+            ++o, ++n;  // already there
+    }
+    std::reverse(edits.begin(), edits.end());
+    QTextCursor cursor(doc);
+    ownEdit_ = appending_ = true;
+    for (const auto& [at, put] : edits) {
+        const auto separatorsBefore = std::lower_bound(oldCuts.begin(), oldCuts.end(), at) - oldCuts.begin();
+        cursor.setPosition(startPosition + static_cast<int>(at + separatorsBefore));
+        if (put)
+            cursor.insertText(QStringLiteral("\n"));
+        else
+            cursor.deleteChar();
+    }
+    ownEdit_ = appending_ = false;
+    block = doc->findBlock(startPosition);
+    for (std::size_t i = 0; i < newCuts.size(); ++i, block = block.next())
+        block.setUserState(kCut);
+    block.setUserState(lastState);
+
+    const auto from = std::upper_bound(cuts_.begin(), cuts_.end(), start);
+    const auto to = from + static_cast<std::ptrdiff_t>(oldCuts.size());
+    const auto index = from - cuts_.begin();
+    cuts_.erase(from, to);
+    std::vector<qint64> placed;
+    for (const qsizetype at : newCuts)
+        placed.push_back(start + at);
+    cuts_.insert(cuts_.begin() + index, placed.begin(), placed.end());
+    rewrapAt_ = static_cast<std::size_t>(index) + placed.size();
+    return true;
+}
+
 bool CommentViewLoader::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == view_ && event->type() == QEvent::KeyPress && loading()) {
+    if (watched == view_ && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key->matches(QKeySequence::SelectAll))
+        if (key->matches(QKeySequence::SelectAll) && loading()) {
             finish();
-        else if (key->matches(QKeySequence::Copy))
-            completeSelection();
+        } else if (key->matches(QKeySequence::Copy)) {
+            copy();
+            return true;
+        }
+    }
+    // The view wraps at a new width once it has handled the change.
+    if ((watched == viewport_ && event->type() == QEvent::Resize) ||
+        (watched == view_ && event->type() == QEvent::FontChange)) {
+        if (!cuts_.empty())
+            QTimer::singleShot(0, this, [this] {
+                if (wrapWidth() == rewrapWidth_)
+                    return;
+                // While loading, the rest is cut at the new width and the whole is done after.
+                if (loading())
+                    rewrapPending_ = true;
+                else
+                    startRewrap();
+            });
     }
     return QObject::eventFilter(watched, event);
 }
