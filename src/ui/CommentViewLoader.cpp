@@ -21,31 +21,13 @@ namespace {
 constexpr std::size_t kSliceBytes = std::size_t{16} * 1024;
 // Work done in one turn of the event loop before other events get their turn.
 constexpr qint64 kTurnMs = 10;
-// A line longer than this is cut into paragraphs of about this length: each is laid out in well
-// under a millisecond, and the view holds few enough of them.
-constexpr qsizetype kPiece = 4096;
+// A line longer than this is cut into paragraphs of a little less: the view lays a paragraph out
+// in one go, and a line without a place to break takes longer per character the longer it is.
+constexpr qsizetype kPiece = 1024;
 // Text laid out again at a time when the view's width changes.
-constexpr qsizetype kRewrapBatch = 64 * 1024;
+constexpr qsizetype kRewrapBatch = 16 * 1024;
 // The state of a paragraph whose end is a cut, not a line end.
 constexpr int kCut = 1;
-
-// Where the lines of `text` start when laid out `width` pixels wide in the view's font and
-// options; empty when the view does not wrap.
-std::vector<qsizetype> lineStarts(const QTextDocument& doc, const QString& text, qreal width)
-{
-    std::vector<qsizetype> starts;
-    if (width <= 0)
-        return starts;
-    QTextLayout layout(text, doc.defaultFont());
-    layout.setTextOption(doc.defaultTextOption());
-    layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        starts.push_back(line.textStart());
-    }
-    layout.endLayout();
-    return starts;
-}
 
 }  // namespace
 
@@ -110,13 +92,12 @@ CommentViewLoader::Result CommentViewLoader::show(const std::string& path)
     // The view is read-only: keeping an undo record of 100 MB would double the memory for nothing.
     view_->document()->setUndoRedoEnabled(false);
     const bool last = std::feof(source_->file.get()) != 0;
-    bool cut = false;
-    const QString shown = take(text, last, cut);
+    int cuts = 0;
+    const QString shown = take(text, last, cuts);
     ownEdit_ = true;
     view_->setPlainText(shown);
     ownEdit_ = false;
-    if (cut)
-        view_->document()->lastBlock().previous().setUserState(kCut);
+    markCuts(cuts);
     if (last)
         done();
     else
@@ -153,47 +134,77 @@ qreal CommentViewLoader::wrapWidth() const
     return width > 0 ? width - 2 * view_->document()->documentMargin() : 0;
 }
 
-qsizetype CommentViewLoader::cutPlace(const QString& line) const
+qsizetype CommentViewLoader::nextCut(const QString& text, qsizetype from, qreal width) const
 {
-    // At the start of the last line the view would show: the rest may go on in the next slice.
-    const std::vector<qsizetype> starts = lineStarts(*view_->document(), line, wrapWidth());
-    if (starts.size() >= 2)
-        return starts.back();
+    // The start of the last line the view shows of the next kPiece characters: text laid out from
+    // a line start breaks where the whole breaks, up to the line cut short.
+    if (width > 0) {
+        const QTextDocument* doc = view_->document();
+        QTextLayout layout(text.mid(from, kPiece), doc->defaultFont());
+        layout.setTextOption(doc->defaultTextOption());
+        layout.beginLayout();
+        qsizetype lastStart = 0;
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            lastStart = line.textStart();
+        }
+        layout.endLayout();
+        if (lastStart > 0)
+            return from + lastStart;
+    }
     // A view that does not wrap shows the cut; keep it off a character's second half.
-    qsizetype at = kPiece;
-    if (line.at(at).isLowSurrogate())
+    qsizetype at = std::min(from + kPiece, text.size());
+    if (at < text.size() && text.at(at).isLowSurrogate())
         --at;
     return at;
 }
 
-QString CommentViewLoader::take(const QString& text, bool last, bool& cut)
+QString CommentViewLoader::take(const QString& text, bool last, int& cuts)
 {
     QString all = tail_.isEmpty() ? text : tail_ + text;
     tail_.clear();
-    cut = false;
-    if (!last) {
-        // Whole lines go in now; the end of a line waits for the next slice, unless it is long.
-        const qsizetype restFrom = all.lastIndexOf(QLatin1Char('\n')) + 1;
-        if (all.size() - restFrom < kPiece) {
-            tail_ = all.mid(restFrom);
-            all.truncate(restFrom);
-        } else {
-            const qsizetype at = restFrom + cutPlace(all.mid(restFrom));
-            tail_ = all.mid(at);
-            all.truncate(at);
-            cuts_.push_back(textLength_ + at);
-            all.append(QLatin1Char('\n'));
-            cut = true;
-        }
+    cuts = 0;
+    if (last) {
+        textLength_ += all.size();
+        return all;
     }
-    textLength_ += all.size() - (cut ? 1 : 0);
-    return all;
+    // Whole lines go in now; the end of a line waits for the next slice, but for the part of a long
+    // one that is sure to fill the view's lines.
+    const qsizetype restFrom = all.lastIndexOf(QLatin1Char('\n')) + 1;
+    const qreal width = wrapWidth();
+    QString out;
+    qsizetype pos = restFrom;
+    while (all.size() - pos >= kPiece) {
+        const qsizetype cut = nextCut(all, pos, width);
+        out += QStringView(all).mid(out.isEmpty() ? 0 : pos, out.isEmpty() ? cut : cut - pos);
+        out += QLatin1Char('\n');
+        cuts_.push_back(textLength_ + cut);
+        ++cuts;
+        pos = cut;
+    }
+    tail_ = all.mid(pos);
+    if (cuts == 0) {
+        all.truncate(pos);
+        out = std::move(all);
+    }
+    textLength_ += pos;
+    return out;
+}
+
+void CommentViewLoader::markCuts(int cuts)
+{
+    // The paragraphs just put in before the empty last one end in the cuts.
+    QTextBlock block = view_->document()->lastBlock();
+    for (int i = 0; i < cuts; ++i) {
+        block = block.previous();
+        block.setUserState(kCut);
+    }
 }
 
 void CommentViewLoader::append(const QString& text, bool last)
 {
-    bool cut = false;
-    const QString more = take(text, last, cut);
+    int cuts = 0;
+    const QString more = take(text, last, cuts);
     if (more.isEmpty())
         return;
     QTextCursor end(view_->document());
@@ -201,8 +212,7 @@ void CommentViewLoader::append(const QString& text, bool last)
     ownEdit_ = appending_ = true;
     end.insertText(more);
     ownEdit_ = appending_ = false;
-    if (cut)
-        view_->document()->lastBlock().previous().setUserState(kCut);
+    markCuts(cuts);
 }
 
 void CommentViewLoader::step(bool toTheEnd)
@@ -354,25 +364,22 @@ bool CommentViewLoader::rewrapBatch()
         text += block.text();
         if (block.userState() != kCut)
             break;
-        if (text.size() >= kRewrapBatch || !block.next().isValid()) {
-            more = true;
-            break;
-        }
         oldCuts.push_back(text.size());
         block = block.next();
+        if (text.size() >= kRewrapBatch) {
+            more = true;  // `block` goes on with the line
+            break;
+        }
     }
     const int lastState = block.userState();
 
-    const std::vector<qsizetype> starts = lineStarts(*doc, text, rewrapWidth_);
-    if (starts.size() < 2 && more)
-        return false;
+    // New cuts from the start; when more follows, the batch ends at its last cut and what is
+    // after it joins the next paragraph.
+    const qsizetype end = more ? oldCuts.back() : text.size();
     std::vector<qsizetype> newCuts;
-    qsizetype piece = 0;
-    for (std::size_t i = 1; i < starts.size(); ++i) {
-        if (starts[i] - piece >= kPiece || (more && i + 1 == starts.size())) {
-            newCuts.push_back(starts[i]);
-            piece = starts[i];
-        }
+    for (qsizetype pos = 0; end - pos >= kPiece;) {
+        pos = nextCut(text, pos, rewrapWidth_);
+        newCuts.push_back(pos);
     }
 
     // Paragraph ends taken out and put in from the back, so the positions in front stay.

@@ -72,10 +72,11 @@ private:
 
     static std::unique_ptr<Source> open(const std::string& path);
     static bool readSlice(Source& source, QString& text);
-    QString take(const QString& text, bool last, bool& cut);
+    QString take(const QString& text, bool last, int& cuts);
+    void markCuts(int cuts);
     void append(const QString& text, bool last);
     qreal wrapWidth() const;
-    qsizetype cutPlace(const QString& line) const;
+    qsizetype nextCut(const QString& text, qsizetype from, qreal width) const;
     void step(bool toTheEnd = false);
     void done();
     void startRewrap();
