@@ -89,6 +89,7 @@ CommentViewLoader::Result CommentViewLoader::show(const std::string& path)
     textLength_ = 0;
     rewrapWidth_ = wrapWidth();
     rewrapPending_ = false;
+    rewrapFrom_ = std::size_t(-1);
     // The view is read-only: keeping an undo record of 100 MB would double the memory for nothing.
     view_->document()->setUndoRedoEnabled(false);
     const bool last = std::feof(source_->file.get()) != 0;
@@ -171,7 +172,11 @@ QString CommentViewLoader::take(const QString& text, bool last, int& cuts)
     // Whole lines go in now; the end of a line waits for the next slice, but for the part of a long
     // one that is sure to fill the view's lines.
     const qsizetype restFrom = all.lastIndexOf(QLatin1Char('\n')) + 1;
-    const qreal width = wrapWidth();
+    // Whoever waits for the whole comment gets it at once: the cuts of this slice are moved to
+    // where the view wraps afterwards, between other events.
+    const qreal width = finishing_ ? 0 : wrapWidth();
+    if (finishing_ && rewrapFrom_ > cuts_.size())
+        rewrapFrom_ = cuts_.size();
     QString out;
     qsizetype pos = restFrom;
     while (all.size() - pos >= kPiece) {
@@ -240,8 +245,11 @@ void CommentViewLoader::step(bool toTheEnd)
 
 void CommentViewLoader::finish()
 {
-    if (loading())
-        step(true);
+    if (!loading())
+        return;
+    finishing_ = true;
+    step(true);
+    finishing_ = false;
 }
 
 void CommentViewLoader::cancel()
@@ -257,7 +265,9 @@ void CommentViewLoader::done()
     timer_.stop();
     source_.reset();
     if (rewrapPending_)
-        startRewrap();
+        startRewrap(0);
+    else if (rewrapFrom_ < cuts_.size())
+        startRewrap(rewrapFrom_);
     emit loaded();
 }
 
@@ -319,11 +329,12 @@ int CommentViewLoader::documentPosition(qint64 textPosition, bool atEnd) const
 // ---------------------------------------------------------------------------------------------
 // A new width: the cuts move to where the view now wraps, a batch of text per turn.
 
-void CommentViewLoader::startRewrap()
+void CommentViewLoader::startRewrap(std::size_t from)
 {
     rewrapPending_ = false;
+    rewrapFrom_ = std::size_t(-1);
     rewrapWidth_ = wrapWidth();
-    rewrapAt_ = 0;
+    rewrapAt_ = from;
     if (rewrapWidth_ > 0 && !cuts_.empty())
         rewrapTimer_.start();
     else
@@ -444,7 +455,7 @@ bool CommentViewLoader::eventFilter(QObject* watched, QEvent* event)
                 if (loading())
                     rewrapPending_ = true;
                 else
-                    startRewrap();
+                    startRewrap(0);
             });
     }
     return QObject::eventFilter(watched, event);

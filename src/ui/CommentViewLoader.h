@@ -79,7 +79,7 @@ private:
     qsizetype nextCut(const QString& text, qsizetype from, qreal width) const;
     void step(bool toTheEnd = false);
     void done();
-    void startRewrap();
+    void startRewrap(std::size_t from);
     void rewrapStep();
     bool rewrapBatch();
 
@@ -97,6 +97,8 @@ private:
     qreal rewrapWidth_ = 0;     // the width the cuts were made for
     bool rewrapPending_ = false;
     std::size_t rewrapAt_ = 0;  // the next cut to look at
+    std::size_t rewrapFrom_ = std::size_t(-1);  // the first cut made without laying out, if any
+    bool finishing_ = false;
 };
 
 }  // namespace ui
