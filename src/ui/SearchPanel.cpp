@@ -34,6 +34,8 @@ constexpr auto kBatchInterval = std::chrono::milliseconds(50);
 // More marks than this make every repaint of the view slow; the first ones are what the reader
 // looks at.
 constexpr std::size_t kMaxMarks = 1000;
+// Marks set while the comment still loads: enough for the screenful around the first.
+constexpr std::size_t kMarksWhileLoading = 20;
 // Bytes of a comment searched for marks at a time.
 constexpr std::size_t kHighlightBlock = std::size_t{256} * 1024;
 
@@ -438,8 +440,10 @@ void SearchPanel::applyHighlight(unsigned viewGeneration, const std::vector<stor
     QTextCharFormat format;
     format.setBackground(QColor(255, 225, 60));
     format.setForeground(Qt::black);
-    // While the comment loads, the marks in what is shown; all of them once it is there.
-    for (std::size_t i = 0; i < ranges.size() && i < kMaxMarks && ranges[i].end <= static_cast<std::size_t>(shown); ++i) {
+    // While the comment loads, the first marks in what is shown (every mark slows each addition to
+    // the view); all of them once it is there.
+    const std::size_t limit = loading ? kMarksWhileLoading : kMaxMarks;
+    for (std::size_t i = 0; i < ranges.size() && i < limit && ranges[i].end <= static_cast<std::size_t>(shown); ++i) {
         QTextCursor cursor(view_->document());
         cursor.setPosition(at(ranges[i].begin, false));
         cursor.setPosition(at(ranges[i].end, true), QTextCursor::KeepAnchor);
