@@ -346,17 +346,14 @@ void CommentViewLoader::rewrapStep()
     QElapsedTimer turn;
     turn.start();
     while (rewrapAt_ < cuts_.size()) {
-        if (!rewrapBatch()) {
-            rewrapAt_ = cuts_.size();
-            break;
-        }
+        rewrapBatch();
         if (turn.elapsed() >= kTurnMs)
             return;
     }
     rewrapTimer_.stop();
 }
 
-bool CommentViewLoader::rewrapBatch()
+void CommentViewLoader::rewrapBatch()
 {
     QTextDocument* doc = view_->document();
     // The paragraph that ends in the cut at rewrapAt_ starts at a line start or at a cut that is
@@ -430,7 +427,6 @@ bool CommentViewLoader::rewrapBatch()
         placed.push_back(start + at);
     cuts_.insert(cuts_.begin() + index, placed.begin(), placed.end());
     rewrapAt_ = static_cast<std::size_t>(index) + placed.size();
-    return true;
 }
 
 bool CommentViewLoader::eventFilter(QObject* watched, QEvent* event)

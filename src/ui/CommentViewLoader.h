@@ -81,7 +81,7 @@ private:
     void done();
     void startRewrap(std::size_t from);
     void rewrapStep();
-    bool rewrapBatch();
+    void rewrapBatch();
 
     QPlainTextEdit* view_;
     QObject* viewport_;  // compared only: events come while the view is being destroyed
