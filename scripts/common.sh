@@ -8,8 +8,8 @@ BASE_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-d
   libgtest-dev libgmock-dev libbenchmark-dev libicu-dev fonts-noto-cjk xvfb x11-apps x11-utils imagemagick xauth)
 # The X connection's own library (the window frame is asked for before a window shows); a window
 # manager and real X input for the end-to-end tests and the screenshot of scripts/run; a private
-# session bus for the arrivals' desktop notices.
-BASE_PACKAGES+=(libxcb1-dev openbox xdotool dbus-daemon)
+# session bus for the arrivals' desktop notices; xclip reads the clipboard back.
+BASE_PACKAGES+=(libxcb1-dev openbox xdotool dbus-daemon xclip)
 
 ensure_packages() {
   local missing=() p

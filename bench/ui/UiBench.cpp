@@ -11,6 +11,12 @@
 // The search panel, in a child of its own over 2,000 saved comments (and again with a 100 MB
 // comment among them): the longest the GUI thread is away from its event loop while a text is
 // typed and searched, and the time from the last key to the complete results.
+//
+// One long line: comments of one line of 4 MiB and of 100 MB without a line end, chosen in the
+// list: first screenful, longest stall and the whole loaded, and in another child Ctrl+A Ctrl+C
+// right after the first screenful, until the clipboard holds every character. And the search
+// marks in a large comment: the growth of the peak resident memory from activating a result until
+// the marks are set, for 16 MiB of "a" in one line and 100 MB of "a" in lines.
 
 #include "LoadFloor.h"
 #include "Median.h"
@@ -26,6 +32,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListWidget>
@@ -230,6 +238,119 @@ std::string measureSearch(TForm1& form)
     return std::to_string(worst) + " " + std::to_string(results) + " " + std::to_string(panel->Results->count()) + "\n";
 }
 
+// Sends a key with Ctrl to `to`, as the keyboard does.
+void ctrlKey(QWidget* to, int key)
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::ControlModifier);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::ControlModifier);
+    QApplication::sendEvent(to, &press);
+    QApplication::sendEvent(to, &release);
+}
+
+// The long line chosen with a click; once the view has painted it, Ctrl+A Ctrl+C in the view.
+// Reports "<click to clipboard ms> <Ctrl+A to clipboard ms> <characters on the clipboard>".
+class CopyProbe : public QObject {
+public:
+    explicit CopyProbe(TForm1& form) : form_(form) {}
+
+    void click()
+    {
+        form_.Memo1->viewport()->installEventFilter(this);
+        QWidget* list = form_.ListBox1->viewport();
+        const QPointF at = form_.ListBox1->visualRect(form_.ListBox1->lines()->index(1, 0)).center();
+        const QPointF global = list->mapToGlobal(at);
+        click_ = Clock::now();
+        QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(list, &press);
+        QApplication::sendEvent(list, &release);
+    }
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (!painted_ && e->type() == QEvent::Paint && o == form_.Memo1->viewport()) {
+            painted_ = true;
+            QTimer::singleShot(0, this, [this] { copy(); });
+        }
+        return QObject::eventFilter(o, e);
+    }
+
+private:
+    void copy()
+    {
+        const auto keys = Clock::now();
+        form_.Memo1->setFocus();
+        ctrlKey(form_.Memo1, Qt::Key_A);
+        ctrlKey(form_.Memo1, Qt::Key_C);
+        const qsizetype chars = QGuiApplication::clipboard()->text().size();
+        const auto now = Clock::now();
+        char line[96];
+        std::snprintf(line, sizeof line, "%.1f %.1f %lld\n", std::chrono::duration<double, std::milli>(now - click_).count(),
+                      std::chrono::duration<double, std::milli>(now - keys).count(), static_cast<long long>(chars));
+        reportToParent(line);
+        QCoreApplication::exit(0);
+    }
+
+    TForm1& form_;
+    Clock::time_point click_;
+    bool painted_ = false;
+};
+
+// A value of /proc/self/status in KiB ("VmRSS", "VmHWM").
+long statusKiB(const char* name)
+{
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    long value = -1;
+    while (status >> key) {
+        if (key == std::string(name) + ":") {
+            status >> value;
+            return value;
+        }
+        std::getline(status, key);
+    }
+    return -1;
+}
+
+// The large comment (the list's second line) shown whole, "a" searched; then the result
+// activated with the peak resident memory reset, until the marks are set (the comment shown again
+// loads meanwhile: the marks in what is shown come first). Reports
+// "<peak growth MiB> <activation to first marks ms> <activation to all marked ms> <marks>".
+void measureMarks(TForm1& form)
+{
+    form.ListBox1->setCurrentIndex(form.ListBox1->lines()->index(1, 0));
+    form.findChild<ui::CommentViewLoader*>()->finish();
+    form.NSearch->trigger();
+    SearchPanel* panel = form.searchPanel();
+    bool found = false, marked = false;
+    QObject::connect(panel, &SearchPanel::searchFinished, [&] { found = panel->Results->count() > 0; });
+    QObject::connect(panel, &SearchPanel::highlighted, [&] { marked = true; });
+    panel->Edit->setText(QStringLiteral("a"));
+    while (!found)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    for (int i = 0; i < panel->Results->count(); ++i)
+        if (panel->Results->item(i)->text().contains(QStringLiteral("aaaa")))
+            panel->Results->setCurrentRow(i);
+    std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
+    const long before = statusKiB("VmRSS");
+    const auto t0 = Clock::now();
+    emit panel->Results->itemActivated(panel->Results->currentItem());
+    double firstMs = -1;
+    while (!marked) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        if (firstMs < 0 && !form.Memo1->extraSelections().isEmpty())
+            firstMs = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+    }
+    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+    const long peak = statusKiB("VmHWM");
+    char line[96];
+    std::snprintf(line, sizeof line, "%.1f %.1f %.1f %lld\n", static_cast<double>(peak - before) / 1024.0,
+                  firstMs < 0 ? ms : firstMs, ms, static_cast<long long>(form.Memo1->extraSelections().size()));
+    reportToParent(line);
+    QCoreApplication::exit(0);
+}
+
 int runChild(const std::string& mode, const std::string& suite, int argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -264,6 +385,17 @@ int runChild(const std::string& mode, const std::string& suite, int argc, char**
     if (mode == "bigview") {
         BigViewProbe big(form);
         FirstPaint probe(&form, [&big] { big.click(); }, false);
+        form.show();
+        return app.exec();
+    }
+    if (mode == "longcopy") {
+        CopyProbe copy(form);
+        FirstPaint probe(&form, [&copy] { copy.click(); }, false);
+        form.show();
+        return app.exec();
+    }
+    if (mode == "marks") {
+        FirstPaint probe(&form, [&form] { measureMarks(form); }, false);
         form.show();
         return app.exec();
     }
@@ -354,6 +486,34 @@ std::string makeBigSuite(const std::string& root, int lines)
     return suite;
 }
 
+// A suite whose saved folder holds a short notice (newest, shown at start) and an older one of
+// `lines` lines of `width` bytes of `fill` (CR LF after each when there are several lines).
+std::string makeFilledSuite(const std::string& root, const std::string& name, long lines, long width, char fill)
+{
+    const std::string suite = root + "/" + name + "/";
+    fs::create_directories(suite + "RecvData");
+    fs::create_directories(suite + "Result/COMMENT");
+    fs::create_directories(suite + "Data");
+    const std::string folder = suite + "Result/COMMENT/";
+    std::ofstream(folder + "COMMENT.001", std::ios::binary) << commentText(1);
+    {
+        std::ofstream big(folder + "COMMENT.002", std::ios::binary);
+        const std::string line = std::string(static_cast<std::size_t>(width), fill) + (lines > 1 ? "\r\n" : "");
+        std::string block;
+        for (long i = 0; i < lines; ++i) {
+            block += line;
+            if (block.size() > (1 << 20)) {
+                big << block;
+                block.clear();
+            }
+        }
+        big << block;
+    }
+    const struct timeval old[2] = {{1700000000, 0}, {1700000000, 0}};
+    ::utimes((folder + "COMMENT.002").c_str(), old);
+    return suite;
+}
+
 // The load floor over `dir`, timed; -1 when nothing was read.
 double loadFloorMs(const std::string& dir)
 {
@@ -416,7 +576,7 @@ int main(int argc, char** argv)
         return runChild(argv[1] + 8, argv[2], 1, argv);
 
     int rounds = 11;
-    std::string parts = "start,saveall,search,view";  // which figures to measure, for runs of one alone
+    std::string parts = "start,saveall,search,view,longline,marks";  // which figures to measure, for runs of one alone
     std::string reportPath;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -505,6 +665,68 @@ int main(int argc, char** argv)
                     "  all shown %7.0f ms\n",
                     i + 1, first, gap, gapCpu, total);
     }
+    // One long line: 4 MiB and 100 MB of "x" without a line end.
+    struct LongLine {
+        const char* name;
+        long bytes;
+        std::vector<double> first, stall, stallCpu, whole, copy, copyKeys;
+        long long chars = -1;
+    };
+    std::vector<LongLine> longLines{{"4 MiB", 4L << 20, {}, {}, {}, {}, {}, {}}, {"100 MB", 100L << 20, {}, {}, {}, {}, {}, {}}};
+    const bool longline = parts.find("longline") != std::string::npos;
+    for (LongLine& l : longLines) {
+        if (!ok || !longline)
+            break;
+        const std::string s = makeFilledSuite(root, "long-line", 1, l.bytes, 'x');
+        for (int i = 0; ok && i < std::max(1, rounds / 4); ++i) {
+            std::string line;
+            ok = timeStart(self, "bigview", s, &line) >= 0;
+            double first = 0, gap = 0, gapCpu = 0, total = 0, copy = 0, keys = 0;
+            int blocks = 0;
+            ok = ok && std::sscanf(line.c_str(), "%lf %lf %lf %lf %d", &first, &gap, &gapCpu, &total, &blocks) == 5;
+            ok = ok && timeStart(self, "longcopy", s, &line) >= 0;
+            ok = ok && std::sscanf(line.c_str(), "%lf %lf %lld", &copy, &keys, &l.chars) == 3;
+            ok = ok && l.chars == l.bytes;
+            l.first.push_back(first);
+            l.stall.push_back(gap);
+            l.stallCpu.push_back(gapCpu);
+            l.whole.push_back(total);
+            l.copy.push_back(copy);
+            l.copyKeys.push_back(keys);
+            std::printf("round %2d  one line of %s: first screenful %6.1f ms  longest stall %5.1f ms (busy %5.1f ms)"
+                        "  all shown %7.0f ms;  click to %lld characters copied %7.0f ms (Ctrl+A to clipboard %7.0f ms)\n",
+                        i + 1, l.name, first, gap, gapCpu, total, l.chars, copy, keys);
+        }
+        fs::remove_all(s);
+    }
+    // Marks: the growth of the peak resident memory while a result is activated and marked.
+    struct Marks {
+        const char* name;
+        long lines, width;
+        std::vector<double> growth, first, ms;
+        long long marks = -1;
+    };
+    std::vector<Marks> markCases{{"16 MiB of \"a\" in one line", 1, 16L << 20, {}, {}, {}},
+                                 {"100 MB of \"a\" in lines", (100L << 20) / 100, 98, {}, {}, {}}};
+    const bool marks = parts.find("marks") != std::string::npos;
+    for (Marks& m : markCases) {
+        if (!ok || !marks)
+            break;
+        const std::string s = makeFilledSuite(root, "marks", m.lines, m.width, 'a');
+        for (int i = 0; ok && i < std::max(1, rounds / 4); ++i) {
+            std::string line;
+            ok = timeStart(self, "marks", s, &line) >= 0;
+            double growth = 0, first = 0, ms = 0;
+            ok = ok && std::sscanf(line.c_str(), "%lf %lf %lf %lld", &growth, &first, &ms, &m.marks) == 4;
+            m.growth.push_back(growth);
+            m.first.push_back(first);
+            m.ms.push_back(ms);
+            std::printf("round %2d  marks, %s: peak memory growth %6.1f MiB, activation to first marks %6.0f ms,"
+                        " to all marked %6.0f ms, %lld marks\n",
+                        i + 1, m.name, growth, first, ms, m.marks);
+        }
+        fs::remove_all(s);
+    }
     const bool noMessages = !fs::exists(root + "/messages.log");
     std::string messages;
     if (!noMessages) {
@@ -534,6 +756,17 @@ int main(int argc, char** argv)
     std::printf("median of %zu: 100 MB comment, first screenful %.1f ms, longest stall %.1f ms (busy %.1f ms), all shown"
                 " %.0f ms\n",
                 firstScreen.size(), fs1, st, stc, wh);
+    for (const LongLine& l : longLines)
+        if (!l.first.empty())
+            std::printf("median of %zu: one line of %s, first screenful %.1f ms, longest stall %.1f ms (busy %.1f ms), all shown"
+                        " %.0f ms; click to all %lld characters copied %.0f ms\n",
+                        l.first.size(), l.name, median(l.first), median(l.stall), median(l.stallCpu), median(l.whole),
+                        l.chars, median(l.copy));
+    for (const Marks& m : markCases)
+        if (!m.growth.empty())
+            std::printf("median of %zu: marks, %s: peak memory growth %.1f MiB, activation to first marks %.0f ms,"
+                        " to all marked %.0f ms, %lld marks\n",
+                        m.growth.size(), m.name, median(m.growth), median(m.first), median(m.ms), m.marks);
     if (!reportPath.empty())
         if (std::FILE* out = std::fopen(reportPath.c_str(), "w")) {
             std::fprintf(out, "start_to_first_paint_2000_received\t%.0f ms\t%.0f ms\t%.2f\t< 250 ms\n", f, e, f / e);
@@ -547,6 +780,19 @@ int main(int argc, char** argv)
             std::fprintf(out, "view_100MB_longest_stall\t%.1f ms\t-\t-\t< 50 ms\n", st);
             // How much of that stall the GUI thread itself was working: the rest was waiting for a core.
             std::fprintf(out, "view_100MB_longest_stall_busy\t%.1f ms\t-\t-\t-\n", stc);
+            for (const LongLine& l : longLines) {
+                if (l.first.empty())
+                    continue;
+                const std::string n = l.bytes == (4L << 20) ? "4MiB" : "100MB";
+                std::fprintf(out, "view_one_line_%s_first_screenful\t%.1f ms\t-\t-\t< 100 ms\n", n.c_str(), median(l.first));
+                std::fprintf(out, "view_one_line_%s_longest_stall\t%.1f ms\t-\t-\t< 50 ms\n", n.c_str(), median(l.stall));
+                std::fprintf(out, "view_one_line_%s_click_to_copied\t%.0f ms\t-\t-\t%s\n", n.c_str(), median(l.copy),
+                             n == "4MiB" ? "< 2000 ms" : "< 30000 ms");
+            }
+            for (const Marks& m : markCases)
+                if (!m.growth.empty())
+                    std::fprintf(out, "marks_peak_growth_%s\t%.1f MiB\t-\t-\t<= 64 MiB\n",
+                                 m.lines == 1 ? "16MiB_one_line" : "100MB_lines", median(m.growth));
             std::fclose(out);
         }
     return 0;

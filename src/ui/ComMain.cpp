@@ -734,9 +734,7 @@ void TForm1::UpDown1Click()
 
 void TForm1::Copy1Click()
 {
-    viewLoader_->completeSelection();
-    if (Memo1->textCursor().hasSelection())
-        Memo1->copy();
+    viewLoader_->copy();
 }
 
 void TForm1::applyColors()
@@ -978,7 +976,7 @@ void TForm1::ToolbarButton3Click()
 {
     viewLoader_->finish();  // the whole comment is printed
     const QColor textColor = ui::colorFromValue(Settings().clMainFont);
-    ui::printComment(this, Memo1->toPlainText(), Memo1->font(), textColor, Settings());
+    ui::printComment(this, viewLoader_->text(), Memo1->font(), textColor, Settings());
 }
 
 void TForm1::NColorClick()

@@ -1,6 +1,8 @@
 #include "ui/SearchPanel.h"
 
 #include "platform/FileTime.h"
+#include "store/FoldTables.h"
+#include "ui/CommentViewLoader.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -32,6 +34,10 @@ constexpr auto kBatchInterval = std::chrono::milliseconds(50);
 // More marks than this make every repaint of the view slow; the first ones are what the reader
 // looks at.
 constexpr std::size_t kMaxMarks = 1000;
+// Marks set while the comment still loads: enough for the screenful around the first.
+constexpr std::size_t kMarksWhileLoading = 20;
+// Bytes of a comment searched for marks at a time.
+constexpr std::size_t kHighlightBlock = std::size_t{256} * 1024;
 
 bool newerFirst(const store::SearchHit& a, const store::SearchHit& b) { return a.time > b.time; }
 
@@ -144,38 +150,76 @@ private:
         post();
     }
 
+    // The file is read and searched a block at a time, so marking a 100 MB comment needs no copy
+    // of it; the search stops at the marks the view takes, and goes on decoding only to learn the
+    // text's length.
     void runHighlight(const Job& job)
     {
         auto cancelled = [&] { return stop_ || latestView_ != job.generation; };
         std::ifstream file(job.path, std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        if (!file && !file.eof())
+        if (!file)
             return;
-        // The view's text: the file decoded as the window decodes it, each line end one LF.
-        std::u16string text = store::decodeCp932(bytes);
-        bytes = std::string();
-        std::size_t out = 0;
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            if (text[i] == u'\r') {
-                text[out++] = u'\n';
-                if (i + 1 < text.size() && text[i + 1] == u'\n')
-                    ++i;
-            } else {
-                text[out++] = text[i];
+        const store::SearchQuery query(job.query);
+        // The most text one occurrence may cover, kept from one block for the next.
+        const std::size_t reach = std::max<std::size_t>(1024, 8 * job.query.size());
+        constexpr std::size_t kContext = 16;  // before a block, for whole-character matching
+        std::string bytes(kHighlightBlock, '\0');
+        std::size_t leftover = 0;  // a lead byte at the end of the last block
+        std::u16string window;     // the text from `base` on, line ends as the view has them
+        std::size_t base = 0;
+        std::size_t acceptFrom = 0;  // marks found before this position are taken
+        bool afterCr = false;
+        std::vector<store::TextRange> ranges;
+        for (bool last = false; !last;) {
+            if (cancelled())
+                return;
+            file.read(bytes.data() + leftover, static_cast<std::streamsize>(bytes.size() - leftover));
+            if (file.bad())
+                return;
+            const std::size_t n = leftover + static_cast<std::size_t>(file.gcount());
+            last = file.eof();
+            std::u16string text;
+            leftover = store::fold::decodeInto(std::string_view(bytes.data(), n), last, text);
+            if (leftover > 0)
+                bytes[0] = bytes[n - leftover];
+            // Each line end one LF, as the view has it.
+            std::size_t out = window.size();
+            window.resize(out + text.size());
+            for (const char16_t c : text) {
+                if (c == u'\n' && afterCr) {
+                    afterCr = false;
+                    continue;
+                }
+                afterCr = c == u'\r';
+                window[out++] = afterCr ? u'\n' : c;
             }
+            window.resize(out);
+            if (ranges.size() >= kMaxMarks) {
+                base += window.size();
+                window.clear();
+                continue;
+            }
+            // An occurrence starting near the end may go on in the next block: it is found there.
+            const std::size_t limit = last ? window.size() : window.size() - std::min(window.size(), reach);
+            for (const store::TextRange& r : store::findOccurrences(query, window, cancelled)) {
+                if (r.begin >= limit || ranges.size() >= kMaxMarks)
+                    break;
+                if (base + r.begin < acceptFrom)
+                    continue;
+                ranges.push_back({base + r.begin, base + r.end});
+                acceptFrom = base + r.end;
+            }
+            acceptFrom = std::max(acceptFrom, base + limit);
+            const std::size_t keepFrom = limit > kContext ? limit - kContext : 0;
+            window.erase(0, keepFrom);
+            base += keepFrom;
         }
-        text.resize(out);
-        std::vector<store::TextRange> ranges = store::findOccurrences(store::SearchQuery(job.query), text, cancelled);
         if (cancelled())
             return;
-        const std::size_t length = text.size();
+        const std::size_t length = base + window.size();
         QMetaObject::invokeMethod(
             panel_,
-            [panel = panel_, g = job.generation, length, r = std::move(ranges)] {
-                // A decoding that disagrees with the view's would mark the wrong characters.
-                if (static_cast<std::size_t>(panel->view_->document()->characterCount() - 1) == length)
-                    panel->applyHighlight(g, r);
-            },
+            [panel = panel_, g = job.generation, length, r = std::move(ranges)] { panel->applyHighlight(g, r, length); },
             Qt::QueuedConnection);
     }
 
@@ -220,11 +264,23 @@ SearchPanel::SearchPanel(QWidget* owner, QPlainTextEdit* view)
     });
     connect(Results, &QListWidget::itemActivated, this, &SearchPanel::activate);
     connect(view_, &QPlainTextEdit::textChanged, this, [this] {
+        // The rest of the comment on show coming in keeps its marks.
+        if (const auto* loader = ui::CommentViewLoader::of(view_); loader && loader->appending())
+            return;
         // Another comment is shown: the marks belonged to the previous one.
+        pendingMarks_.reset();
+        marksShown_ = false;
         if (worker_)
             worker_->viewChanged(++viewGeneration_);
         clearHighlight();
     });
+    if (auto* loader = ui::CommentViewLoader::of(view_))
+        connect(loader, &ui::CommentViewLoader::loaded, this, [this] {
+            if (pendingMarks_) {
+                const PendingMarks marks = std::move(*pendingMarks_);
+                applyHighlight(marks.viewGeneration, marks.ranges, marks.length);
+            }
+        });
     worker_ = std::make_unique<Worker>(this);
 }
 
@@ -365,29 +421,47 @@ void SearchPanel::activate(QListWidgetItem* item)
     worker_->highlight(viewGeneration_, hit.path, query_);
 }
 
-void SearchPanel::applyHighlight(unsigned viewGeneration, const std::vector<store::TextRange>& ranges)
+void SearchPanel::applyHighlight(unsigned viewGeneration, const std::vector<store::TextRange>& ranges,
+                                 std::size_t length)
 {
+    pendingMarks_.reset();
     if (viewGeneration != viewGeneration_)
         return;
+    const ui::CommentViewLoader* loader = ui::CommentViewLoader::of(view_);
+    const bool loading = loader && loader->loading();
+    const qint64 shown = loader ? loader->textLength() : view_->document()->characterCount() - 1;
+    // A decoding that disagrees with the view's would mark the wrong characters.
+    if (!loading && static_cast<std::size_t>(shown) != length)
+        return;
+    auto at = [loader](std::size_t position, bool atEnd) {
+        return loader ? loader->documentPosition(static_cast<qint64>(position), atEnd) : static_cast<int>(position);
+    };
     QList<QTextEdit::ExtraSelection> marks;
     QTextCharFormat format;
     format.setBackground(QColor(255, 225, 60));
     format.setForeground(Qt::black);
-    for (std::size_t i = 0; i < ranges.size() && i < kMaxMarks; ++i) {
+    // While the comment loads, the first marks in what is shown (every mark slows each addition to
+    // the view); all of them once it is there.
+    const std::size_t limit = loading ? kMarksWhileLoading : kMaxMarks;
+    for (std::size_t i = 0; i < ranges.size() && i < limit && ranges[i].end <= static_cast<std::size_t>(shown); ++i) {
         QTextCursor cursor(view_->document());
-        cursor.setPosition(static_cast<int>(ranges[i].begin));
-        cursor.setPosition(static_cast<int>(ranges[i].end), QTextCursor::KeepAnchor);
+        cursor.setPosition(at(ranges[i].begin, false));
+        cursor.setPosition(at(ranges[i].end, true), QTextCursor::KeepAnchor);
         marks.append({cursor, format});
     }
+    if (loading)
+        pendingMarks_ = PendingMarks{viewGeneration, ranges, length};
     view_->setExtraSelections(marks);
-    if (!marks.isEmpty()) {
+    if (!marks.isEmpty() && !marksShown_) {
         // The first occurrence in sight; the caret stays where the reader can copy from it.
+        marksShown_ = true;
         QTextCursor first(view_->document());
-        first.setPosition(static_cast<int>(ranges.front().begin));
+        first.setPosition(at(ranges.front().begin, false));
         view_->setTextCursor(first);
         view_->ensureCursorVisible();
     }
-    emit highlighted();
+    if (!loading)
+        emit highlighted();
 }
 
 void SearchPanel::clearHighlight()

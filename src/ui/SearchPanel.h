@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,7 +62,8 @@ private:
     void startSearch();
     void receive(const Batch& batch);
     void activate(QListWidgetItem* item);
-    void applyHighlight(unsigned viewGeneration, const std::vector<store::TextRange>& ranges);
+    // Marks `ranges` of the comment's text, `length` units long as the marking read it.
+    void applyHighlight(unsigned viewGeneration, const std::vector<store::TextRange>& ranges, std::size_t length);
     void clearHighlight();
     static QString lineFor(const store::SearchHit& hit);
 
@@ -72,5 +74,13 @@ private:
     unsigned viewGeneration_ = 0;  // counts the texts the view has shown
     std::u16string query_;  // the text searched for
     std::vector<store::SearchHit> hits_;  // newest first, parallel to Results
+    // Marks of a comment still loading, all set once it is there.
+    struct PendingMarks {
+        unsigned viewGeneration = 0;
+        std::vector<store::TextRange> ranges;
+        std::size_t length = 0;
+    };
+    std::optional<PendingMarks> pendingMarks_;
+    bool marksShown_ = false;  // the first mark has been brought into sight
     bool placed_ = false;
 };
