@@ -90,6 +90,12 @@ TEST_F(SearchFiles, FindsWordsAcrossTheBlocksOfALargeFile) {
               store::FileMatch::Unreadable);
 }
 
+TEST_F(SearchFiles, ASmallFileIsGivenUpWhenTheSearchIsCancelled) {
+    const std::string path = suite.saved("CMARKET.1", std::string(64 * 1024, '\xDE') + sjis("決算"));
+    EXPECT_EQ(store::matchFile(SearchQuery::fromUtf8("決算"), path, [] { return true; }), store::FileMatch::Cancelled);
+    EXPECT_EQ(store::matchFile(SearchQuery::fromUtf8("決算"), path, [] { return false; }), store::FileMatch::Match);
+}
+
 TEST_F(SearchFiles, FolderSearchSkipsAndCountsFilesThatCannotBeRead) {
     suite.saved("COMMENT.1", sjis("題\r\nトヨタの決算\r\n"), 1'700'000'000);
     suite.saved("CKES012.TXT", sjis("上方修正\r\nﾄﾖﾀ\r\n"), 1'700'000'100);
