@@ -1,7 +1,12 @@
+#include "comment-list/CommentList.h"
+#include "store/Icu.h"
 #include "store/Search.h"
 #include "store/StoreTestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <sstream>
+#include <stdexcept>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -130,6 +135,22 @@ TEST_F(SearchFiles, FolderSearchSkipsAndCountsFilesThatCannotBeRead) {
     const auto stopped = store::searchFolder(suite.dirs, false, SearchQuery::fromUtf8("トヨタ"),
                                              [](const store::SearchHit&) {}, [&] { return ++polls > 1; });
     EXPECT_TRUE(stopped.cancelled);
+}
+
+TEST_F(SearchFiles, WithoutICUCommentListSaysWhyAndExitsWithTwo) {
+    suite.saved("COMMENT.1", sjis("トヨタ\r\n"));
+    std::ostringstream out, err;
+    {
+        struct IcuMissing {
+            IcuMissing() {
+                store::icu::setLoader([]() -> store::icu::Functions { throw std::runtime_error("cannot load libicuuc.so.99"); });
+            }
+            ~IcuMissing() { store::icu::setLoader({}); }
+        } missing;
+        EXPECT_EQ(commentlist::run({"--suite", suite.dir.path(), "--search", "トヨタ"}, nullptr, out, err), 2);
+        EXPECT_EQ(err.str(), "comment-list: cannot search: cannot load libicuuc.so.99\n");
+    }
+    EXPECT_EQ(commentlist::run({"--suite", suite.dir.path(), "--search", "トヨタ"}, nullptr, out, err), 0);
 }
 
 }  // namespace
