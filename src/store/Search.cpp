@@ -364,7 +364,6 @@ struct SearchQuery::Sieve {
 
     explicit Sieve(const std::vector<std::u16string>& words) {
         const Tables& t = Tables::get();
-        std::vector<std::uint32_t> sources(0x10000, 0);  // how many characters fold to hold a unit
         auto eachFolding = [&](auto visit) {
             for (std::size_t b = 0; b < 256; ++b)
                 if (t.leadIndex[b] < 0) visit(static_cast<std::uint16_t>(b), t.single[b]);
@@ -376,9 +375,21 @@ struct SearchQuery::Sieve {
                 }
             }
         };
-        eachFolding([&](std::uint16_t, char16_t c) {
-            for (const char16_t u : t.foldOf(c)) ++sources[u];
-        });
+        std::u16string scratch;
+        auto foldingOf = [&](char16_t c) -> std::u16string_view {
+            const std::uint32_t f = t.fold[c];
+            if (Tables::lengthOf(f) > 0) return std::u16string_view(t.pool).substr(Tables::offsetOf(f), Tables::lengthOf(f));
+            scratch = t.foldOf(c);
+            return scratch;
+        };
+        // The same for every query: counted once.
+        static const std::vector<std::uint32_t> sources = [&] {
+            std::vector<std::uint32_t> counts(0x10000, 0);  // how many characters fold to hold a unit
+            eachFolding([&](std::uint16_t, char16_t c) {
+                for (const char16_t u : foldingOf(c)) ++counts[u];
+            });
+            return counts;
+        }();
         for (std::size_t w = 0; w < words.size() && w < kMaxWords; ++w) {
             char16_t key = words[w][0];
             for (const char16_t u : words[w])
@@ -387,7 +398,7 @@ struct SearchQuery::Sieve {
             all |= static_cast<std::uint8_t>(1u << w);
         }
         auto flags = [&](char16_t c) {
-            return static_cast<std::uint16_t>(maskOf(t.foldOf(c)) | ((t.fold[c] & Tables::kBoundary) ? 0 : kJoins) |
+            return static_cast<std::uint16_t>(maskOf(foldingOf(c)) | ((t.fold[c] & Tables::kBoundary) ? 0 : kJoins) |
                                               (Tables::isMark(c) ? kMark : 0) | t.markJoin[c] << kJoinShift);
         };
         replacement = flags(kReplacement);
