@@ -133,19 +133,16 @@ void Tables::classifyMarkJoins() {
         }
         if (composes) {
             markJoin[c] = kComposes;
-            for (std::uint32_t k = 0; k < 2; ++k) withMarks_.emplace_back(std::uint32_t{c} << 1 | k, entry(with[k]));
+            for (std::uint32_t k = 0; k < 2; ++k) withMarks_[std::uint32_t{c} << 1 | k] = entry(with[k]);
         } else if (wraps) {
             markJoin[c] = kWraps;
-            withMarks_.emplace_back(std::uint32_t{c} << 1, entry(alone.substr(0, head)));
+            withMarks_[std::uint32_t{c} << 1] = entry(alone.substr(0, head));
         }
     }
-    std::sort(withMarks_.begin(), withMarks_.end());
 }
 
 std::uint32_t Tables::composedEntry(char16_t c, char16_t mark) const {
-    const std::uint32_t key = std::uint32_t{c} << 1 | (mark == 0xFF9F ? 1u : 0u);
-    const auto it = std::lower_bound(withMarks_.begin(), withMarks_.end(), std::make_pair(key, std::uint32_t{0}));
-    return it != withMarks_.end() && it->first == key ? it->second : 0;
+    return withMarks_[std::uint32_t{c} << 1 | (mark == 0xFF9F ? 1u : 0u)];
 }
 
 std::uint32_t Tables::wrapEntry(char16_t c) const { return composedEntry(c, 0xFF9E); }

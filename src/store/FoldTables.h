@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace store::fold {
@@ -78,7 +77,7 @@ private:
     std::uint32_t entry(const std::u16string& folded);
     void buildDecoder();
     void classifyMarkJoins();
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> withMarks_;  // (c << 1 | mark, entry), sorted
+    std::vector<std::uint32_t> withMarks_ = std::vector<std::uint32_t>(0x20000, 0);  // at c << 1 | mark
 };
 
 }  // namespace store::fold

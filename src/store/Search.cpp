@@ -159,8 +159,18 @@ private:
 
     void emitBytes(std::string_view segment, std::uint32_t startFold, std::size_t chars, bool nextIsMark,
                    std::size_t& out, std::size_t rest) {
-        if (chars == 1 && (startFold & Tables::kDirect) && (pendingTail_.empty() || nextIsMark)) {
-            folded_[out++] = static_cast<char16_t>(startFold);
+        if (chars == 1) {
+            // The entry holds the folded unit when it is one, else the decoded character.
+            const char16_t c = static_cast<char16_t>(startFold);
+            if (!(startFold & Tables::kDirect)) {
+                emit(std::u16string_view(&c, 1), nextIsMark, out, rest, 0, 0);
+                return;
+            }
+            folded_[out++] = c;
+            if (!pendingTail_.empty() && !nextIsMark) {
+                put(pendingTail_, out, rest);
+                pendingTail_.clear();
+            }
             return;
         }
         decoded_.clear();
