@@ -24,8 +24,9 @@ using fold::Tables;
 namespace {
 
 // Folds UTF-16 text piece by piece and finds the query's words in the folded text. Text is cut
-// only before units with a normalization boundary, so folding the pieces gives the same units as
-// folding the whole; a piece's last segment waits for the next piece. Only the last
+// only before units with a normalization boundary and between half-width marks where the tables
+// allow it (Tables::MarkJoin), so folding the pieces gives the same units as folding the whole; a
+// piece's last segment waits for the next piece. Only the last
 // (longest word - 1) folded units are kept between pieces.
 class Scanner {
 public:
