@@ -377,6 +377,55 @@ void BM_Search2000VsFloorInterleaved(benchmark::State& state) {
 }
 BENCHMARK(BM_Search2000VsFloorInterleaved)->Unit(benchmark::kMillisecond);
 
+// ---- Search on damaged bytes: a comment of one kind beside ordinary text of the same size ----
+
+struct DamagedKind {
+    const char* name;
+    const char* first;   // once, after the prefix
+    const char* repeat;  // then again and again
+};
+// Runs of half-width voiced marks (after nothing, after a kana they compose with, after a
+// character whose folding they go inside), such pairs over and over, characters that fold to
+// several units, and lead bytes without their trail byte.
+const DamagedKind kDamagedKinds[] = {
+    {"marks", "", "\xDE"},           {"kana_then_marks", "\xB6", "\xDE"}, {"diaeresis_then_marks", "\x81\x4F", "\xDE\xDF"},
+    {"kana_mark_pairs", "", "\xB6\xDE"}, {"diaeresis_mark_pairs", "", "\x81\x4F\xDE"}, {"era_name_squares", "", "\x87\x7E"},
+    {"lone_lead_bytes", "", "\x81\x7F"},
+};
+
+// `size` bytes of the kind (null: ordinary text). The prefix holds the key of each word of the
+// benchmark's query but not the words, so the first look lets every file through to the full scan.
+std::string damagedText(const DamagedKind* kind, std::size_t size) {
+    std::string s = shiftjis::fromUtf8("ソフトバンク　トヨ　タ\r\n");
+    const std::string ordinary = shiftjis::fromUtf8("ＴＯＰＩＸは前日比１２３ポイント高、ｿﾌﾄﾊﾞﾝｸが買われました。\r\n");
+    if (kind) s += kind->first;
+    while (s.size() < size) s += kind ? kind->repeat : ordinary;
+    s.resize(size);
+    return s;
+}
+
+void BM_SearchDamaged(benchmark::State& state, const DamagedKind* kind, std::size_t size) {
+    const std::string dir = benchRoot() + "/damaged/";
+    makeDir(dir);
+    const std::string ordinary = dir + "ordinary." + std::to_string(size), damaged = dir + kind->name + "." + std::to_string(size);
+    writeFile(ordinary, damagedText(nullptr, size));
+    writeFile(damaged, damagedText(kind, size));
+    const auto query = store::SearchQuery::fromUtf8("ソフトバンク トヨタ");
+    bool allNoMatch = true;
+    interleaved(
+        state, [&] { allNoMatch &= store::matchFile(query, ordinary) == store::FileMatch::NoMatch; },
+        [&] { allNoMatch &= store::matchFile(query, damaged) == store::FileMatch::NoMatch; });
+    if (!allNoMatch) state.SkipWithError("expected no match");
+}
+
+void registerDamagedSearches() {
+    for (const DamagedKind& kind : kDamagedKinds)
+        for (const std::size_t kib : {64, 512}) {
+            const std::string name = std::string("BM_SearchDamaged_") + kind.name + "_" + std::to_string(kib) + "KiB";
+            benchmark::RegisterBenchmark(name.c_str(), BM_SearchDamaged, &kind, kib * 1024)->Unit(benchmark::kMillisecond);
+        }
+}
+
 // ---- Peak memory of loading the four categories, 2,000 files ----
 
 long statusKiB(const char* key) {
@@ -451,6 +500,11 @@ void writeReport(const RatioReporter& r, const std::string& path) {
     pair("purge_10000_files", "BM_Purge10000", 1, "ms", "< 50 ms");
     pair("save_all_2000_files", "BM_MoveVsRenameInterleaved", 1, "ms", "<= 2x");
     pair("search_2000_saved_comments", "BM_Search2000VsFloorInterleaved", 1, "ms", "< 30 ms, <= 3x");
+    for (const DamagedKind& kind : kDamagedKinds)
+        for (const char* size : {"64KiB", "512KiB"}) {
+            const std::string name = std::string("search_") + size + "_" + kind.name + "_vs_ordinary";
+            pair(name.c_str(), (std::string("BM_SearchDamaged_") + kind.name + "_" + size).c_str(), 1, "ms", "<= 10x");
+        }
     const double peak = r.counter("BM_FullLoadPeakMemory", "peak_KiB_above_baseline");
     if (peak >= 0) std::fprintf(out, "peak_memory_2000_entries\t%.0f KiB\t-\t-\t< 20480 KiB\n", peak);
     std::fclose(out);
@@ -479,6 +533,7 @@ int main(int argc, char** argv) {
     }
     int n = static_cast<int>(args.size());
     benchmark::Initialize(&n, args.data());
+    registerDamagedSearches();
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     // CPU time too: on a busy machine the real-time ratio carries other processes' noise.

@@ -8,13 +8,14 @@
 #include "platform/NamedMutex.h"
 #include "platform/qt/WinHelp.h"
 #include "ui/ComMain.h"
+#include "ui/FrameworkError.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
     // The message boxes of a failed start need the GUI; nothing of the program's own runs before.
-    QApplication application(argc, argv);
+    ui::Application application(argc, argv);
     app::quitOnTerminationSignals(&application);
     app::installQtTranslations(application);
 

@@ -3,6 +3,8 @@
 #include "store/Icu.h"
 #include "store/ShiftJis.h"
 
+#include <algorithm>
+#include <initializer_list>
 #include <memory>
 #include <stdexcept>
 
@@ -78,17 +80,12 @@ Tables::Tables() {
             normalizeInto(std::u16string_view(&unit, 1), folded);
         f = (boundary ? kBoundary : 0) | entry(folded);
     }
-    for (char16_t kana = 0xFF61; kana <= 0xFF9F; ++kana)
-        for (char16_t mark = 0xFF9E; mark <= 0xFF9F; ++mark) {
-            const char16_t both[2] = {kana, mark};
-            folded.clear();
-            normalizeInto(std::u16string_view(both, 2), folded);
-            halfWidthVoiced[voicedIndex(kana, mark)] = entry(folded);
-        }
+    classifyMarkJoins();
     auto byteEntry = [&](char16_t c) {
         const std::uint32_t f = fold[c];
         const std::uint32_t boundary = f & kBoundary;
-        return lengthOf(f) == 1 ? boundary | kDirect | pool[offsetOf(f)] : boundary | c;
+        const std::uint32_t join = (isMark(c) ? kMark : 0) | std::uint32_t{markJoin[c]} << kJoinShift;
+        return lengthOf(f) == 1 ? boundary | join | kDirect | pool[offsetOf(f)] : boundary | join | c;
     };
     for (std::size_t b = 0; b < 256; ++b)
         singleFold[b] = leadIndex[b] >= 0 ? kLead | static_cast<std::uint32_t>(leadIndex[b]) : byteEntry(single[b]);
@@ -96,6 +93,59 @@ Tables::Tables() {
     for (std::size_t i = 0; i < pair.size(); ++i) pairFold[i] = pair[i] ? byteEntry(pair[i]) | kPair : 0;
     replacementFold = byteEntry(kReplacement);
 }
+
+void Tables::classifyMarkJoins() {
+    std::vector<char16_t> chars{kReplacement};
+    for (std::size_t b = 0; b < 256; ++b)
+        if (leadIndex[b] < 0) chars.push_back(single[b]);
+    for (const char16_t c : pair)
+        if (c) chars.push_back(c);
+    std::sort(chars.begin(), chars.end());
+    chars.erase(std::unique(chars.begin(), chars.end()), chars.end());
+    const char16_t marks[2] = {0xFF9E, 0xFF9F};
+    const std::u16string markFold[2] = {foldOf(marks[0]), foldOf(marks[1])};
+    auto fold = [](std::initializer_list<char16_t> in) {
+        std::u16string out;
+        normalizeInto(std::u16string_view(in.begin(), in.size()), out);
+        return out;
+    };
+    for (const char16_t c : chars) {
+        const std::u16string alone = foldOf(c);
+        const std::u16string with[2] = {fold({c, marks[0]}), fold({c, marks[1]})};
+        if (with[0] == alone + markFold[0] && with[1] == alone + markFold[1]) {
+            markJoin[c] = kApart;
+            continue;
+        }
+        bool composes = true, wraps = false;
+        for (int k = 0; k < 2; ++k)
+            for (int k2 = 0; k2 < 2; ++k2) composes = composes && fold({c, marks[k], marks[k2]}) == with[k] + markFold[k2];
+        std::size_t head = alone.size();
+        while (!composes && !wraps && head > 1) {
+            --head;
+            const std::u16string_view h = std::u16string_view(alone).substr(0, head), tail = std::u16string_view(alone).substr(head);
+            wraps = true;
+            for (int k = 0; k < 2; ++k) {
+                wraps = wraps && with[k] == std::u16string(h) + markFold[k] + std::u16string(tail);
+                for (int k2 = 0; k2 < 2; ++k2)
+                    wraps = wraps && fold({c, marks[k], marks[k2]}) ==
+                                         std::u16string(h) + markFold[k] + markFold[k2] + std::u16string(tail);
+            }
+        }
+        if (composes) {
+            markJoin[c] = kComposes;
+            for (std::uint32_t k = 0; k < 2; ++k) withMarks_[std::uint32_t{c} << 1 | k] = entry(with[k]);
+        } else if (wraps) {
+            markJoin[c] = kWraps;
+            withMarks_[std::uint32_t{c} << 1] = entry(alone.substr(0, head));
+        }
+    }
+}
+
+std::uint32_t Tables::composedEntry(char16_t c, char16_t mark) const {
+    return withMarks_[std::uint32_t{c} << 1 | (mark == 0xFF9F ? 1u : 0u)];
+}
+
+std::uint32_t Tables::wrapEntry(char16_t c) const { return composedEntry(c, 0xFF9E); }
 
 // Offset and length of `folded` in the pool; 0 (left to ICU) when it is empty or too long.
 std::uint32_t Tables::entry(const std::u16string& folded) {

@@ -33,12 +33,22 @@ public:
     static std::uint32_t offsetOf(std::uint32_t e) { return e & 0xFFFFFFu; }
     static std::uint32_t lengthOf(std::uint32_t e) { return (e >> 24) & 0x3Fu; }
     std::vector<std::uint32_t> fold = std::vector<std::uint32_t>(0x10000, 0);
-    // Half-width kana with a half-width voiced or semi-voiced mark, the one pair of code page 932
-    // characters that folds into one: (kana - U+FF61) * 2 + (mark - U+FF9E).
-    std::array<std::uint32_t, std::size_t{63} * 2> halfWidthVoiced{};
-    static constexpr std::size_t voicedIndex(char16_t kana, char16_t mark) {
-        return (std::size_t{kana} - 0xFF61) * 2 + (std::size_t{mark} - 0xFF9E);
-    }
+    // The half-width voiced and semi-voiced marks (U+FF9E, U+FF9F) are the only characters of
+    // code page 932 that join the one before them. How a character meets a mark after it, found
+    // from ICU for every character of code page 932 (kUnknown for the rest: fold it with its marks
+    // through ICU). Whatever follows a mark that does not join it, a run of marks folds mark by
+    // mark, which keeps a run of a million marks linear:
+    //   kApart     the character folds as alone, then each mark;
+    //   kComposes  the character and its first mark fold together (composedEntry), then each mark;
+    //   kWraps     the marks go inside its folding: head (wrapEntry, without the trailing
+    //              combining marks), then the marks, then the rest of its own folding.
+    enum MarkJoin : std::uint8_t { kUnknown = 0, kApart = 1, kComposes = 2, kWraps = 3 };
+    static bool isMark(char16_t c) { return c == 0xFF9E || c == 0xFF9F; }
+    std::vector<std::uint8_t> markJoin = std::vector<std::uint8_t>(0x10000, kUnknown);
+    // The folding of a kComposes character with a mark; of a kWraps character without its tail
+    // (the tail: the rest of foldOf).
+    std::uint32_t composedEntry(char16_t c, char16_t mark) const;
+    std::uint32_t wrapEntry(char16_t c) const;
     std::u16string pool;
 
     std::array<char16_t, 256> single{};      // a byte that is not a lead byte
@@ -47,8 +57,12 @@ public:
     // For scanning files, per byte and per pair of bytes: kBoundary as above; kDirect with the
     // folded unit in the low 16 bits when the character folds to one unit, else the decoded unit
     // there. In singleFold kLead marks a lead byte with its lead index in the low bits; in pairFold
-    // kPair marks two bytes that make one character.
+    // kPair marks two bytes that make one character. kMark: a half-width mark; markJoin of the
+    // character at kJoinShift.
     static constexpr std::uint32_t kDirect = 0x20000000u;
+    static constexpr std::uint32_t kMark = 0x10000000u;
+    static constexpr int kJoinShift = 26;
+    static std::uint8_t joinOf(std::uint32_t byteEntry) { return (byteEntry >> kJoinShift) & 3u; }
     static constexpr std::uint32_t kLead = 0x40000000u;
     static constexpr std::uint32_t kPair = 0x40000000u;
     std::array<std::uint32_t, 256> singleFold{};
@@ -62,6 +76,8 @@ private:
     Tables();
     std::uint32_t entry(const std::u16string& folded);
     void buildDecoder();
+    void classifyMarkJoins();
+    std::vector<std::uint32_t> withMarks_ = std::vector<std::uint32_t>(0x20000, 0);  // at c << 1 | mark
 };
 
 }  // namespace store::fold

@@ -1,6 +1,9 @@
 #include "store/Icu.h"
 
+#include <atomic>
 #include <dlfcn.h>
+#include <list>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 
@@ -37,11 +40,26 @@ Functions load() {
     return f;
 }
 
+std::mutex bindMutex;
+std::function<Functions()> customLoader;
+std::atomic<const Functions*> bound{nullptr};
+std::list<Functions> everBound;  // a search may still hold functions bound before a new loader
+
 }  // namespace
 
 const Functions& functions() {
-    static const Functions f = load();
+    if (const Functions* f = bound.load(std::memory_order_acquire)) return *f;
+    const std::lock_guard lock(bindMutex);
+    if (const Functions* f = bound.load(std::memory_order_relaxed)) return *f;
+    const Functions& f = everBound.emplace_back(customLoader ? customLoader() : load());
+    bound.store(&f, std::memory_order_release);
     return f;
+}
+
+void setLoader(std::function<Functions()> loader) {
+    const std::lock_guard lock(bindMutex);
+    customLoader = std::move(loader);
+    bound.store(nullptr, std::memory_order_release);
 }
 
 }  // namespace store::icu

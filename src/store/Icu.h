@@ -6,6 +6,8 @@
 #include <unicode/unorm2.h>
 #include <unicode/ustring.h>
 
+#include <functional>
+
 namespace store::icu {
 
 struct Functions {
@@ -22,7 +24,11 @@ struct Functions {
 };
 
 // Loads ICU's common library the first time; throws std::runtime_error when it or one of the
-// functions is missing.
+// functions is missing (and tries again at the next use).
 const Functions& functions();
+
+// Replaces how the functions are bound, so that tests can see a missing or damaged ICU; an empty
+// loader restores the library. The next use binds again.
+void setLoader(std::function<Functions()> loader);
 
 }  // namespace store::icu

@@ -24,8 +24,9 @@ using fold::Tables;
 namespace {
 
 // Folds UTF-16 text piece by piece and finds the query's words in the folded text. Text is cut
-// only before units with a normalization boundary, so folding the pieces gives the same units as
-// folding the whole; a piece's last segment waits for the next piece. Only the last
+// only before units with a normalization boundary and between half-width marks where the tables
+// allow it (Tables::MarkJoin), so folding the pieces gives the same units as folding the whole; a
+// piece's last segment waits for the next piece. Only the last
 // (longest word - 1) folded units are kept between pieces.
 class Scanner {
 public:
@@ -52,22 +53,17 @@ public:
         std::size_t out = folded_.size();
         folded_.resize(out + n + 16);
         std::size_t start = 0;  // of the segment being gathered
-        std::uint32_t startFold = n > 0 ? fold[in[0]] : 0;
         for (std::size_t i = 1; i <= n; ++i) {
-            std::uint32_t next = 0;
+            bool nextIsMark = false;
             if (i < n) {
-                next = fold[in[i]];
-                if (!(next & Tables::kBoundary)) continue;
+                nextIsMark = Tables::isMark(in[i]);
+                if (!(fold[in[i]] & Tables::kBoundary) && !(nextIsMark && cutsBeforeMark(t, in + start, i - start)))
+                    continue;
             } else if (!last) {
                 break;  // the segment may go on in the next piece
             }
-            foldSegment(std::u16string_view(in + start, i - start), i == start + 1 ? startFold : 0, out, n - i);
-            if (positions_) {
-                begins_.resize(out, base_ + start);
-                ends_.resize(out, base_ + i);
-            }
+            emit(std::u16string_view(in + start, i - start), nextIsMark, out, n - i, base_ + start, base_ + i);
             start = i;
-            startFold = next;
         }
         folded_.resize(out);
         input_.erase(0, start);
@@ -86,7 +82,8 @@ public:
         const std::uint32_t* single = t.singleFold.data();
         const std::uint32_t* pairs = t.pairFold.data();
         std::size_t start = 0, chars = 0, i = 0;
-        std::uint32_t startFold = 0;
+        std::uint32_t startFold = 0;  // the table entry of the segment's first character
+        bool secondIsMark = false;
         while (i < n) {
             std::uint32_t e = single[b[i]];
             std::size_t length = 1;
@@ -100,22 +97,25 @@ public:
                     length = (p & Tables::kPair) ? 2 : 1;
                 }
             }
-            if ((e & Tables::kBoundary) && chars > 0) {
-                if (chars == 1 && (startFold & Tables::kDirect))
-                    folded_[out++] = static_cast<char16_t>(startFold);
-                else
-                    foldBytesSegment(bytes.substr(start, i - start), out, n - i);
-                start = i;
-                chars = 0;
+            if (chars > 0) {
+                bool cut = (e & Tables::kBoundary) != 0;
+                if (!cut && (e & Tables::kMark)) {
+                    const std::uint8_t join = Tables::joinOf(startFold);
+                    cut = chars == 1 ? join == Tables::kApart || join == Tables::kWraps
+                                     : chars == 2 && join == Tables::kComposes && secondIsMark;
+                }
+                if (cut) {
+                    emitBytes(bytes.substr(start, i - start), startFold, chars, (e & Tables::kMark) != 0, out, n - i);
+                    start = i;
+                    chars = 0;
+                }
             }
+            if (chars == 1) secondIsMark = (e & Tables::kMark) != 0;
             if (chars++ == 0) startFold = e;
             i += length;
         }
         if (last && chars > 0) {
-            if (chars == 1 && (startFold & Tables::kDirect))
-                folded_[out++] = static_cast<char16_t>(startFold);
-            else
-                foldBytesSegment(bytes.substr(start), out, 0);
+            emitBytes(bytes.substr(start), startFold, chars, false, out, 0);
             start = n;
         }
         folded_.resize(out);
@@ -127,29 +127,90 @@ public:
     bool found(std::size_t word) const { return found_[word]; }
 
 private:
+    // Whether a mark after `segment` (of `length` units) begins a segment of its own: see
+    // Tables::MarkJoin. Otherwise the marks fold together with what comes before them.
+    static bool cutsBeforeMark(const Tables& t, const char16_t* segment, std::size_t length) {
+        const std::uint8_t join = t.markJoin[segment[0]];
+        if (length == 1) return join == Tables::kApart || join == Tables::kWraps;
+        return length == 2 && join == Tables::kComposes && Tables::isMark(segment[1]);
+    }
+
+    // Appends the folding of one segment (source units [from, to)); `nextIsMark`: a mark that
+    // does not join it comes next. A character whose folding wraps marks gives only its head
+    // now; the rest follows the last of the marks.
+    void emit(std::u16string_view segment, bool nextIsMark, std::size_t& out, std::size_t rest, std::size_t from,
+              std::size_t to) {
+        const Tables& t = Tables::get();
+        if (segment.size() == 1 && nextIsMark && t.markJoin[segment[0]] == Tables::kWraps) {
+            const std::uint32_t head = t.wrapEntry(segment[0]);
+            put(std::u16string_view(t.pool).substr(Tables::offsetOf(head), Tables::lengthOf(head)), out, rest);
+            place(out, from, to);
+            pendingTail_ = t.foldOf(segment[0]).substr(Tables::lengthOf(head));
+            tailFrom_ = from;
+            return;
+        }
+        foldSegment(segment, segment.size() == 1 ? t.fold[segment[0]] : 0, out, rest);
+        place(out, from, to);
+        if (!pendingTail_.empty() && !nextIsMark) {
+            put(pendingTail_, out, rest);
+            place(out, tailFrom_, to);
+            pendingTail_.clear();
+        }
+    }
+
+    void emitBytes(std::string_view segment, std::uint32_t startFold, std::size_t chars, bool nextIsMark,
+                   std::size_t& out, std::size_t rest) {
+        if (chars == 1) {
+            // The entry holds the folded unit when it is one, else the decoded character.
+            const char16_t c = static_cast<char16_t>(startFold);
+            if (!(startFold & Tables::kDirect)) {
+                emit(std::u16string_view(&c, 1), nextIsMark, out, rest, 0, 0);
+                return;
+            }
+            folded_[out++] = c;
+            if (!pendingTail_.empty() && !nextIsMark) {
+                put(pendingTail_, out, rest);
+                pendingTail_.clear();
+            }
+            return;
+        }
+        decoded_.clear();
+        decodeInto(segment, true, decoded_);
+        emit(decoded_, nextIsMark, out, rest, 0, 0);
+    }
+
+    // The source span of the units appended since the last call.
+    void place(std::size_t out, std::size_t from, std::size_t to) {
+        if (!positions_) return;
+        begins_.resize(out, from);
+        ends_.resize(out, to);
+    }
+
+    void put(std::u16string_view units, std::size_t& out, std::size_t rest) {
+        if (out + units.size() + rest + 16 > folded_.size()) folded_.resize(out + units.size() + rest + 16);
+        std::copy(units.begin(), units.end(), folded_.begin() + static_cast<std::ptrdiff_t>(out));
+        out += units.size();
+    }
+
     // Appends the folding of one segment at folded_[out]: `e` its table entry when it is a single
     // character; ICU for anything else. `rest` keeps room for the units still to come.
     void foldSegment(std::u16string_view segment, std::uint32_t e, std::size_t& out, std::size_t rest) {
         const Tables& t = Tables::get();
-        if (segment.size() == 2 && segment[0] >= 0xFF61 && segment[0] <= 0xFF9F && segment[1] >= 0xFF9E)
-            e = t.halfWidthVoiced[Tables::voicedIndex(segment[0], segment[1])];
+        if (segment.size() == 2 && Tables::isMark(segment[1]) && t.markJoin[segment[0]] == Tables::kComposes)
+            e = t.composedEntry(segment[0], segment[1]);
         const std::size_t length = Tables::lengthOf(e);
         if (length == 1) {
             folded_[out++] = t.pool[Tables::offsetOf(e)];
             return;
         }
         if (length > 0) {
-            slow_.assign(t.pool, Tables::offsetOf(e), length);
-        } else {
-            slow_.clear();
-            normalizeInto(segment, slow_);
+            put(std::u16string_view(t.pool).substr(Tables::offsetOf(e), length), out, rest);
+            return;
         }
-        if (out + slow_.size() + rest + 16 > folded_.size()) folded_.resize(out + slow_.size() + rest + 16);
-        std::copy(slow_.begin(), slow_.end(), folded_.begin() + static_cast<std::ptrdiff_t>(out));
-        out += slow_.size();
+        slow_.clear();
+        normalizeInto(segment, slow_);
+        put(slow_, out, rest);
     }
-
-    void foldBytesSegment(std::string_view segment, std::size_t& out, std::size_t rest);
 
     void search(const Hit& hit) {
         const std::u16string_view text(folded_);
@@ -183,18 +244,15 @@ private:
     const bool positions_;
     std::size_t keep_ = 0;
     std::u16string input_, folded_, slow_, decoded_;
+    std::u16string pendingTail_;  // of a character whose folding wraps the marks after it
+    std::size_t tailFrom_ = 0;    // its source index
     std::vector<std::size_t> begins_, ends_;  // source span of each folded unit (positions only)
     std::size_t base_ = 0;                    // source index of input_[0]
     std::vector<std::size_t> next_;           // per word: first start in folded_ not yet tried
     std::vector<bool> found_;
 };
 
-// A segment of several characters, or one that folds to several units.
-void Scanner::foldBytesSegment(std::string_view segment, std::size_t& out, std::size_t rest) {
-    decoded_.clear();
-    decodeInto(segment, true, decoded_);
-    foldSegment(decoded_, decoded_.size() == 1 ? Tables::get().fold[decoded_[0]] : 0, out, rest);
-}
+constexpr std::size_t kReadBlock = std::size_t{256} * 1024;
 
 ssize_t readSome(int fd, char* to, std::size_t size) {
     ssize_t r;
@@ -226,20 +284,22 @@ FileMatch verdict(const SearchQuery& query, const Scanner& text, std::string_vie
 // Reads an open file in blocks through the scanner until every word is found; a word may also be
 // found in `extra`, the part of the list line that the text does not hold.
 FileMatch matchOpenFile(const SearchQuery& query, int fd, const std::function<bool()>& cancelled,
-                        std::string_view extra) {
+                        std::string_view extra, std::size_t kBlock = kReadBlock) {
     if (query.empty()) return FileMatch::NoMatch;
     Scanner scanner(query, false);
-    constexpr std::size_t kBlock = std::size_t{256} * 1024;
     thread_local std::string block;
     if (block.size() < 2 * kBlock) block.resize(2 * kBlock);
     // A comment that fits one block is looked at whole: most are ruled out by the quick look.
     const ssize_t first = readSome(fd, block.data(), kBlock);
     if (first < 0) return FileMatch::Unreadable;
+    if (cancelled && cancelled()) return FileMatch::Cancelled;
     const ssize_t second = first > 0 ? readSome(fd, block.data() + first, kBlock) : 0;
     if (second < 0) return FileMatch::Unreadable;
     if (second == 0) {
         const std::string_view whole(block.data(), static_cast<std::size_t>(first));
+        if (cancelled && cancelled()) return FileMatch::Cancelled;
         if (!query.mayOccurIn(whole, extra)) return FileMatch::NoMatch;
+        if (cancelled && cancelled()) return FileMatch::Cancelled;
         scanner.scanCp932(whole, true);
         return verdict(query, scanner, extra);
     }
@@ -294,16 +354,17 @@ SearchQuery::SearchQuery(std::u16string_view text) {
 
 // Per code page 932 character code (a byte, or lead << 8 | trail): bit w when its folding holds
 // the key unit of word w (the unit of the word that fewest characters fold to), kJoins when it
-// joins the character before it (that segment is then folded for real), kLoneLead when the pair
-// is not one character and only the lead byte is consumed.
+// joins the character before it, kMark for a half-width mark, the character's Tables::MarkJoin at
+// kJoinShift, kLoneLead when the pair is not one character and only the lead byte is consumed.
 struct SearchQuery::Sieve {
-    static constexpr std::uint8_t kJoins = 0x80, kLoneLead = 0x40;
+    static constexpr std::uint16_t kJoins = 0x80, kLoneLead = 0x40, kMark = 0x100;
+    static constexpr int kJoinShift = 9;
     static constexpr std::size_t kMaxWords = 6;  // more words are left to the full scan
-    std::vector<std::uint8_t> codes = std::vector<std::uint8_t>(0x10000, 0);
+    std::vector<std::uint16_t> codes = std::vector<std::uint16_t>(0x10000, 0);
     std::vector<char16_t> keys;
     std::uint8_t all = 0;
-    std::uint8_t replacement = 0;
-    std::array<std::uint8_t, std::size_t{63} * 2> halfWidthVoiced{};  // bytes 0xA1..0xDF with 0xDE or 0xDF
+    std::uint16_t replacement = 0;
+    std::vector<std::pair<std::uint32_t, std::uint8_t>> composed;  // (code << 1 | mark, mask), sorted
 
     std::uint8_t maskOf(std::u16string_view folded) const {
         std::uint8_t m = 0;
@@ -314,7 +375,6 @@ struct SearchQuery::Sieve {
 
     explicit Sieve(const std::vector<std::u16string>& words) {
         const Tables& t = Tables::get();
-        std::vector<std::uint32_t> sources(0x10000, 0);  // how many characters fold to hold a unit
         auto eachFolding = [&](auto visit) {
             for (std::size_t b = 0; b < 256; ++b)
                 if (t.leadIndex[b] < 0) visit(static_cast<std::uint16_t>(b), t.single[b]);
@@ -326,9 +386,21 @@ struct SearchQuery::Sieve {
                 }
             }
         };
-        eachFolding([&](std::uint16_t, char16_t c) {
-            for (const char16_t u : t.foldOf(c)) ++sources[u];
-        });
+        std::u16string scratch;
+        auto foldingOf = [&](char16_t c) -> std::u16string_view {
+            const std::uint32_t f = t.fold[c];
+            if (Tables::lengthOf(f) > 0) return std::u16string_view(t.pool).substr(Tables::offsetOf(f), Tables::lengthOf(f));
+            scratch = t.foldOf(c);
+            return scratch;
+        };
+        // The same for every query: counted once.
+        static const std::vector<std::uint32_t> sources = [&] {
+            std::vector<std::uint32_t> counts(0x10000, 0);  // how many characters fold to hold a unit
+            eachFolding([&](std::uint16_t, char16_t c) {
+                for (const char16_t u : foldingOf(c)) ++counts[u];
+            });
+            return counts;
+        }();
         for (std::size_t w = 0; w < words.size() && w < kMaxWords; ++w) {
             char16_t key = words[w][0];
             for (const char16_t u : words[w])
@@ -337,55 +409,87 @@ struct SearchQuery::Sieve {
             all |= static_cast<std::uint8_t>(1u << w);
         }
         auto flags = [&](char16_t c) {
-            return static_cast<std::uint8_t>(maskOf(t.foldOf(c)) | ((t.fold[c] & Tables::kBoundary) ? 0 : kJoins));
+            return static_cast<std::uint16_t>(maskOf(foldingOf(c)) | ((t.fold[c] & Tables::kBoundary) ? 0 : kJoins) |
+                                              (Tables::isMark(c) ? kMark : 0) | t.markJoin[c] << kJoinShift);
         };
         replacement = flags(kReplacement);
         for (std::size_t lead = 0; lead < 256; ++lead)
             if (t.leadIndex[lead] >= 0)
                 for (std::size_t trail = 0; trail < 256; ++trail) codes[lead << 8 | trail] = kLoneLead | replacement;
-        eachFolding([&](std::uint16_t code, char16_t c) { codes[code] = flags(c); });
-        for (std::size_t i = 0; i < halfWidthVoiced.size(); ++i) {
-            const std::uint32_t e = t.halfWidthVoiced[i];
-            halfWidthVoiced[i] = maskOf(std::u16string_view(t.pool).substr(Tables::offsetOf(e), Tables::lengthOf(e)));
-        }
+        eachFolding([&](std::uint16_t code, char16_t c) {
+            codes[code] = flags(c);
+            if (t.markJoin[c] != Tables::kComposes) return;
+            for (std::uint32_t k = 0; k < 2; ++k) {
+                const std::uint32_t e = t.composedEntry(c, static_cast<char16_t>(0xFF9E + k));
+                composed.emplace_back(std::uint32_t{code} << 1 | k,
+                                      maskOf(std::u16string_view(t.pool).substr(Tables::offsetOf(e), Tables::lengthOf(e))));
+            }
+        });
+        std::sort(composed.begin(), composed.end());
     }
 
-    // Bit w when the key unit of word w occurs in the folding of `bytes`.
+    std::uint8_t composedMask(std::uint32_t code, std::uint8_t markByte) const {
+        const std::uint32_t key = code << 1 | (markByte == 0xDF ? 1u : 0u);
+        const auto it = std::lower_bound(composed.begin(), composed.end(), std::make_pair(key, std::uint8_t{0}));
+        return it != composed.end() && it->first == key ? it->second : 0;
+    }
+
+    std::uint8_t foldedMask(std::string_view bytes) const {
+        thread_local std::u16string decoded, folded;
+        decoded.clear();
+        folded.clear();
+        decodeInto(bytes, true, decoded);
+        normalizeInto(decoded, folded);
+        return maskOf(folded);
+    }
+
+    // Bit w when the key unit of word w occurs in the folding of `bytes`. Segments are cut as the
+    // scanner cuts them; a segment that ICU must fold is folded once, when it ends.
     std::uint8_t seenIn(std::string_view bytes) const {
         const Tables& t = Tables::get();
         const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
         const std::size_t n = bytes.size();
         std::uint8_t seen = 0;
-        std::size_t segment = 0;  // where the last character that starts a segment begins
+        std::size_t segment = 0, chars = 0;  // where the segment begins, its characters
+        std::uint32_t headCode = 0;
+        std::uint16_t head = 0;  // flags of its first character
+        bool secondIsMark = false, whole = false;
         for (std::size_t i = 0; i < n;) {
-            std::uint8_t v;
+            std::uint16_t v;
+            std::uint32_t code = b[i];
             std::size_t length = 1;
             if (t.leadIndex[b[i]] < 0) {
                 v = codes[b[i]];
             } else if (i + 1 < n) {
-                v = codes[static_cast<std::size_t>(b[i]) << 8 | b[i + 1]];
+                code = static_cast<std::uint32_t>(b[i]) << 8 | b[i + 1];
+                v = codes[code];
                 length = (v & kLoneLead) ? 1 : 2;
             } else {
                 v = replacement;
             }
-            if (v & kJoins) {
-                // The characters since the segment's start fold together (ｶ with ﾞ is ガ).
-                if (segment + 1 == i && b[segment] >= 0xA1 && b[segment] <= 0xDF && (b[i] == 0xDE || b[i] == 0xDF)) {
-                    seen |= halfWidthVoiced[(std::size_t{b[segment]} - 0xA1) * 2 + (std::size_t{b[i]} - 0xDE)];
-                } else {
-                    thread_local std::u16string decoded, folded;
-                    decoded.clear();
-                    folded.clear();
-                    decodeInto(bytes.substr(segment, i + length - segment), true, decoded);
-                    normalizeInto(decoded, folded);
-                    seen |= maskOf(folded);
-                }
-            } else {
+            const unsigned join = head >> kJoinShift & 3u;
+            bool starts = chars == 0 || !(v & kJoins);
+            if (!starts && (v & kMark))
+                starts = chars == 1 ? join == Tables::kApart || join == Tables::kWraps
+                                    : chars == 2 && join == Tables::kComposes && secondIsMark;
+            if (starts) {
+                if (whole) seen |= foldedMask(bytes.substr(segment, i - segment));
                 segment = i;
+                chars = 0;
+                whole = false;
+                head = v;
+                headCode = code;
+            } else if (chars == 1 && (v & kMark) && join == Tables::kComposes) {
+                seen |= composedMask(headCode, b[i]);  // ｶ with ﾞ is ガ
+            } else {
+                whole = true;
             }
-            seen |= v;
+            if (chars == 1) secondIsMark = (v & kMark) != 0;
+            ++chars;
+            seen |= static_cast<std::uint8_t>(v);
             i += length;
         }
+        if (whole) seen |= foldedMask(bytes.substr(segment));
         return seen;
     }
 };
@@ -425,19 +529,27 @@ bool matchesText(const SearchQuery& query, std::string_view cp932) {
     return scanner.allFound();
 }
 
-FileMatch matchFile(const SearchQuery& query, const std::string& path, const std::function<bool()>& cancelled) {
+FileMatch matchFile(const SearchQuery& query, const std::string& path, const std::function<bool()>& cancelled,
+                    std::size_t blockSize) {
     // Non-blocking, so that a pipe that happens to carry a comment's name cannot hang the search.
     const Fd fd{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (fd.fd < 0) return FileMatch::Unreadable;
-    return matchOpenFile(query, fd.fd, cancelled, {});
+    return matchOpenFile(query, fd.fd, cancelled, {}, blockSize > 0 ? blockSize : kReadBlock);
+}
+
+bool plainMatch(const SearchQuery& query, std::string_view cp932) {
+    if (query.empty()) return false;
+    const std::u16string text = foldText(decodeCp932(cp932));
+    return std::all_of(query.words().begin(), query.words().end(),
+                       [&](const std::u16string& word) { return text.find(word) != std::u16string::npos; });
 }
 
 std::vector<TextRange> findOccurrences(const SearchQuery& query, std::u16string_view text,
-                                       const std::function<bool()>& cancelled) {
+                                       const std::function<bool()>& cancelled, std::size_t pieceSize) {
     std::vector<TextRange> ranges;
     if (query.empty()) return ranges;
     Scanner scanner(query, true);
-    constexpr std::size_t kPiece = std::size_t{64} * 1024;
+    const std::size_t kPiece = pieceSize > 0 ? pieceSize : std::size_t{64} * 1024;
     for (std::size_t at = 0; at < text.size() || at == 0; at += kPiece) {
         if (cancelled && cancelled()) return {};
         scanner.input().append(text.substr(std::min(at, text.size()), kPiece));

@@ -50,17 +50,22 @@ bool matchesText(const SearchQuery& query, std::string_view cp932);
 enum class FileMatch { Match, NoMatch, Unreadable, Cancelled };
 
 // The same for a comment file, read in blocks, so a 100 MB comment needs no 100 MB of memory.
-// `cancelled` is polled between blocks.
+// `cancelled` is polled between blocks. `blockSize` (0: 256 KiB) lets tests cut the file elsewhere.
 FileMatch matchFile(const SearchQuery& query, const std::string& path,
-                    const std::function<bool()>& cancelled = {});
+                    const std::function<bool()>& cancelled = {}, std::size_t blockSize = 0);
+
+// What matchesText must answer, read plainly: the whole text decoded, folded and searched at once.
+// For tests; slow and memory-hungry on large text.
+bool plainMatch(const SearchQuery& query, std::string_view cp932);
 
 // Where the words occur in UTF-16 text: [begin, end) in units of `text`, ordered by begin.
 // A match inside a character that folds to several (such as "㍻" for "平成") covers all of it.
 struct TextRange {
     std::size_t begin = 0, end = 0;
 };
+// `pieceSize` (0: 64 Ki units) is how much is folded at a time; tests make it small.
 std::vector<TextRange> findOccurrences(const SearchQuery& query, std::u16string_view text,
-                                       const std::function<bool()>& cancelled = {});
+                                       const std::function<bool()>& cancelled = {}, std::size_t pieceSize = 0);
 
 // One comment found by a folder search.
 struct SearchHit {

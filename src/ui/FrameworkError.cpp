@@ -40,4 +40,18 @@ void showFrameworkError(QWidget* parent, const QString& message)
     QMessageBox::critical(parent, QApplication::applicationName(), message);
 }
 
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool Application::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        showFrameworkError(activeWindow(), QString::fromUtf8(e.what()));
+    } catch (...) {
+        showFrameworkError(activeWindow(), QStringLiteral("不明なエラーが発生しました"));
+    }
+    return false;
+}
+
 }  // namespace ui

@@ -2,6 +2,7 @@
 // The GUI framework's standard error box: an error that no handler catches ends the command and
 // is shown with its own text; the program goes on.
 
+#include <QApplication>
 #include <QString>
 
 #include <functional>
@@ -25,5 +26,13 @@ void showFrameworkError(QWidget* parent, const QString& message);
 
 // Tests record the errors instead of answering a modal box; an empty handler restores the box.
 void setFrameworkErrorHandler(std::function<void(const QString&)> handler);
+
+// The program's application object: an error thrown out of an event's handler and caught by no
+// one ends that event and is shown in the standard error box; the program goes on.
+class Application : public QApplication {
+public:
+    Application(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+};
 
 }  // namespace ui

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <exception>
 #include <fstream>
 #include <mutex>
 #include <optional>
@@ -49,6 +50,7 @@ struct SearchPanel::Batch {
     QStringList lines;                   // the result lines, made beside the GUI thread
     bool done = false;
     store::SearchOutcome outcome;
+    QString error;  // why the search could not run (done is set too)
 };
 
 // One thread beside the GUI for both the folder search and the marking of the shown comment.
@@ -115,11 +117,30 @@ private:
                 job = std::move(*next);
                 next.reset();
             }
-            if (isSearch)
-                runSearch(job);
-            else
-                runHighlight(job);
+            // Nothing may escape this thread: a missing or damaged ICU is told in the panel.
+            QString error;
+            try {
+                if (isSearch)
+                    runSearch(job);
+                else
+                    runHighlight(job);
+            } catch (const std::exception& e) {
+                error = QString::fromUtf8(e.what());
+            } catch (...) {
+                error = QStringLiteral("unknown error");
+            }
+            if (!error.isEmpty())
+                fail(isSearch ? job.generation : latestSearch_.load(), error);
         }
+    }
+
+    void fail(unsigned generation, const QString& error)
+    {
+        Batch batch;
+        batch.generation = generation;
+        batch.done = true;
+        batch.error = error;
+        QMetaObject::invokeMethod(panel_, [panel = panel_, b = std::move(batch)] { panel->receive(b); }, Qt::QueuedConnection);
     }
 
     void runSearch(const Job& job)
@@ -369,6 +390,11 @@ void SearchPanel::receive(const Batch& batch)
 {
     if (batch.generation != generation_)
         return;
+    if (!batch.error.isEmpty()) {
+        Status->setText(QStringLiteral("検索できません（%1）").arg(batch.error));
+        emit searchFinished();
+        return;
+    }
     // Batches come in the folder's order: older than all shown, they are added below; otherwise
     // the list is laid out again in time order.
     if (hits_.empty() || batch.hits.empty() || !newerFirst(batch.hits.front(), hits_.back())) {

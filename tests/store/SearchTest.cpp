@@ -1,7 +1,12 @@
+#include "comment-list/CommentList.h"
+#include "store/Icu.h"
 #include "store/Search.h"
 #include "store/StoreTestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <sstream>
+#include <stdexcept>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -90,6 +95,12 @@ TEST_F(SearchFiles, FindsWordsAcrossTheBlocksOfALargeFile) {
               store::FileMatch::Unreadable);
 }
 
+TEST_F(SearchFiles, ASmallFileIsGivenUpWhenTheSearchIsCancelled) {
+    const std::string path = suite.saved("CMARKET.1", std::string(64 * 1024, '\xDE') + sjis("決算"));
+    EXPECT_EQ(store::matchFile(SearchQuery::fromUtf8("決算"), path, [] { return true; }), store::FileMatch::Cancelled);
+    EXPECT_EQ(store::matchFile(SearchQuery::fromUtf8("決算"), path, [] { return false; }), store::FileMatch::Match);
+}
+
 TEST_F(SearchFiles, FolderSearchSkipsAndCountsFilesThatCannotBeRead) {
     suite.saved("COMMENT.1", sjis("題\r\nトヨタの決算\r\n"), 1'700'000'000);
     suite.saved("CKES012.TXT", sjis("上方修正\r\nﾄﾖﾀ\r\n"), 1'700'000'100);
@@ -124,6 +135,22 @@ TEST_F(SearchFiles, FolderSearchSkipsAndCountsFilesThatCannotBeRead) {
     const auto stopped = store::searchFolder(suite.dirs, false, SearchQuery::fromUtf8("トヨタ"),
                                              [](const store::SearchHit&) {}, [&] { return ++polls > 1; });
     EXPECT_TRUE(stopped.cancelled);
+}
+
+TEST_F(SearchFiles, WithoutICUCommentListSaysWhyAndExitsWithTwo) {
+    suite.saved("COMMENT.1", sjis("トヨタ\r\n"));
+    std::ostringstream out, err;
+    {
+        struct IcuMissing {
+            IcuMissing() {
+                store::icu::setLoader([]() -> store::icu::Functions { throw std::runtime_error("cannot load libicuuc.so.99"); });
+            }
+            ~IcuMissing() { store::icu::setLoader({}); }
+        } missing;
+        EXPECT_EQ(commentlist::run({"--suite", suite.dir.path(), "--search", "トヨタ"}, nullptr, out, err), 2);
+        EXPECT_EQ(err.str(), "comment-list: cannot search: cannot load libicuuc.so.99\n");
+    }
+    EXPECT_EQ(commentlist::run({"--suite", suite.dir.path(), "--search", "トヨタ"}, nullptr, out, err), 0);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "docking/TToolbarButton.h"
 #include "host/HostInfo.h"
+#include "store/Icu.h"
 #include "platform/qt/Cp932.h"
 #include "support/FakeSettingsBackend.h"
 #include "ui/ComMain.h"
@@ -22,6 +23,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 
 namespace fs = std::filesystem;
 
@@ -90,6 +92,25 @@ TEST_F(SearchPanelTest, InReceivedModeTheReceivedCommentsAreSearchedAndTheCaretG
     EXPECT_TRUE(form->receivedMode());
     QTRY_COMPARE_WITH_TIMEOUT(form->Memo1->extraSelections().size(), 1, 5000);
     EXPECT_EQ(form->Memo1->extraSelections()[0].cursor.selectedText(), QStringLiteral("ｶﾌﾞ"));
+}
+
+TEST_F(SearchPanelTest, WithoutICUThePanelSaysWhyAndTheProgramGoesOn)
+{
+    saved("COMMENT.001", "連絡\r\nトヨタ\r\n", 10);
+    form = std::make_unique<TForm1>(&store);
+    form->show();
+    form->NSearch->trigger();
+    SearchPanel* panel = form->searchPanel();
+    {
+        struct IcuMissing {
+            IcuMissing() { store::icu::setLoader([]() -> store::icu::Functions { throw std::runtime_error("cannot load libicuuc.so.99"); }); }
+            ~IcuMissing() { store::icu::setLoader({}); }
+        } missing;
+        panel->Edit->setText(QStringLiteral("トヨタ"));
+        QTRY_COMPARE_WITH_TIMEOUT(panel->Status->text(), QStringLiteral("検索できません（cannot load libicuuc.so.99）"), 5000);
+    }
+    panel->Edit->setText(QStringLiteral("ﾄﾖﾀ"));
+    QTRY_COMPARE_WITH_TIMEOUT(panel->Results->count(), 1, 5000);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -190,6 +191,11 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
     bool json = false;
     bool watch = false;
     std::optional<store::SearchQuery> search;
+    // ICU missing or damaged: an error like any other, not a crash.
+    auto cannotSearch = [&](const std::exception& e) {
+        err << "comment-list: cannot search: " << e.what() << "\n";
+        return 2;
+    };
     auto bad = [&](const std::string& why) {
         err << "comment-list: " << why << "\n" << kUsage;
         return 2;
@@ -216,8 +222,13 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
         } else if (a == "--watch") {
             watch = true;
         } else if (a == "--search") {
-            if (++i >= args.size() || (search = store::SearchQuery::fromUtf8(args[i]))->empty())
-                return bad("--search needs a text to look for");
+            if (++i >= args.size()) return bad("--search needs a text to look for");
+            try {
+                search = store::SearchQuery::fromUtf8(args[i]);
+            } catch (const std::exception& e) {
+                return cannotSearch(e);
+            }
+            if (search->empty()) return bad("--search needs a text to look for");
         } else {
             return bad("unknown argument '" + a + "'");
         }
@@ -259,7 +270,13 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
         store::LoadCategory(*table, dirs, received, only, defaults, sink);
     }
     std::size_t matched = 0;
-    if (search) matched = keepMatching(*table, *search, err);
+    if (search) {
+        try {
+            matched = keepMatching(*table, *search, err);
+        } catch (const std::exception& e) {
+            return cannotSearch(e);
+        }
+    }
 
     // Written in large pieces: 2,000 lines through the stream one field at a time cost more than
     // reading the files, and one string for the whole output was a page fault per 4 KiB of it.
