@@ -39,8 +39,8 @@ public:
             return std::nullopt;
         return in_.ConsumeRandomLengthString(300);
     }
-    void writeInteger(const std::string&, std::int32_t) override {}
-    void writeString(const std::string&, const std::string&) override {}
+    bool writeInteger(const std::string&, std::int32_t) override { return true; }
+    bool writeString(const std::string&, const std::string&) override { return true; }
 
 private:
     FuzzedDataProvider& in_;
@@ -58,8 +58,16 @@ public:
         auto it = strings.find(name);
         return it == strings.end() ? std::nullopt : std::optional(it->second);
     }
-    void writeInteger(const std::string& name, std::int32_t value) override { integers[name] = value; }
-    void writeString(const std::string& name, const std::string& text) override { strings[name] = text; }
+    bool writeInteger(const std::string& name, std::int32_t value) override
+    {
+        integers[name] = value;
+        return true;
+    }
+    bool writeString(const std::string& name, const std::string& text) override
+    {
+        strings[name] = text;
+        return true;
+    }
     std::map<std::string, std::int32_t> integers;
     std::map<std::string, std::string> strings;
 };
@@ -117,7 +125,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MapBackend store;
     settings::MainWindowState window{read.top,    read.left, read.width, read.height, read.reHeight,
                                      std::to_string(read.fontSize), read.dispMode};
-    settings::WriteSettings(store, read, window);
+    if (!settings::WriteSettings(store, read, window))
+        fuzz::fail("a store that takes every value reported a failed write");
     settings::SettingsRecord again;
     settings::ReadSettings(store, again);
     if (!sameRecord(read, again))

@@ -220,6 +220,22 @@ TEST_F(BrvRegStore, AStoreThatCannotBeWrittenWholeKeepsWhatItHeld)
     EXPECT_EQ(file.readAll(), before);
 }
 
+// A store damaged by hand or by another program (a name or value that reads in one way and writes
+// out in another, a line that does not parse) is no torn file: writes still go through.
+TEST_F(BrvRegStore, ADamagedStoreDoesNotStopWrites)
+{
+    ASSERT_EQ(BrevonRegWriteInteger(host::kProgramNumber, "Before", 1), 0);
+    {
+        QFile file(storeFile);
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write("[Other]\nDamaged\\Name/=/\nno value here\nControl=a\001b,c\n");
+    }
+    EXPECT_EQ(BrevonRegWriteInteger(host::kProgramNumber, "After", 2), 0);
+    std::int32_t v = -1;
+    EXPECT_TRUE(BrevonRegReadInteger(host::kProgramNumber, "After", &v));
+    EXPECT_EQ(v, 2);
+}
+
 TEST_F(BrvRegStore, TwoProcessesWritingAtOnceLoseNothing)
 {
     constexpr int kCount = 100;

@@ -105,6 +105,24 @@ QStringList Registry::subKeys(const QString& key) const
 
 namespace {
 std::atomic<int> gFailedFlushes{0};
+
+bool plainText(const QString& text)
+{
+    return std::none_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
+}
+
+// A name and value the INI file can hold and give back: a damaged store (written by hand, torn by a
+// crash of another program) may hold some that read in one way and write out in another. Those
+// cannot tell a torn file, and must not make every later close of the store fail.
+bool roundTrips(const QString& key, const QVariant& value)
+{
+    if (key.isEmpty() || key.startsWith(u'/') || key.endsWith(u'/') || key.contains(QStringLiteral("//")) ||
+        !plainText(key))
+        return false;
+    // What this store writes is text; a list (commas in a line written by someone else) is read
+    // back with its blanks and empty items changed.
+    return value.typeId() == QMetaType::QString && plainText(value.toString());
+}
 }  // namespace
 
 bool Registry::holdsWhatWasWritten() const
@@ -119,9 +137,10 @@ bool Registry::holdsWhatWasWritten() const
     if (::access(other.constData(), R_OK) == 0) {
         const QSettings disk(QFile::decodeName(other), QSettings::IniFormat);
         const QStringList keys = store_->allKeys();
-        same = disk.allKeys().size() == keys.size() && std::all_of(keys.begin(), keys.end(), [&](const QString& k) {
-                   return disk.value(k) == store_->value(k);
-               });
+        same = std::all_of(keys.begin(), keys.end(), [&](const QString& k) {
+            const QVariant value = store_->value(k);
+            return !roundTrips(k, value) || (disk.contains(k) && disk.value(k) == value);
+        });
     }
     ::close(fd);
     return same;
@@ -135,7 +154,7 @@ bool Registry::flush()
     // of all processes take turns, so that another writer's changes are not taken for a tear.
     if (!dirty_) {
         store_->sync();  // nothing to write: only the view is brought up to date
-        return store_->status() == QSettings::NoError;
+        return store_->status() != QSettings::AccessError;
     }
     dirty_ = false;
     const QString name = store_->fileName();
@@ -151,7 +170,9 @@ bool Registry::flush()
         kept = ::link(path.constData(), previous.constData()) == 0;
     }
     store_->sync();
-    const bool ok = store_->status() == QSettings::NoError && holdsWhatWasWritten();
+    // A FormatError tells of lines of the file as it was read (damaged by hand or by another
+    // program), not of the writing: what could be parsed has been written back whole.
+    const bool ok = store_->status() != QSettings::AccessError && holdsWhatWasWritten();
     if (kept && !ok)
         ::rename(previous.constData(), path.constData());  // the previous store back, whole
     else if (kept)
