@@ -62,7 +62,7 @@ public:
             } else if (!last) {
                 break;  // the segment may go on in the next piece
             }
-            emit(std::u16string_view(in + start, i - start), nextIsMark, out, n - i, base_ + start, base_ + i);
+            foldSegment(std::u16string_view(in + start, i - start), nextIsMark, out, n - i, base_ + start, base_ + i);
             start = i;
         }
         folded_.resize(out);
@@ -138,8 +138,8 @@ private:
     // Appends the folding of one segment (source units [from, to)); `nextIsMark`: a mark that
     // does not join it comes next. A character whose folding wraps marks gives only its head
     // now; the rest follows the last of the marks.
-    void emit(std::u16string_view segment, bool nextIsMark, std::size_t& out, std::size_t rest, std::size_t from,
-              std::size_t to) {
+    void foldSegment(std::u16string_view segment, bool nextIsMark, std::size_t& out, std::size_t rest,
+                     std::size_t from, std::size_t to) {
         const Tables& t = Tables::get();
         if (segment.size() == 1 && nextIsMark && t.markJoin[segment[0]] == Tables::kWraps) {
             const std::uint32_t head = t.wrapEntry(segment[0]);
@@ -164,7 +164,7 @@ private:
             // The entry holds the folded unit when it is one, else the decoded character.
             const char16_t c = static_cast<char16_t>(startFold);
             if (!(startFold & Tables::kDirect)) {
-                emit(std::u16string_view(&c, 1), nextIsMark, out, rest, 0, 0);
+                foldSegment(std::u16string_view(&c, 1), nextIsMark, out, rest, 0, 0);
                 return;
             }
             folded_[out++] = c;
@@ -176,7 +176,7 @@ private:
         }
         decoded_.clear();
         decodeInto(segment, true, decoded_);
-        emit(decoded_, nextIsMark, out, rest, 0, 0);
+        foldSegment(decoded_, nextIsMark, out, rest, 0, 0);
     }
 
     // The source span of the units appended since the last call.

@@ -25,7 +25,7 @@ constexpr qint64 kTurnMs = 10;
 // in one go, and a line without a place to break takes longer per character the longer it is.
 constexpr qsizetype kPiece = 1024;
 // Text laid out again at a time when the view's width changes.
-constexpr qsizetype kRewrapBatch = 16 * 1024;
+constexpr qsizetype kRewrapBatch = qsizetype{16} * 1024;
 // The state of a paragraph whose end is a cut, not a line end.
 constexpr int kCut = 1;
 
@@ -423,6 +423,7 @@ void CommentViewLoader::rewrapBatch()
     const auto index = from - cuts_.begin();
     cuts_.erase(from, to);
     std::vector<qint64> placed;
+    placed.reserve(newCuts.size());
     for (const qsizetype at : newCuts)
         placed.push_back(start + at);
     cuts_.insert(cuts_.begin() + index, placed.begin(), placed.end());

@@ -90,6 +90,8 @@ reg() { "$BIN/brvreg" "$@"; }
 # The settings value NAME of the viewer, or empty.
 setting() { reg query "$KEY" "$1" 2>/dev/null | awk -v n="$1" '$1 == n { print $3 }'; }
 set_setting() { reg add "$KEY" "$1" "$2" >/dev/null; }
+# store_bounds LEFT TOP WIDTH HEIGHT: the window's stored place, so that it does not start centred.
+store_bounds() { set_setting Left "$1"; set_setting Top "$2"; set_setting Width "$3"; set_setting Height "$4"; }
 
 main_window() { xdotool search --onlyvisible --name "^$TITLE\$" 2>/dev/null | head -n 1; }
 

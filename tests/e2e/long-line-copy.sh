@@ -11,10 +11,7 @@ comment_file "$SUITE/Result/COMMENT" COMMENT.001 '　短い連絡' '2026-12-07 0
 yes 'Nikkei 12345 abcdefghij' | tr '\n' ' ' | head -c 4194304 >"$SCRATCH/expected"
 cp "$SCRATCH/expected" "$SUITE/Result/COMMENT/COMMENT.002"
 touch -d '2026-12-06 09:00' "$SUITE/Result/COMMENT/COMMENT.002"
-set_setting Left 10
-set_setting Top 10
-set_setting Width 900
-set_setting Height 600
+store_bounds 10 10 900 600
 start_viewer
 
 # The newest, short comment is shown; the list has the keyboard: Down chooses the long one.

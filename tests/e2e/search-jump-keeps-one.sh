@@ -8,10 +8,7 @@ make_suite
 comment_file "$SUITE/RecvData" COMMENT.001 '　Dividend 配当方針の連絡' '2026-12-05 09:00'
 comment_file "$SUITE/RecvData" COMMENT.002 '　休場日の連絡' '2026-12-06 09:00'
 comment_file "$SUITE/RecvData" COMMENT.003 '　障害復旧の連絡' '2026-12-07 09:00'
-set_setting Left 10
-set_setting Top 10
-set_setting Width 900
-set_setting Height 600
+store_bounds 10 10 900 600
 start_viewer
 
 xdotool windowactivate --sync "$WID" 2>/dev/null; settle 0.3

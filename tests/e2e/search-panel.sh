@@ -8,10 +8,7 @@ make_suite
 comment_file "$SUITE/Result/COMMENT" COMMENT.001 '　株式市場の連絡' '2026-12-07 09:00'
 comment_file "$SUITE/Result/COMMENT" CMARKET.001 '　ＴＯＹＯＴＡ、年初来高値' '2026-12-06 15:00'
 comment_file "$SUITE/Result/COMMENT" CMARKET.002 '　日産、続落' '2026-12-07 15:00'
-set_setting Left 10
-set_setting Top 10
-set_setting Width 900
-set_setting Height 600
+store_bounds 10 10 900 600
 start_viewer
 
 xdotool windowactivate --sync "$WID" 2>/dev/null; settle 0.3
