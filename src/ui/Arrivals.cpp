@@ -263,28 +263,33 @@ std::vector<store::Arrival> Arrivals::joinReceivedList(const std::vector<store::
     return listed;
 }
 
+int Arrivals::rowOf(const std::string& path) const
+{
+    const auto it = listedTimes_.find(path);
+    if (it == listedTimes_.end())
+        return -1;  // not listed (kept or deleted here already)
+    // Among the lines of its category and time, found by halving.
+    const auto& paths = form_->pathList();
+    const int count = static_cast<int>(paths.size());
+    const double time = it->second;
+    int row = firstRowAfter(store::categoryOfName(fileName(path)), time, true);
+    while (row < count && paths[static_cast<size_t>(row)] != path) {
+        const auto t = listedTimes_.find(paths[static_cast<size_t>(row)]);
+        if (t == listedTimes_.end() || t->second != time)
+            break;
+        ++row;
+    }
+    if (row >= count || paths[static_cast<size_t>(row)] != path)
+        row = static_cast<int>(std::find(paths.begin(), paths.end(), path) - paths.begin());
+    return row < count ? row : -1;
+}
+
 void Arrivals::leaveReceivedList(const std::vector<std::string>& vanished)
 {
     indexListed();
-    const auto& paths = form_->pathList();
-    const int count = static_cast<int>(paths.size());
     std::vector<int> rows;
     for (const std::string& path : vanished) {
-        const auto it = listedTimes_.find(path);
-        if (it == listedTimes_.end())
-            continue;  // not listed (kept or deleted here already)
-        // Among the lines of its category and time, found by halving.
-        const double time = it->second;
-        int row = firstRowAfter(store::categoryOfName(fileName(path)), time, true);
-        while (row < count && paths[static_cast<size_t>(row)] != path) {
-            const auto t = listedTimes_.find(paths[static_cast<size_t>(row)]);
-            if (t == listedTimes_.end() || t->second != time)
-                break;
-            ++row;
-        }
-        if (row >= count || paths[static_cast<size_t>(row)] != path)
-            row = static_cast<int>(std::find(paths.begin(), paths.end(), path) - paths.begin());
-        if (row < count)
+        if (const int row = rowOf(path); row >= 0)
             rows.push_back(row);
     }
     std::sort(rows.begin(), rows.end());
@@ -345,22 +350,19 @@ int Arrivals::firstRowAfter(int category, double time, bool equalToo) const
 
 void Arrivals::rereadLines(const std::vector<std::string>& files)
 {
-    if (files.empty())
+    // Only the received list shows files of the watched folder.
+    if (files.empty() || !form_->receivedMode())
         return;
-    // One look-up table for the batch: a writer may close many listed files at once.
-    std::unordered_map<std::string, int> rows;
-    const auto& paths = form_->pathList();
-    for (size_t row = 0; row < paths.size(); ++row)
-        rows.emplace(paths[row], static_cast<int>(row));
+    indexListed();
     SilentSink silent;
     for (const std::string& path : files) {
-        const auto it = rows.find(path);
-        if (it == rows.end())
+        const int row = rowOf(path);
+        if (row < 0)
             continue;
         // Gone or unreadable since: the line keeps what it had, and opening it will tell.
         std::string listText;
         if (store::ReadListText(store::categoryOfName(fileName(path)), path, listText, silent))
-            form_->replaceLine(it->second, std::move(listText));
+            form_->replaceLine(row, std::move(listText));
     }
 }
 

@@ -77,6 +77,7 @@ private:
     void leaveReceivedList(const std::vector<std::string>& vanished);
     void indexListed();
     int firstRowAfter(int category, double time, bool equalToo) const;
+    int rowOf(const std::string& path) const;  // of a listed path, or -1; after indexListed()
     void updateLook();
     void tellDesktop(const store::Arrival& newest, int count);
     void raiseWindow();
