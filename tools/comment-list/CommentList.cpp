@@ -104,6 +104,14 @@ std::string cleanUtf8(std::string_view s) {
     return out;
 }
 
+// An escape of one byte: `prefix`, then its value in two lower-case hex digits.
+void appendEscaped(std::string& out, const char* prefix, unsigned char b) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += prefix;
+    out += kHex[b >> 4];
+    out += kHex[b & 0xF];
+}
+
 std::string jsonString(std::string_view utf8) {
     std::string out = "\"";
     for (const char c : utf8) {
@@ -115,9 +123,7 @@ std::string jsonString(std::string_view utf8) {
         case '\t': out += "\\t"; break;
         default:
             if (static_cast<unsigned char>(c) < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
-                out += buf;
+                appendEscaped(out, "\\u00", static_cast<unsigned char>(c));
             } else {
                 out += c;
             }
@@ -139,7 +145,6 @@ void blankBreaks(std::string& s, std::size_t from) {
         control |= (b < 0x20) | (b == 0x7F) | (b == 0xC2);
     }
     if (!control) return;
-    static constexpr char kHex[] = "0123456789abcdef";
     std::string field;
     field.reserve(s.size() - from + 16);
     for (std::size_t i = from; i < s.size(); ++i) {
@@ -147,15 +152,10 @@ void blankBreaks(std::string& s, std::size_t from) {
         if (b == '\t' || b == '\n' || b == '\r') {
             field += ' ';
         } else if (b < 0x20 || b == 0x7F) {
-            field += "\\x";
-            field += kHex[b >> 4];
-            field += kHex[b & 0xF];
+            appendEscaped(field, "\\x", b);
         } else if (b == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) >= 0x80 &&
                    static_cast<unsigned char>(s[i + 1]) <= 0x9F) {
-            const auto c = static_cast<unsigned char>(s[++i]);
-            field += "\\u00";
-            field += kHex[c >> 4];
-            field += kHex[c & 0xF];
+            appendEscaped(field, "\\u00", static_cast<unsigned char>(s[++i]));
         } else {
             field += static_cast<char>(b);
         }
