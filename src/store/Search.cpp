@@ -57,7 +57,10 @@ public:
             bool nextIsMark = false;
             if (i < n) {
                 nextIsMark = Tables::isMark(in[i]);
-                if (!(fold[in[i]] & Tables::kBoundary) && !(nextIsMark && cutsBeforeMark(t, in + start, i - start)))
+                const std::size_t length = i - start;
+                if (!(fold[in[i]] & Tables::kBoundary) &&
+                    !(nextIsMark && cutsBeforeMark(t.markJoin[in[start]], length,
+                                                   length == 2 && Tables::isMark(in[start + 1]))))
                     continue;
             } else if (!last) {
                 break;  // the segment may go on in the next piece
@@ -99,11 +102,8 @@ public:
             }
             if (chars > 0) {
                 bool cut = (e & Tables::kBoundary) != 0;
-                if (!cut && (e & Tables::kMark)) {
-                    const std::uint8_t join = Tables::joinOf(startFold);
-                    cut = chars == 1 ? join == Tables::kApart || join == Tables::kWraps
-                                     : chars == 2 && join == Tables::kComposes && secondIsMark;
-                }
+                if (!cut && (e & Tables::kMark))
+                    cut = cutsBeforeMark(Tables::joinOf(startFold), chars, secondIsMark);
                 if (cut) {
                     emitBytes(bytes.substr(start, i - start), startFold, chars, (e & Tables::kMark) != 0, out, n - i);
                     start = i;
@@ -127,12 +127,13 @@ public:
     bool found(std::size_t word) const { return found_[word]; }
 
 private:
-    // Whether a mark after `segment` (of `length` units) begins a segment of its own: see
-    // Tables::MarkJoin. Otherwise the marks fold together with what comes before them.
-    static bool cutsBeforeMark(const Tables& t, const char16_t* segment, std::size_t length) {
-        const std::uint8_t join = t.markJoin[segment[0]];
+    // Whether a mark after a segment begins a segment of its own (see Tables::MarkJoin): `join`
+    // tells how the segment's first character meets a mark, `length` is its characters and
+    // `secondIsMark` whether the second of two is a mark. Otherwise the marks fold together with
+    // what comes before them.
+    static bool cutsBeforeMark(std::uint8_t join, std::size_t length, bool secondIsMark) {
         if (length == 1) return join == Tables::kApart || join == Tables::kWraps;
-        return length == 2 && join == Tables::kComposes && Tables::isMark(segment[1]);
+        return length == 2 && join == Tables::kComposes && secondIsMark;
     }
 
     // Appends the folding of one segment (source units [from, to)); `nextIsMark`: a mark that
