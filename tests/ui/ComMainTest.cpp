@@ -131,7 +131,7 @@ TEST_F(MainWindow, SavingChosenEntriesMovesFilesAndKeepsTheCaretPlace)
     w.ListBox1->setRowSelected(1, true);
     w.ListBox1->setRowSelected(4, true);
     w.ListBox1->selectionModel()->setCurrentIndex(w.ListBox1->model()->index(4, 0), QItemSelectionModel::NoUpdate);
-    w.ToolbarButton4Click(w.ToolbarButton5);
+    w.ToolbarButton5Click();
 
     ASSERT_EQ(lines().size(), 8);
     EXPECT_EQ(w.ListBox1->currentRow(), 4);
@@ -154,7 +154,7 @@ TEST_F(MainWindow, DeletingRunsOfAdjacentLinesKeepsTheOthersAndTheirPathsInStep)
     w.ListBox1->clearSelection();
     for (int row : {0, 1, 2, 5, 7, 8, 9})  // runs at the start, the middle and the end
         w.ListBox1->setRowSelected(row, true);
-    w.ToolbarButton4Click(w.ToolbarButton4);
+    w.ToolbarButton4Click();
 
     ASSERT_EQ(lines().size(), 3);
     const char* kept[] = {"3", "4", "6"};
@@ -172,7 +172,7 @@ TEST_F(MainWindow, DeletingWithoutSelectionTakesTheCaretEntryAndTheLastMovesTheC
     TForm1& w = open();
     w.ListBox1->clearSelection();
     w.ListBox1->selectionModel()->setCurrentIndex(w.ListBox1->model()->index(1, 0), QItemSelectionModel::NoUpdate);
-    w.ToolbarButton4Click(w.NDelete);
+    w.NDelete->trigger();
     EXPECT_FALSE(fs::exists(oldest));
     EXPECT_FALSE(fs::exists(suite + "Result/COMMENT/COMMENT.002"));
     ASSERT_EQ(lines().size(), 1);
@@ -191,7 +191,7 @@ TEST_F(MainWindow, SaveAllSwitchesToSavedModeAndPurgesBeyondTheLimit)
     TForm1& w = open();
     ASSERT_EQ(lines().size(), 5);
 
-    w.ToolbarButton4Click(w.NAllStock);
+    w.NAllStock->trigger();
 
     EXPECT_FALSE(w.receivedMode());
     EXPECT_TRUE(w.CommentBt->isEnabled());
@@ -216,7 +216,7 @@ TEST_F(MainWindow, FilesThatCouldNotBeMovedAreReportedInOneGo)
     fs::remove(gone);  // taken away by someone else after the list was made
     std::vector<platform::FileOpFailure> reported;
     w.onBatchFailures = [&](const platform::FileOpResult& r) { reported = r.failures; };
-    w.ToolbarButton4Click(w.ToolbarButton6);
+    w.ToolbarButton6Click();
     ASSERT_EQ(reported.size(), 1u);
     EXPECT_EQ(reported[0].source, gone);
     EXPECT_EQ(reported[0].error, ENOENT);
@@ -241,7 +241,7 @@ TEST_F(MainWindow, FailureBoxShowsAJapaneseFolderNameReadably)
         }
     });
     boxWatch.start(10);
-    w.ToolbarButton4Click(w.ToolbarButton6);
+    w.ToolbarButton6Click();
     EXPECT_TRUE(details.startsWith(QString::fromStdString(gone) + QStringLiteral(" → "))) << details.toStdString();
 }
 
@@ -251,7 +251,7 @@ TEST_F(MainWindow, DeletingEverythingInSavedModeClearsTheViewAndStaysSaved)
     store.integers["DispMode"] = 1;
     TForm1& w = open();
     ASSERT_EQ(lines().size(), 1);
-    w.ToolbarButton4Click(w.ToolbarButton4);
+    w.ToolbarButton4Click();
     EXPECT_EQ(lines().size(), 0);
     EXPECT_TRUE(w.Memo1->toPlainText().isEmpty());
     EXPECT_FALSE(w.receivedMode());
