@@ -11,8 +11,8 @@
 #include "support/FakeSettingsBackend.h"
 #include "ui/ComMain.h"
 #include "ui/CommentListView.h"
+#include "ui/CommentViewLoader.h"
 #include "ui/MainWindowFixture.h"
-#include "ui/Placement.h"
 #include "ui/Unit4.h"
 #include "ui/UpDown.h"
 
@@ -499,7 +499,7 @@ TEST_F(MainWindow, ALargeCommentShowsItsBeginningAtOnceAndCopyingTakesAllOfIt)
     // Another comment chosen while a large one loads: only that one is shown.
     w.ListBox1->setCurrentIndex(w.ListBox1->lines()->index(1, 0));
     w.ListBox1->setCurrentIndex(w.ListBox1->lines()->index(0, 0));
-    QTest::qWait(50);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !ui::CommentViewLoader::of(w.Memo1)->loading(); }));
     EXPECT_EQ(w.Memo1->toPlainText(), shortText);
     EXPECT_TRUE(shortText.startsWith(QStringLiteral("短い\n")));
 }
@@ -544,34 +544,6 @@ TEST_F(MainWindow, RetentionEditsDeleteAndFilterInputMethodText)
     digits.setCommitString(QStringLiteral("0a5"));
     QApplication::sendEvent(e, &digits);
     EXPECT_EQ(e->text(), QStringLiteral("100"));
-}
-
-TEST(Placement, StoredPlaceScreenLimitsAndMaximising)
-{
-    const ui::ScreenInfo bottomBar{1024, 768, 1024};
-    auto p = ui::placeWindow(-4, -4, 1032, 776, bottomBar);
-    EXPECT_EQ(p.top, 0);
-    EXPECT_EQ(p.left, 0);
-    EXPECT_TRUE(p.maximized);
-    EXPECT_FALSE(p.centred);
-
-    p = ui::placeWindow(0, 0, 0, 0, bottomBar);
-    EXPECT_EQ(p.width, 716);
-    EXPECT_EQ(p.height, 537);
-    EXPECT_TRUE(p.centred);
-    EXPECT_FALSE(p.maximized);
-
-    p = ui::placeWindow(2000, 5, 800, 500, bottomBar);
-    EXPECT_EQ(p.top, 268);
-
-    const ui::ScreenInfo sideBar{1024, 768, 960};
-    EXPECT_FALSE(ui::placeWindow(5, 5, 1024, 700, sideBar).maximized);
-    EXPECT_TRUE(ui::placeWindow(5, 5, 900, 768, sideBar).maximized);
-
-    EXPECT_EQ(ui::clampFontSize(40), 30);
-    EXPECT_EQ(ui::clampFontSize(5), 9);
-    EXPECT_EQ(ui::clampFontSize(10), 10);
-    EXPECT_EQ(ui::listHeight(0, 600), 200);
 }
 
 }  // namespace
