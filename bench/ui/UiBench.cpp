@@ -386,7 +386,7 @@ int runChild(const std::string& mode, const std::string& suite, int argc, char**
         // saved mode (loads the saved folder), show the category.
         FirstPaint probe(&form, [&form] {
             const auto t0 = Clock::now();
-            form.ToolbarButton4Click(form.ToolbarButton6);
+            form.ToolbarButton6Click();
             const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
             reportToParent(std::to_string(ms) + "\n");
         });

@@ -19,4 +19,11 @@ public:
                              int kind) = 0;
 };
 
+// For reads whose failures show elsewhere or not at all (a search skips an unreadable file, a
+// desktop notice has no room for an error box).
+class SilentSink final : public MessageSink {
+public:
+    void showMessage(const std::string&, const std::string&, const std::string&, int) override {}
+};
+
 }  // namespace store

@@ -323,11 +323,6 @@ FileMatch matchOpenFile(const SearchQuery& query, int fd, const std::function<bo
 bool isBlank(char16_t c) { return c == u' ' || c == u'\u3000' || c == u'\t'; }
 
 
-class SilentSink : public MessageSink {
-public:
-    void showMessage(const std::string&, const std::string&, const std::string&, int) override {}
-};
-
 struct Fd {
     int fd;
     ~Fd() {
@@ -336,6 +331,8 @@ struct Fd {
 };
 
 }  // namespace
+
+bool isBlankQuery(std::u16string_view text) { return std::all_of(text.begin(), text.end(), isBlank); }
 
 SearchQuery::SearchQuery(std::u16string_view text) {
     std::size_t i = 0;

@@ -37,6 +37,9 @@ private:
     std::shared_ptr<const Sieve> sieve_;
 };
 
+// True when the text holds nothing but blanks (or nothing at all): no search is started for it.
+bool isBlankQuery(std::u16string_view text);
+
 // NFKC case folding of UTF-16 text (exposed for tests and for folding a query).
 std::u16string foldText(std::u16string_view text);
 

@@ -12,13 +12,13 @@
 #include "ui/ComMain.h"
 #include "ui/CommentListView.h"
 #include "ui/DesktopNotice.h"
+#include "ui/GlyphStrip.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QEvent>
 #include <QMenu>
 #include <QSocketNotifier>
-#include <QSplitter>
 #include <QTimer>
 
 #include <algorithm>
@@ -31,21 +31,6 @@
 using settings::Settings;
 
 namespace {
-
-// The notice is no place for the loader's error boxes: an unreadable file shows no text there.
-class SilentSink final : public store::MessageSink {
-public:
-    void showMessage(const std::string&, const std::string&, const std::string&, int) override {}
-};
-
-QPixmap arrivalsGlyph()
-{
-    const bool twice = qApp->devicePixelRatio() > 1.0;
-    QPixmap strip(twice ? QStringLiteral(":/icons/arrivals@2x.png") : QStringLiteral(":/icons/arrivals.png"));
-    if (twice)
-        strip.setDevicePixelRatio(2.0);
-    return strip;
-}
 
 std::string fileName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
 
@@ -71,7 +56,7 @@ Arrivals::Arrivals(TForm1* form, std::unique_ptr<store::ArrivalWatch> watch)
     ArrivalsBt->setFixedSize(30, 25);
     ArrivalsBt->setHint(QStringLiteral("新着ｺﾒﾝﾄ表示"));
     ArrivalsBt->setNumGlyphs(5);
-    ArrivalsBt->setGlyph(arrivalsGlyph());
+    ArrivalsBt->setGlyph(ui::glyphStrip(QStringLiteral("arrivals")));
     ArrivalsBt->setVisible(false);
     connect(ArrivalsBt, &docking::TToolbarButton::clicked, this, &Arrivals::ArrivalsBtClick);
 
@@ -80,7 +65,7 @@ Arrivals::Arrivals(TForm1* form, std::unique_ptr<store::ArrivalWatch> watch)
     NArrivals->setShortcut(Qt::Key_F5);  // a hidden item's shortcut does nothing
     NArrivals->setVisible(false);
     connect(NArrivals, &QAction::triggered, this, &Arrivals::ArrivalsBtClick);
-    if (auto* view = qobject_cast<QMenu*>(form->NKessan->associatedObjects().value(0))) {
+    if (auto* view = form->viewMenu()) {
         separator_ = view->addSeparator();
         separator_->setVisible(false);
         view->addAction(NArrivals);
@@ -234,7 +219,7 @@ std::vector<store::Arrival> Arrivals::joinReceivedList(const std::vector<store::
         struct stat st{};
         if (fd >= 0 && ::fstat(fd, &st) == 0)
             entry.time = localTime(st);
-        store::ReadListText(a.category, a.path, fd, entry.listText, *form_->sink_);
+        store::ReadListText(a.category, a.path, fd, entry.listText, form_->messageSink());
         if (fd >= 0)
             ::close(fd);
         // Its category's block, newest first, after lines of the same time; the blocks in category
@@ -256,7 +241,7 @@ std::vector<store::Arrival> Arrivals::joinReceivedList(const std::vector<store::
         entries.reserve(end - first);
         for (size_t i = first; i < end; ++i)
             entries.push_back(std::move(joins[i].entry));
-        form_->insertLines(joins[first].row, entries);
+        form_->addArrivals(joins[first].row, entries);
         end = first;
     }
     listing_ = false;
@@ -297,7 +282,7 @@ void Arrivals::leaveReceivedList(const std::vector<std::string>& vanished)
     for (const std::string& path : vanished)
         listedTimes_.erase(path);
     listing_ = true;
-    form_->removeLines(rows);
+    form_->removeVanished(rows);
     listing_ = false;
 }
 
@@ -354,7 +339,7 @@ void Arrivals::rereadLines(const std::vector<std::string>& files)
     if (files.empty() || !form_->receivedMode())
         return;
     indexListed();
-    SilentSink silent;
+    store::SilentSink silent;
     for (const std::string& path : files) {
         const int row = rowOf(path);
         if (row < 0)
@@ -362,7 +347,7 @@ void Arrivals::rereadLines(const std::vector<std::string>& files)
         // Gone or unreadable since: the line keeps what it had, and opening it will tell.
         std::string listText;
         if (store::ReadListText(store::categoryOfName(fileName(path)), path, listText, silent))
-            form_->replaceLine(row, std::move(listText));
+            form_->refreshLine(row, std::move(listText));
     }
 }
 
@@ -370,20 +355,9 @@ void Arrivals::ArrivalsBtClick()
 {
     if (form_->receivedMode() || pending_.empty())
         return;
-    // As FormCreate decides at a start: received mode when the folder holds received comments.
-    store::LoadCategories(form_->table_, form_->dirs_, true, Settings(), *form_->sink_);
     pending_.clear();
-    if (form_->table_.empty()) {
-        // Gone again meanwhile: the saved comments stay on show.
-        store::LoadCategories(form_->table_, form_->dirs_, false, Settings(), *form_->sink_);
-        updateLook();
-        return;
-    }
-    unseen_ = 0;
-    form_->receivedMode_ = true;
-    form_->enableByMode();
-    form_->fillReceivedList();
-    form_->Splitter1->widget(0)->setFocus();  // the list, as after a start
+    if (form_->switchToReceivedMode())
+        unseen_ = 0;
     updateLook();
 }
 
@@ -446,7 +420,7 @@ Arrivals::Places Arrivals::places() const
 void Arrivals::tellDesktop(const store::Arrival& newest, int count)
 {
     std::string listText;
-    SilentSink silent;
+    store::SilentSink silent;
     store::ReadListText(newest.category, newest.path, listText, silent);
     const QString summary = QStringLiteral("新着コメント %1件").arg(count);
     const QString body = platform::fromCp932(listText).simplified();

@@ -1,3 +1,5 @@
+// TForm1: construction of the designed window and its life cycle (start, first show, close).
+
 #include "ui/ComMain.h"
 
 #include "docking/DockHost.h"
@@ -8,7 +10,6 @@
 #include "host/HostInfo.h"
 #include "host/HostLibrary.h"
 #include "platform/Library.h"
-#include "platform/ShellFileOperation.h"
 #include "platform/qt/Cp932.h"
 #include "platform/qt/FrameExtents.h"
 #include "platform/qt/Registry.h"
@@ -16,40 +17,28 @@
 #include "platform/qt/WinHelp.h"
 #include "settings/SettingsRecord.h"
 #include "settings/ToolbarLayout.h"
-#include "store/FileBatch.h"
 #include "store/Loader.h"
-#include "store/Purge.h"
 #include "ui/Arrivals.h"
-#include "ui/ColorValue.h"
-#include "ui/ComColor.h"
-#include "ui/ComPrin.h"
 #include "ui/CommentListView.h"
 #include "ui/CommentViewLoader.h"
 #include "ui/FrameworkError.h"
+#include "ui/GlyphStrip.h"
 #include "ui/Placement.h"
 #include "ui/SearchPanel.h"
 #include "ui/StartupLoad.h"
-#include "ui/Unit4.h"
-#include "ui/Unit5.h"
 #include "ui/UpDown.h"
 
 #include <QActionGroup>
 #include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QProgressDialog>
 #include <QScreen>
 #include <QSplitter>
 #include <QVBoxLayout>
 
-#include <algorithm>
 #include <array>
-#include <future>
-#include <iterator>
 #include <optional>
 #include <stdexcept>
 
@@ -66,16 +55,6 @@ public:
         host::ShowHostMessage(title, text, text2, 0, static_cast<std::uint8_t>(kind), 0);
     }
 };
-
-QPixmap glyphStrip(const QString& name)
-{
-    // Both scales are compiled in; the button picks by the screen's pixel ratio.
-    const qreal ratio = qApp->devicePixelRatio();
-    QPixmap strip(QStringLiteral(":/icons/%1%2.png").arg(name, ratio > 1.0 ? QStringLiteral("@2x") : QString()));
-    if (ratio > 1.0)
-        strip.setDevicePixelRatio(2.0);
-    return strip;
-}
 
 const char* const kFontFace = "ＭＳ ゴシック";
 
@@ -129,12 +108,14 @@ void TForm1::buildMenu()
     Print1 = file->addAction(QStringLiteral("印刷(&P)"));
     file->addSeparator();
     Exit1 = file->addAction(QStringLiteral("終了(&X)"));
-    for (QAction* a : {NStock, NDelete, NAllStock})
-        connect(a, &QAction::triggered, this, [this, a] { ToolbarButton4Click(a); });
+    connect(NStock, &QAction::triggered, this, &TForm1::ToolbarButton5Click);
+    connect(NDelete, &QAction::triggered, this, &TForm1::ToolbarButton4Click);
+    connect(NAllStock, &QAction::triggered, this, &TForm1::ToolbarButton6Click);
     connect(Print1, &QAction::triggered, this, &TForm1::ToolbarButton3Click);
     connect(Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
 
     QMenu* view = bar->addMenu(QStringLiteral("表示(&V)"));
+    viewMenu_ = view;
     auto* radio = new QActionGroup(this);
     NComment = view->addAction(QStringLiteral("連絡"));
     NMarket = view->addAction(QStringLiteral("ﾏｰｹｯﾄ情報"));
@@ -249,7 +230,7 @@ void TForm1::buildToolbars()
         b->setFixedSize(width, 25);
         b->setHint(hint);
         b->setNumGlyphs(numGlyphs);
-        b->setGlyph(glyphStrip(QString::fromLatin1(glyph)));
+        b->setGlyph(ui::glyphStrip(QString::fromLatin1(glyph)));
         return b;
     };
 
@@ -293,10 +274,9 @@ void TForm1::buildToolbars()
     ToolbarButton7 = makeButton(Toolbar2, "ToolbarButton7", QStringLiteral("Brevonﾎｰﾑﾍﾟｰｼﾞ表示"), "home", 5);
     tesseraPageGo = makeButton(Toolbar2, "tesseraPageGo", QStringLiteral("tesseraﾎｰﾑﾍﾟｰｼﾞ表示"), "tessera", 2, 50);
 
-    for (TToolbarButton* b : {ToolbarButton6, ToolbarButton5})
-        connect(b, &TToolbarButton::clicked, this, [this, b] { ToolbarButton4Click(b); });
-    connectDeleteButton();
-    connect(ToolbarButton1, &TToolbarButton::clicked, this, [this] { ToolbarButton4Click(ToolbarButton1); });
+    connect(ToolbarButton6, &TToolbarButton::clicked, this, &TForm1::ToolbarButton6Click);
+    connect(ToolbarButton5, &TToolbarButton::clicked, this, &TForm1::ToolbarButton5Click);
+    connectDeleteButton();  // the hidden "ゴミ箱" button issues no command
     connect(ToolbarButton2, &TToolbarButton::clicked, this, &TForm1::Exit1Click);
     for (TToolbarButton* b : {CommentBt, MarketBt, WeekEndBt, KessanBt})
         connect(b, &TToolbarButton::clicked, this, [this, b] { WeekEndBtClick(b); });
@@ -309,7 +289,7 @@ void TForm1::buildToolbars()
 void TForm1::connectDeleteButton()
 {
     deleteButtonConnection_ =
-        connect(ToolbarButton4, &TToolbarButton::clicked, this, [this] { ToolbarButton4Click(ToolbarButton4); });
+        connect(ToolbarButton4, &TToolbarButton::clicked, this, &TForm1::ToolbarButton4Click);
 }
 
 docking::TToolbarButton* TForm1::categoryButton(int k) const
@@ -499,501 +479,4 @@ void TForm1::wheelEvent(QWheelEvent* event)
 {
     // Wheel messages that reach the window itself are neither acted on nor passed on.
     event->accept();
-}
-
-// ---------------------------------------------------------------------------------------------
-// The list and the view
-
-int TForm1::CurrentCategory() const
-{
-    int c = 0;
-    if (MarketBt->down())
-        c = 1;
-    if (WeekEndBt->down())
-        c = 2;
-    if (KessanBt->down())
-        c = 3;
-    return c;
-}
-
-void TForm1::addLine(const store::TCmntInfo& entry)
-{
-    ListBox1->lines()->appendLines({entry.listText});
-    pathList_.push_back(entry.path);
-}
-
-void TForm1::insertLine(int row, const store::TCmntInfo& entry)
-{
-    const QSignalBlocker block(ListBox1);  // the caret keeps its file: nothing to show again
-    ListBox1->lines()->insertLines(row, {entry.listText});
-    pathList_.insert(pathList_.begin() + row, entry.path);
-}
-
-void TForm1::replaceLine(int row, std::string listText)
-{
-    ListBox1->lines()->replaceLine(row, std::move(listText));
-}
-
-void TForm1::insertLines(int row, const std::vector<store::TCmntInfo>& entries)
-{
-    const QSignalBlocker block(ListBox1);
-    std::vector<std::string> texts;
-    texts.reserve(entries.size());
-    std::vector<std::string> paths;
-    paths.reserve(entries.size());
-    for (const store::TCmntInfo& e : entries) {
-        texts.push_back(e.listText);
-        paths.push_back(e.path);
-    }
-    ListBox1->lines()->insertLines(row, std::move(texts));
-    pathList_.insert(pathList_.begin() + row, paths.begin(), paths.end());
-}
-
-void TForm1::removeLines(const std::vector<int>& rows)
-{
-    if (rows.empty())
-        return;
-    const int caret = ListBox1->currentRow();
-    bool caretGone = false;
-    {
-        const QSignalBlocker block(ListBox1);
-        // From the end, each run of neighbouring rows in one removal.
-        for (size_t i = rows.size(); i > 0;) {
-            size_t first = i - 1;
-            while (first > 0 && rows[first - 1] == rows[first] - 1)
-                --first;
-            const int start = rows[first];
-            const int end = rows[i - 1] + 1;
-            caretGone = caretGone || (caret >= start && caret < end);
-            pathList_.erase(pathList_.begin() + start, pathList_.begin() + end);
-            ListBox1->model()->removeRows(start, end - start);
-            i = first;
-        }
-    }
-    const int count = ListBox1->count();
-    if (count == 0) {
-        Memo1->clear();
-        if (receivedMode_)
-            switchToSavedMode();
-        return;
-    }
-    if (!caretGone)
-        return;
-    // As after a delete: the line that took the caret's place, or the last, chosen and shown.
-    const int below = static_cast<int>(std::count_if(rows.begin(), rows.end(), [caret](int r) { return r < caret; }));
-    const int row = std::min(caret - below, count - 1);
-    {
-        const QSignalBlocker block(ListBox1);
-        setCaret(row);
-        ListBox1->setRowSelected(row, true);
-    }
-    ListBox1Click();
-}
-
-void TForm1::setCaret(int row)
-{
-    // The caret moves without touching any item's selected flag.
-    ListBox1->selectionModel()->setCurrentIndex(ListBox1->model()->index(row, 0), QItemSelectionModel::NoUpdate);
-}
-
-void TForm1::fillFromBlock(int category)
-{
-    // One insertion for the block: each insertion is a round of model, selection and view bookkeeping.
-    std::vector<std::string> texts;
-    texts.reserve(static_cast<size_t>(std::max(0, table_.count(category))));
-    for (int n = 1; n <= table_.count(category); ++n) {
-        const store::TCmntInfo& entry = table_.entry(category, n);
-        texts.push_back(entry.listText);
-        pathList_.push_back(entry.path);
-    }
-    ListBox1->lines()->appendLines(std::move(texts));
-}
-
-void TForm1::fillReceivedList()
-{
-    const QSignalBlocker block(ListBox1);
-    ListBox1->clear();
-    pathList_.clear();
-    for (int k = 0; k < store::kCategoryCount; ++k)
-        fillFromBlock(k);
-    if (ListBox1->count() > 0) {
-        setCaret(0);
-        ListBox1->setRowSelected(0, true);
-    }
-    ListBox1Click();
-}
-
-void TForm1::WeekEndBtClick(QObject* sender)
-{
-    int c = -1;
-    for (int k = 0; k < store::kCategoryCount; ++k) {
-        if (sender == categoryButton(k) || sender == categoryItem(k)) {
-            categoryButton(k)->setDown(true);
-            categoryItem(k)->setChecked(true);
-            c = k;
-        }
-    }
-    if (c < 0) {
-        c = Settings().dispMode;
-        if (!store::isValidCategory(c))
-            c = 0;
-    }
-    store::LoadCategory(table_, dirs_, false, c, Settings(), *sink_);
-    {
-        const QSignalBlocker block(ListBox1);
-        ListBox1->clear();
-        pathList_.clear();
-        fillFromBlock(c);
-        if (ListBox1->count() > 0)
-            setCaret(0);
-    }
-    ListBox1->repaint();
-    ListBox1Click();
-}
-
-SearchPanel* TForm1::searchPanel()
-{
-    if (!searchPanel_) {
-        searchPanel_ = new SearchPanel(this, Memo1);
-        searchPanel_->scope = [this] { return SearchPanel::Scope{dirs_, receivedMode_}; };
-        searchPanel_->showComment = [this](int k, const std::string& path) { return showComment(k, path); };
-    }
-    return searchPanel_;
-}
-
-bool TForm1::showComment(int category, const std::string& path)
-{
-    auto rowOf = [&] {
-        const auto it = std::find(pathList_.begin(), pathList_.end(), path);
-        return it == pathList_.end() ? -1 : static_cast<int>(it - pathList_.begin());
-    };
-    // The category buttons' own switch; the list is read afresh when the comment is not in it.
-    if (!receivedMode_ && store::isValidCategory(category) && (category != CurrentCategory() || rowOf() < 0))
-        WeekEndBtClick(categoryButton(category));
-    const int row = rowOf();
-    if (row < 0)
-        return false;
-    {
-        // As a click on the line: it alone is chosen, so 保存 and 削除 act on what the view shows.
-        const QSignalBlocker block(ListBox1);
-        const QModelIndex index = ListBox1->model()->index(row, 0);
-        ListBox1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        ListBox1->scrollTo(index);
-    }
-    ListBox1Click();
-    return true;
-}
-
-void TForm1::ListBox1Click()
-{
-    if (ListBox1->count() > 0)
-        ShowSelectedComment();
-}
-
-void TForm1::ShowSelectedComment()
-{
-    const int row = ListBox1->currentRow();
-    if (row < 0 || row >= static_cast<int>(pathList_.size()))
-        return;
-    // Paths are file names of this platform: open them as they are.
-    const std::string& path = pathList_[static_cast<size_t>(row)];
-    // A large comment shows its beginning at once and the rest while the window stays usable.
-    switch (viewLoader_->show(path)) {
-    case ui::CommentViewLoader::Result::Shown:
-        break;
-    case ui::CommentViewLoader::Result::OpenFailed:
-        ui::showFrameworkError(this, QStringLiteral("ファイル %1 を開けません。").arg(platform::displayFileName(path)));
-        break;
-    case ui::CommentViewLoader::Result::ReadFailed:
-        ui::showFrameworkError(this, QStringLiteral("ファイル %1 を読み込めません。").arg(platform::displayFileName(path)));
-        break;
-    }
-}
-
-void TForm1::applyFontSize(int size)
-{
-    QFont viewFont = Memo1->font();
-    viewFont.setPointSize(size);
-    Memo1->setFont(viewFont);
-    QFont listFont = ListBox1->font();
-    listFont.setPointSize(size);
-    ListBox1->setFont(listFont);
-}
-
-void TForm1::UpDown1Click()
-{
-    Edit2->setText(QString::number(UpDown1->position()));
-    // The list takes its new size between a begin-update and an end-update of its items.
-    ListBox1->setUpdatesEnabled(false);
-    applyFontSize(UpDown1->position());
-    ListBox1->setUpdatesEnabled(true);
-    Memo1->repaint();
-    ListBox1->hide();
-    ListBox1->show();
-}
-
-void TForm1::Copy1Click()
-{
-    viewLoader_->copy();
-}
-
-void TForm1::applyColors()
-{
-    const settings::SettingsRecord& s = Settings();
-    ui::applyColors(ListBox1, s.clTitleBack, s.clTitleFont);
-    ui::applyColors(Memo1, s.clMainBack, s.clMainFont);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Keeping and deleting
-
-void TForm1::ToolbarButton4Click(QObject* sender)
-{
-    if (sender == ToolbarButton1)
-        return;  // the hidden "ゴミ箱" button issues no command
-    if (ListBox1->count() == 0)
-        return;
-    const bool saveAll = sender == ToolbarButton6 || sender == NAllStock;
-    const bool remove = sender == ToolbarButton4 || sender == NDelete;
-
-    const QSignalBlocker block(ListBox1);
-    if (saveAll) {
-        ListBox1->selectAll();  // one selection range; item by item made 2,000 of them
-        setCaret(0);
-    }
-    const int caret = ListBox1->currentRow();
-    if (caret < 0)
-        return;
-    if (!ListBox1->isRowSelected(caret))
-        ListBox1->setRowSelected(caret, true);
-
-    // A second click on the delete button does nothing until this command has finished.
-    disconnect(deleteButtonConnection_);
-    struct Reattach {
-        TForm1* form;
-        ~Reattach() { form->connectDeleteButton(); }
-    } reattach{this};
-
-    // The selected rows, read once: asking item by item walks every selection range each time.
-    std::vector<char> selected(static_cast<size_t>(ListBox1->count()), 0);
-    for (const QModelIndex& index : ListBox1->selectionModel()->selectedIndexes())
-        selected[static_cast<size_t>(index.row())] = 1;
-
-    store::FileBatch batch(remove ? store::BatchCommand::Delete : store::BatchCommand::Save, dirs_.saved);
-    for (size_t i = 0; i < selected.size(); ++i) {
-        if (selected[i])
-            batch.add(pathList_[i]);
-    }
-    const platform::FileOpResult result = runFileOperation([&batch] { return batch.run(); });
-
-    // From the end towards the start, each run of selected lines in one removal: line by line,
-    // every removal updated every selection range (over a second for a save-all of 2,000).
-    const int b = caret;
-    for (int end = static_cast<int>(selected.size()); end > 0;) {
-        if (!selected[static_cast<size_t>(end - 1)]) {
-            --end;
-            continue;
-        }
-        int start = end - 1;
-        while (start > 0 && selected[static_cast<size_t>(start - 1)])
-            --start;
-        pathList_.erase(pathList_.begin() + start, pathList_.begin() + end);
-        ListBox1->model()->removeRows(start, end - start);
-        end = start;
-    }
-    const int count = ListBox1->count();
-    setCaret(count > b ? b : count - 1);
-    if (count > 0)
-        ListBox1->setRowSelected(ListBox1->currentRow(), true);
-    ListBox1->repaint();
-
-    if (!receivedMode_)
-        store::LoadCategory(table_, dirs_, false, CurrentCategory(), Settings(), *sink_);
-    if (ListBox1->count() > 0) {
-        ListBox1Click();
-    } else {
-        Memo1->clear();
-        if (receivedMode_)
-            switchToSavedMode();
-    }
-    ListBox1->repaint();
-    if (!result.failures.empty())
-        reportBatchFailures(result);
-}
-
-platform::FileOpResult TForm1::runFileOperation(const std::function<platform::FileOpResult()>& op)
-{
-    // The batch runs beside the GUI thread so that a long one can show its progress; the dialog is
-    // modal, so no other command can change the list meanwhile.
-    auto pending = std::async(std::launch::async, op);
-    if (pending.wait_for(std::chrono::milliseconds(500)) == std::future_status::ready)
-        return pending.get();
-    QProgressDialog progress(QStringLiteral("コメントファイルを処理しています..."), QString(), 0, 0, this);
-    progress.setWindowTitle(windowTitle());
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(0);
-    progress.show();
-    while (pending.wait_for(std::chrono::milliseconds(30)) != std::future_status::ready)
-        QApplication::processEvents(QEventLoop::AllEvents, 30);
-    return pending.get();
-}
-
-void TForm1::reportBatchFailures(const platform::FileOpResult& result)
-{
-    if (onBatchFailures) {
-        onBatchFailures(result);
-        return;
-    }
-    QStringList lines;
-    for (const platform::FileOpFailure& f : result.failures) {
-        QString line = platform::displayFileName(f.source);
-        if (!f.target.empty())
-            line += QStringLiteral(" → ") + platform::displayFileName(f.target);
-        lines << line + QStringLiteral(": ") + QString::fromStdString(platform::describeFileOpError(f.error));
-    }
-    QMessageBox box(QMessageBox::Warning, windowTitle(),
-                    QStringLiteral("%1 個のファイルを処理できませんでした。").arg(result.failures.size()),
-                    QMessageBox::Ok, this);
-    box.setDetailedText(lines.join(QLatin1Char('\n')));
-    box.setInformativeText(lines.mid(0, 5).join(QLatin1Char('\n')));
-    box.exec();
-}
-
-void TForm1::switchToSavedMode()
-{
-    receivedMode_ = false;
-    enableByMode();
-    store::LoadCategories(table_, dirs_, false, Settings(), *sink_);
-    store::purgeBeyondLimits(table_, Settings());
-    for (TToolbarButton* b : {CommentBt, MarketBt, WeekEndBt, KessanBt}) {
-        if (b->down()) {
-            WeekEndBtClick(b);
-            break;
-        }
-    }
-}
-
-// ---------------------------------------------------------------------------------------------
-// Retention settings
-
-void TForm1::N7Click()
-{
-    TForm4 dialog(this);
-    dialog.onHelp = [] { platform::WinHelp(platform::HELP_CONTEXT, 8); };
-    settings::SettingsRecord& s = Settings();
-    for (int i = 0; i < 4; ++i) {
-        // The spin control holds a 16-bit position.
-        dialog.UpDown[i]->setPosition(static_cast<std::int16_t>(s.maxCmntInfo[i]));
-        dialog.CheckBox[i]->setChecked(s.delCmntInfo[i]);
-    }
-    for (int i = 0; i < 4; ++i) {
-        if (!dialog.CheckBox[i]->isChecked())
-            dialog.CheckBox1Click(i);
-    }
-    const bool ok = onRetentionDialog ? onRetentionDialog(dialog) : dialog.exec() == QDialog::Accepted;
-    if (!ok)
-        return;
-    try {
-        for (int i = 0; i < 4; ++i)
-            s.maxCmntInfo[i] = ui::toInteger(dialog.Edit[i]->text());
-    } catch (const ui::ConvertError& e) {
-        ui::showFrameworkError(this, e.message());
-        return;
-    }
-    for (int i = 0; i < 4; ++i)
-        s.delCmntInfo[i] = dialog.CheckBox[i]->isChecked();
-    store::PurgeCommentFiles(dirs_, s.maxCmntInfo, s.delCmntInfo);
-
-    if (!receivedMode_) {
-        WeekEndBtClick(categoryButton(CurrentCategory()));
-        return;
-    }
-    // In received mode the list must keep holding received comments only (a later save would
-    // otherwise move saved files onto themselves): reload them as the purge left them.
-    store::LoadCategories(table_, dirs_, true, s, *sink_);
-    fillReceivedList();
-    if (ListBox1->count() == 0) {
-        Memo1->clear();
-        switchToSavedMode();
-    }
-}
-
-// ---------------------------------------------------------------------------------------------
-// Toolbar layout
-
-bool TForm1::HasLayoutPresets()
-{
-    auto library = host::LoadHostLibrary("BRVREG.DLL");
-    if (!library)
-        return false;
-    const auto read = library->function<GeneralRegReadStringFn>("GeneralRegReadString");
-    if (!read) {
-        host::ShowMissingFunction("GeneralRegReadString");
-        return false;
-    }
-    const std::string key = host::Host().settingsKey + "\\Default.Left\\Toolbar1";
-    const char* text = nullptr;
-    read(key.c_str(), "Rev", &text);
-    return text && *text;
-}
-
-void TForm1::CreateLayoutPresets()
-{
-    const QString s = settingsKey();
-    settings::SaveToolbarLayout(this, s);
-    settings::SaveToolbarLayout(this, s + QStringLiteral("\\Default"));
-    for (docking::TDock* dock : {Dock2, Dock3}) {
-        for (docking::TToolbar* bar : {Toolbar1, Toolbar2, Toolbar3})
-            bar->setDockedTo(dock);
-        for (docking::TToolbar* bar : {Toolbar2, Toolbar1, Toolbar3}) {
-            bar->setDockRow(1);
-            bar->setDockPos(0);
-        }
-        settings::SaveToolbarLayout(this, s + (dock == Dock2 ? QStringLiteral("\\Default.Left")
-                                                             : QStringLiteral("\\Default.Right")));
-    }
-}
-
-void TForm1::Toolbar1DockStand(int tag)
-{
-    const QString s = settingsKey();
-    if (tag == 1)
-        settings::LoadToolbarLayout(this, s + QStringLiteral("\\Default"));
-    else if (tag == 2)
-        settings::LoadToolbarLayout(this, s + QStringLiteral("\\Default.Left"));
-    else if (tag == 3)
-        settings::LoadToolbarLayout(this, s + QStringLiteral("\\Default.Right"));
-    for (docking::TToolbar* bar : {Toolbar1, Toolbar2, Toolbar3})
-        bar->setVisible(true);
-}
-
-void TForm1::N3Click(QAction* sender) { Toolbar1DockStand(sender->data().toInt()); }
-
-// ---------------------------------------------------------------------------------------------
-// Printing, colours, web pages
-
-void TForm1::ToolbarButton3Click()
-{
-    viewLoader_->finish();  // the whole comment is printed
-    const QColor textColor = ui::colorFromValue(Settings().clMainFont);
-    ui::printComment(this, viewLoader_->text(), Memo1->font(), textColor, Settings());
-}
-
-void TForm1::NColorClick()
-{
-    if (!ui::runColorDialog(this, Settings()))
-        return;
-    applyColors();
-    if (ListBox1->count() > 0)
-        ShowSelectedComment();
-}
-
-void TForm1::WarningPlay() { ui::WarningPlay(this, Settings()); }
-
-std::string TForm1::ReadUserId() const { return ui::ReadUserId(host::Host().dataDir); }
-
-void TForm1::tesseraPageGoClick(QObject* sender)
-{
-    const ui::WebPage page = sender == tesseraPageGo ? ui::WebPage::Tessera : ui::WebPage::Home;
-    ui::jumpToWebPage(page, host::Host().dataDir, this, Settings());
 }

@@ -107,10 +107,31 @@ public:
     const store::CommentDirs& dirs() const { return dirs_; }
     QString settingsKey() const;
     Arrivals* arrivals() const { return arrivals_; }  // comments that arrive while the window is open
+    store::MessageSink& messageSink() const { return *sink_; }  // where the store's messages go
+    QMenu* viewMenu() const { return viewMenu_; }                // 表示
+
+    // ---- Verbs for what arrives while the window is open ----
+    // The received folder as it now is, listed as at a start, the list focused. False when it
+    // holds no comment (gone again meanwhile): the saved comments stay on show.
+    bool switchToReceivedMode();
+    // Out of received mode: the saved comments, purged to their limits, of the category that is down.
+    void switchToSavedMode();
+    // `entries` listed from `row` in one insertion; the caret and the selection stay on their files.
+    void addArrivals(int row, const std::vector<store::TCmntInfo>& entries);
+    // A listed file's line with its text read again.
+    void refreshLine(int row, std::string listText);
+    // Lines of files that are gone, `rows` ascending. A caret whose line goes moves to the line
+    // after it, which is shown; an emptied list in received mode turns to saved mode.
+    void removeVanished(const std::vector<int>& rows);
 
     // ---- Handlers ----
     void WeekEndBtClick(QObject* sender);
-    void ToolbarButton4Click(QObject* sender);
+    // Keeping and deleting: one batch over the chosen lines (the caret's line when none is chosen).
+    enum class BatchAction { KeepSelected, KeepAll, Delete };
+    void runBatch(BatchAction action);
+    void ToolbarButton4Click();  // ｺﾒﾝﾄの削除, 削除(&D)
+    void ToolbarButton5Click();  // ｺﾒﾝﾄの保存, 保存(&S)
+    void ToolbarButton6Click();  // 全ｺﾒﾝﾄの保存, 全保存(&L)
     void ListBox1Click();
     void ShowSelectedComment();
     void UpDown1Click();
@@ -150,7 +171,6 @@ protected:
     void wheelEvent(QWheelEvent* event) override;  // WMMouseWheel
 
 private:
-    friend class Arrivals;  // switches to received mode and lists arrivals through the primitives below
     void buildMenu();
     void buildToolbars();
     void buildClient();
@@ -160,16 +180,8 @@ private:
 
     void fillReceivedList();
     void fillFromBlock(int category);
-    void addLine(const store::TCmntInfo& entry);
-    void insertLine(int row, const store::TCmntInfo& entry);  // caret and selection stay on their files
-    void replaceLine(int row, std::string listText);           // the same file, its text read again
-    void insertLines(int row, const std::vector<store::TCmntInfo>& entries);  // the same, in one insertion
-    // `rows` ascending. A caret whose line goes moves to the line after it, which is shown; an
-    // emptied list in received mode turns to saved mode.
-    void removeLines(const std::vector<int>& rows);
     void setCaret(int row);
     void enableByMode();
-    void switchToSavedMode();
     platform::FileOpResult runFileOperation(const std::function<platform::FileOpResult()>& op);
     void reportBatchFailures(const platform::FileOpResult& result);
     void applyColors();
@@ -189,6 +201,7 @@ private:
     QMetaObject::Connection deleteButtonConnection_;
     Arrivals* arrivals_ = nullptr;
     SearchPanel* searchPanel_ = nullptr;  // made when first asked for
+    QMenu* viewMenu_ = nullptr;
     ui::CommentViewLoader* viewLoader_ = nullptr;
     std::unique_ptr<store::ArrivalWatch> arrivalWatch_;  // from the constructor until Arrivals takes it
     std::unique_ptr<ui::StartupLoad> startupLoad_;       // until FormCreate has the table; declared after it

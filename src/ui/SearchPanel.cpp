@@ -358,8 +358,7 @@ void SearchPanel::textEdited()
 void SearchPanel::startSearch()
 {
     query_ = Edit->text().toStdU16String();
-    const bool blank = std::all_of(query_.begin(), query_.end(),
-                                   [](char16_t c) { return c == u' ' || c == u'\u3000' || c == u'\t'; });
+    const bool blank = store::isBlankQuery(query_);
     ++generation_;
     hits_.clear();
     Results->clear();

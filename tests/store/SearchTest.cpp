@@ -50,6 +50,13 @@ TEST(SearchMatch, EveryWordMustOccurWhateverTheBlanks) {
     EXPECT_FALSE(found("a b c d e f g h", "gfedcba"));
 }
 
+TEST(SearchMatch, OnlyHalfAndFullWidthBlanksAndTabsMakeABlankQuery) {
+    EXPECT_TRUE(store::isBlankQuery(u""));
+    EXPECT_TRUE(store::isBlankQuery(u" \u3000\t "));
+    EXPECT_FALSE(store::isBlankQuery(u" \u3000a"));
+    EXPECT_FALSE(store::isBlankQuery(u"\u00a0"));  // not one of the three: it is searched for
+}
+
 TEST(SearchMatch, OccurrencesAreFoundWhereverTheTextIsCutForScanning) {
     // The text is scanned in pieces of 64 Ki units: one match straddles the first cut, one has
     // its voiced mark just after the second.

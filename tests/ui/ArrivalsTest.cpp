@@ -170,7 +170,7 @@ TEST_F(ArrivalsTest, F5SwitchesToReceivedModeAsAStartWouldAndTheCloseIsRefusedUn
     EXPECT_TRUE(w.isVisible());
     EXPECT_NE(messages().find("未処理のコメントが残っています"), std::string::npos);
 
-    w.ToolbarButton4Click(w.NAllStock);
+    w.NAllStock->trigger();
     EXPECT_FALSE(w.receivedMode());
     EXPECT_TRUE(fs::exists(suite + "Result/COMMENT/COMMENT.001"));
     EXPECT_EQ(lines(), QStringList{QStringLiteral("週末")});  // back on the category that was down

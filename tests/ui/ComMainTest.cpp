@@ -11,8 +11,8 @@
 #include "support/FakeSettingsBackend.h"
 #include "ui/ComMain.h"
 #include "ui/CommentListView.h"
+#include "ui/CommentViewLoader.h"
 #include "ui/MainWindowFixture.h"
-#include "ui/Placement.h"
 #include "ui/Unit4.h"
 #include "ui/UpDown.h"
 
@@ -131,7 +131,7 @@ TEST_F(MainWindow, SavingChosenEntriesMovesFilesAndKeepsTheCaretPlace)
     w.ListBox1->setRowSelected(1, true);
     w.ListBox1->setRowSelected(4, true);
     w.ListBox1->selectionModel()->setCurrentIndex(w.ListBox1->model()->index(4, 0), QItemSelectionModel::NoUpdate);
-    w.ToolbarButton4Click(w.ToolbarButton5);
+    w.ToolbarButton5Click();
 
     ASSERT_EQ(lines().size(), 8);
     EXPECT_EQ(w.ListBox1->currentRow(), 4);
@@ -154,7 +154,7 @@ TEST_F(MainWindow, DeletingRunsOfAdjacentLinesKeepsTheOthersAndTheirPathsInStep)
     w.ListBox1->clearSelection();
     for (int row : {0, 1, 2, 5, 7, 8, 9})  // runs at the start, the middle and the end
         w.ListBox1->setRowSelected(row, true);
-    w.ToolbarButton4Click(w.ToolbarButton4);
+    w.ToolbarButton4Click();
 
     ASSERT_EQ(lines().size(), 3);
     const char* kept[] = {"3", "4", "6"};
@@ -172,7 +172,7 @@ TEST_F(MainWindow, DeletingWithoutSelectionTakesTheCaretEntryAndTheLastMovesTheC
     TForm1& w = open();
     w.ListBox1->clearSelection();
     w.ListBox1->selectionModel()->setCurrentIndex(w.ListBox1->model()->index(1, 0), QItemSelectionModel::NoUpdate);
-    w.ToolbarButton4Click(w.NDelete);
+    w.NDelete->trigger();
     EXPECT_FALSE(fs::exists(oldest));
     EXPECT_FALSE(fs::exists(suite + "Result/COMMENT/COMMENT.002"));
     ASSERT_EQ(lines().size(), 1);
@@ -191,7 +191,7 @@ TEST_F(MainWindow, SaveAllSwitchesToSavedModeAndPurgesBeyondTheLimit)
     TForm1& w = open();
     ASSERT_EQ(lines().size(), 5);
 
-    w.ToolbarButton4Click(w.NAllStock);
+    w.NAllStock->trigger();
 
     EXPECT_FALSE(w.receivedMode());
     EXPECT_TRUE(w.CommentBt->isEnabled());
@@ -216,7 +216,7 @@ TEST_F(MainWindow, FilesThatCouldNotBeMovedAreReportedInOneGo)
     fs::remove(gone);  // taken away by someone else after the list was made
     std::vector<platform::FileOpFailure> reported;
     w.onBatchFailures = [&](const platform::FileOpResult& r) { reported = r.failures; };
-    w.ToolbarButton4Click(w.ToolbarButton6);
+    w.ToolbarButton6Click();
     ASSERT_EQ(reported.size(), 1u);
     EXPECT_EQ(reported[0].source, gone);
     EXPECT_EQ(reported[0].error, ENOENT);
@@ -241,7 +241,7 @@ TEST_F(MainWindow, FailureBoxShowsAJapaneseFolderNameReadably)
         }
     });
     boxWatch.start(10);
-    w.ToolbarButton4Click(w.ToolbarButton6);
+    w.ToolbarButton6Click();
     EXPECT_TRUE(details.startsWith(QString::fromStdString(gone) + QStringLiteral(" → "))) << details.toStdString();
 }
 
@@ -251,7 +251,7 @@ TEST_F(MainWindow, DeletingEverythingInSavedModeClearsTheViewAndStaysSaved)
     store.integers["DispMode"] = 1;
     TForm1& w = open();
     ASSERT_EQ(lines().size(), 1);
-    w.ToolbarButton4Click(w.ToolbarButton4);
+    w.ToolbarButton4Click();
     EXPECT_EQ(lines().size(), 0);
     EXPECT_TRUE(w.Memo1->toPlainText().isEmpty());
     EXPECT_FALSE(w.receivedMode());
@@ -499,7 +499,7 @@ TEST_F(MainWindow, ALargeCommentShowsItsBeginningAtOnceAndCopyingTakesAllOfIt)
     // Another comment chosen while a large one loads: only that one is shown.
     w.ListBox1->setCurrentIndex(w.ListBox1->lines()->index(1, 0));
     w.ListBox1->setCurrentIndex(w.ListBox1->lines()->index(0, 0));
-    QTest::qWait(50);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !ui::CommentViewLoader::of(w.Memo1)->loading(); }));
     EXPECT_EQ(w.Memo1->toPlainText(), shortText);
     EXPECT_TRUE(shortText.startsWith(QStringLiteral("短い\n")));
 }
@@ -544,34 +544,6 @@ TEST_F(MainWindow, RetentionEditsDeleteAndFilterInputMethodText)
     digits.setCommitString(QStringLiteral("0a5"));
     QApplication::sendEvent(e, &digits);
     EXPECT_EQ(e->text(), QStringLiteral("100"));
-}
-
-TEST(Placement, StoredPlaceScreenLimitsAndMaximising)
-{
-    const ui::ScreenInfo bottomBar{1024, 768, 1024};
-    auto p = ui::placeWindow(-4, -4, 1032, 776, bottomBar);
-    EXPECT_EQ(p.top, 0);
-    EXPECT_EQ(p.left, 0);
-    EXPECT_TRUE(p.maximized);
-    EXPECT_FALSE(p.centred);
-
-    p = ui::placeWindow(0, 0, 0, 0, bottomBar);
-    EXPECT_EQ(p.width, 716);
-    EXPECT_EQ(p.height, 537);
-    EXPECT_TRUE(p.centred);
-    EXPECT_FALSE(p.maximized);
-
-    p = ui::placeWindow(2000, 5, 800, 500, bottomBar);
-    EXPECT_EQ(p.top, 268);
-
-    const ui::ScreenInfo sideBar{1024, 768, 960};
-    EXPECT_FALSE(ui::placeWindow(5, 5, 1024, 700, sideBar).maximized);
-    EXPECT_TRUE(ui::placeWindow(5, 5, 900, 768, sideBar).maximized);
-
-    EXPECT_EQ(ui::clampFontSize(40), 30);
-    EXPECT_EQ(ui::clampFontSize(5), 9);
-    EXPECT_EQ(ui::clampFontSize(10), 10);
-    EXPECT_EQ(ui::listHeight(0, 600), 200);
 }
 
 }  // namespace

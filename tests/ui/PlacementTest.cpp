@@ -33,4 +33,32 @@ TEST(WindowBounds, AWindowLargerThanTheWorkAreaShrinksToItAndKeepsItsPlace)
               (ui::Bounds{60, 50, 800, 560}));
 }
 
+TEST(Placement, StoredPlaceScreenLimitsAndMaximising)
+{
+    const ui::ScreenInfo bottomBar{1024, 768, 1024};
+    auto p = ui::placeWindow(-4, -4, 1032, 776, bottomBar);
+    EXPECT_EQ(p.top, 0);
+    EXPECT_EQ(p.left, 0);
+    EXPECT_TRUE(p.maximized);
+    EXPECT_FALSE(p.centred);
+
+    p = ui::placeWindow(0, 0, 0, 0, bottomBar);
+    EXPECT_EQ(p.width, 716);
+    EXPECT_EQ(p.height, 537);
+    EXPECT_TRUE(p.centred);
+    EXPECT_FALSE(p.maximized);
+
+    p = ui::placeWindow(2000, 5, 800, 500, bottomBar);
+    EXPECT_EQ(p.top, 268);
+
+    const ui::ScreenInfo sideBar{1024, 768, 960};
+    EXPECT_FALSE(ui::placeWindow(5, 5, 1024, 700, sideBar).maximized);
+    EXPECT_TRUE(ui::placeWindow(5, 5, 900, 768, sideBar).maximized);
+
+    EXPECT_EQ(ui::clampFontSize(40), 30);
+    EXPECT_EQ(ui::clampFontSize(5), 9);
+    EXPECT_EQ(ui::clampFontSize(10), 10);
+    EXPECT_EQ(ui::listHeight(0, 600), 200);
+}
+
 }  // namespace
