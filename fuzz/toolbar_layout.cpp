@@ -11,7 +11,7 @@
 #include "docking/TDock.h"
 #include "docking/TToolbar.h"
 #include "docking/TToolbarButton.h"
-#include "settings/ToolbarLayout.h"
+#include "docking/ToolbarLayout.h"
 
 #include <QApplication>
 #include <QString>

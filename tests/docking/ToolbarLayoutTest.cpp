@@ -3,8 +3,8 @@
 #include "docking/DockHost.h"
 #include "docking/FormComponents.h"
 #include "docking/TDock.h"
+#include "docking/ToolbarLayout.h"
 #include "platform/qt/Registry.h"
-#include "settings/ToolbarLayout.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "settings/ToolbarLayout.h"
+#include "docking/ToolbarLayout.h"
 
 #include "docking/FormComponents.h"
 #include "docking/TCustomToolWindow.h"
