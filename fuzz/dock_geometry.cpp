@@ -3,7 +3,8 @@
 // positions from INT_MIN to INT_MAX); where no sum can leave the int range the results must also keep
 // the promises the dock relies on: rows numbered 0 up without gaps, a full-size bar alone in its row,
 // bars of a row in order without overlap and inside the dock when they fit, the row hit growing with
-// the offset, and a floating outline left reachable.
+// the offset, a floating outline left reachable, and a drop chosen only in a hot zone of a dock
+// that accepts it.
 
 #include "FuzzSupport.h"
 #include "docking/DockGeometry.h"
@@ -209,5 +210,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const Rect work{anyInt(in), anyInt(in), anyInt(in), anyInt(in)};
     checkReachable(outline, work, anyInt(in), anyInt(in));
+
+    // The whole drop choice over the dock above and one more, the dock laid out as above.
+    DragSituation drag{cursor, grab, in.ConsumeBool(), in.ConsumeBool(), fullSize, {anyInt(in), anyInt(in)},
+                       work, anyInt(in), anyInt(in)};
+    const std::vector<DropDock> docks{
+        {dock, position, outlineSize, {anyInt(in), anyInt(in)}, r.rowThickness, rowsOfOthers},
+        {Rect{anyInt(in), anyInt(in), anyInt(in), anyInt(in)}, dpLeft, {anyInt(in), anyInt(in)},
+         {anyInt(in), anyInt(in)}, anyThickness, {}}};
+    const int refusing = in.ConsumeIntegralInRange<int>(-1, 1);
+    const DropChoice choice =
+        chooseDrop(drag, docks, [refusing](std::size_t i) { return static_cast<int>(i) != refusing; });
+    if (choice.dock) {
+        if (*choice.dock >= docks.size() || drag.floatOnly || static_cast<int>(*choice.dock) == refusing)
+            fuzz::fail("a dock chosen that may not be");
+        const DropDock& d = docks[*choice.dock];
+        if (!inHotZone(d.rect, d.position, cursor, grab, d.outlineSize))
+            fuzz::fail("a dock chosen with the cursor outside its hot zone");
+        if (choice.place.pos < 0 || choice.place.row < 0)
+            fuzz::fail("drop place outside the dock");
+    } else if (drag.cannotFloat && !choice.outline.isEmpty()) {
+        fuzz::fail("an outline for a toolbar that cannot float");
+    }
     return 0;
 }

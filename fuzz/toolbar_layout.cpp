@@ -11,7 +11,7 @@
 #include "docking/TDock.h"
 #include "docking/TToolbar.h"
 #include "docking/TToolbarButton.h"
-#include "settings/ToolbarLayout.h"
+#include "docking/ToolbarLayout.h"
 
 #include <QApplication>
 #include <QString>
@@ -94,13 +94,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeFile(fuzz::scratchDir() + "registry.ini",
                     std::string_view(reinterpret_cast<const char*>(data), size));
     auto form = makeForm();
-    settings::LoadToolbarLayout(form.get(), kKey);
+    docking::LoadToolbarLayout(form.get(), kKey);
     QApplication::processEvents();
     const std::vector<Place> loaded = placesOf(form.get());
 
-    settings::SaveToolbarLayout(form.get(), kRoundTripKey);
+    docking::SaveToolbarLayout(form.get(), kRoundTripKey);
     auto fresh = makeForm();
-    settings::LoadToolbarLayout(fresh.get(), kRoundTripKey);
+    docking::LoadToolbarLayout(fresh.get(), kRoundTripKey);
     QApplication::processEvents();
     if (placesOf(fresh.get()) != loaded)
         fuzz::fail("a saved layout loads back in other docks");

@@ -314,4 +314,28 @@ DropPlace dropPlace(const std::vector<int>& rowThickness, const Rect& outline, b
     return place;
 }
 
+DropChoice chooseDrop(const DragSituation& drag, const std::vector<DropDock>& docks,
+                      const std::function<bool(std::size_t)>& accepts)
+{
+    DropChoice choice;
+    for (std::size_t i = 0; i < docks.size() && !drag.floatOnly; ++i) {
+        const DropDock& d = docks[i];
+        if (!inHotZone(d.rect, d.position, drag.cursor, drag.grab, d.outlineSize) || (accepts && !accepts(i)))
+            continue;
+        choice.dock = i;
+        choice.outline = placeOutline(drag.cursor, d.outlineSize, drag.grab);
+        Rect64 local(choice.outline);
+        local.translate(-std::int64_t{d.clientOrigin.x}, -std::int64_t{d.clientOrigin.y});
+        choice.place = dropPlace(d.rowThickness, local.toRect(), isVerticalPosition(d.position), drag.fullSize,
+                                 d.rowsOfOthers);
+        return choice;
+    }
+    if (drag.cannotFloat)
+        return choice;
+    const Point c = clampToRect(drag.cursor, drag.workArea);
+    choice.outline = keepFloatingReachable(placeOutline(c, drag.floatingSize, drag.grab), drag.workArea,
+                                           drag.frameThickness, drag.captionHeight);
+    return choice;
+}
+
 }  // namespace docking

@@ -3,7 +3,9 @@
 // Rectangles follow the Win32 convention the components were designed around: right and bottom
 // are exclusive.
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -134,5 +136,43 @@ struct DropPlace {
 // `rowsOfOthers`: the rows of the dock's other tool windows.
 DropPlace dropPlace(const std::vector<int>& rowThickness, const Rect& outline, bool verticalDock, bool fullSize,
                     const std::vector<int>& rowsOfOthers);
+
+// ---- Choosing the drop ----
+
+// A dock the dragged toolbar may go to, in screen coordinates.
+struct DropDock {
+    Rect rect;  // the dock's window
+    DockPosition position = dpTop;
+    Size outlineSize;               // the toolbar's size when docked there
+    Point clientOrigin;             // the top left of the dock's client area
+    std::vector<int> rowThickness;  // the dock's rows
+    std::vector<int> rowsOfOthers;  // the rows of the dock's other tool windows
+};
+
+struct DragSituation {
+    Point cursor;
+    Grab grab;
+    bool floatOnly = false;  // Ctrl held: the docks are passed over
+    bool cannotFloat = false;
+    bool fullSize = false;
+    Size floatingSize;  // the floating window around the toolbar
+    Rect workArea;      // of the screen under the cursor
+    int frameThickness = 0;
+    int captionHeight = 0;
+};
+
+struct DropChoice {
+    std::optional<std::size_t> dock;  // index into the docks given; none: floating
+    Rect outline;                     // on the screen; empty when a drop would do nothing
+    DropPlace place;                  // where in the dock, when docking
+    friend bool operator==(const DropChoice&, const DropChoice&) = default;
+};
+
+// The first dock, in the order given, whose hot zone holds the cursor and that `accepts` the toolbar
+// takes it; otherwise it floats at the outline placed from the cursor held on the work area and kept
+// reachable. `accepts` runs the docks' OnRequestDock, so it is asked only of docks under the cursor,
+// in order, until one agrees; an empty one accepts every dock.
+DropChoice chooseDrop(const DragSituation& drag, const std::vector<DropDock>& docks,
+                      const std::function<bool(std::size_t)>& accepts = {});
 
 }  // namespace docking

@@ -1,17 +1,14 @@
 #include "docking/TCustomToolWindow.h"
 
 #include "docking/DockColors.h"
-#include "docking/DragOutline.h"
 #include "docking/FormComponents.h"
 #include "docking/TDock.h"
 #include "docking/TFloatingWindowParent.h"
+#include "docking/ToolWindowDrag.h"
 
-#include <QApplication>
 #include <QChildEvent>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QScreen>
 #include <QTimer>
 
 #include <algorithm>
@@ -28,68 +25,14 @@ QWidget* checkedToolWindowParent(QWidget* parent)
     return parent;
 }
 
-Rect toRect(const QRect& r) { return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }
-QRect toQRect(const Rect& r) { return QRect(r.left, r.top, r.width(), r.height()); }
-Size toSize(const QSize& s) { return {s.width(), s.height()}; }
-
-Rect workAreaAt(const QPoint& p)
-{
-    QScreen* screen = QGuiApplication::screenAt(p);
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    return screen ? toRect(screen->availableGeometry()) : Rect{};
-}
-
-// Watches the whole application while a drag runs: keys, buttons and moves belong to the drag.
-class DragFilter : public QObject {
-public:
-    std::function<void(QEvent*)> handler;
-
-protected:
-    bool eventFilter(QObject*, QEvent* e) override
-    {
-        switch (e->type()) {
-        case QEvent::ShortcutOverride:
-            e->accept();  // no shortcut may fire while dragging (Esc cancels the drag instead)
-            return true;
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::MouseMove:
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick:
-            handler(e);
-            return true;
-        case QEvent::MouseButtonRelease:
-            // The release goes on to the widget that took the press: swallowed, it would leave the
-            // application believing the button still held, and no button would light up under
-            // the pointer until the next click.
-            handler(e);
-            return false;
-        default:
-            return false;
-        }
-    }
-};
-
 }  // namespace
 
-struct TCustomToolWindow::DragState {
-    Grab grab;
-    bool ctrl = false;
-    bool cannotFloat = false;
-    std::vector<QPointer<TDock>> candidates;
-    std::vector<Size> sizes;  // [0] floating, then one per candidate
-    QPointer<TDock> target;
-    QPoint start;
-    QPoint cursor;
-    bool moved = false;  // a press and release in place is a click, not a move
-    bool forbidden = false;
-    DragOutline outline;
-    QPointer<QObject> filter;
-};
-
 TCustomToolWindow::TCustomToolWindow(QWidget* parent)
-    : QWidget(checkedToolWindowParent(parent)), serial_(nextComponentSerial())
+    : QWidget(checkedToolWindowParent(parent)),
+      drag_(std::make_unique<ToolWindowDrag>(*this, [this](TDock* target, const DropChoice& choice) {
+          applyMove(target, choice);
+      })),
+      serial_(nextComponentSerial())
 {
     if (parent)
         form_ = parent->window();
@@ -103,8 +46,7 @@ TCustomToolWindow::TCustomToolWindow(QWidget* parent)
 
 TCustomToolWindow::~TCustomToolWindow()
 {
-    if (drag_)
-        endDrag(false);
+    drag_->cancel();
     if (dock_)
         dock_->removeToolWindow(this);
     // The floating window belongs to the form; it has nothing left to show.
@@ -377,19 +319,16 @@ QSize TCustomToolWindow::floatingWindowSize() const
     return QSize(s.width() + 2 * kFloatingFrame, s.height() + 2 * kFloatingFrame + (showCaption_ ? kCaptionHeight : 0));
 }
 
-void TCustomToolWindow::contentArea(QRect& area, bool& vertical) const
+TCustomToolWindow::ContentArea TCustomToolWindow::contentArea() const
 {
-    if (floating_ || !dock_) {
-        vertical = false;
-        area = rect().adjusted(kFloatingPadding, kFloatingPadding, -kFloatingPadding, -kFloatingPadding);
-        return;
-    }
-    vertical = dock_->isVertical();
-    area = rect().adjusted(kDockedBorder, kDockedBorder, -kDockedBorder, -kDockedBorder);
-    if (vertical)
-        area.setTop(area.top() + handleSize());
+    if (floating_ || !dock_)
+        return {rect().adjusted(kFloatingPadding, kFloatingPadding, -kFloatingPadding, -kFloatingPadding), false};
+    ContentArea c{rect().adjusted(kDockedBorder, kDockedBorder, -kDockedBorder, -kDockedBorder), dock_->isVertical()};
+    if (c.vertical)
+        c.rect.setTop(c.rect.top() + handleSize());
     else
-        area.setLeft(area.left() + handleSize());
+        c.rect.setLeft(c.rect.left() + handleSize());
+    return c;
 }
 
 TFloatingWindowParent* TCustomToolWindow::floatingWindow() const
@@ -410,10 +349,8 @@ void TCustomToolWindow::arrangeContents()
         layoutFloating();
     else if (dock_)
         dock_->layoutDockRows(false);
-    QRect area;
-    bool vertical = false;
-    contentArea(area, vertical);
-    arrangeContent(area, vertical);
+    const ContentArea c = contentArea();
+    arrangeContent(c.rect, c.vertical);
     update();
 }
 
@@ -433,10 +370,8 @@ void TCustomToolWindow::placeByDock(const QRect& g)
     ++placing_;
     setGeometry(g);
     --placing_;
-    QRect area;
-    bool vertical = false;
-    contentArea(area, vertical);
-    arrangeContent(area, vertical);
+    const ContentArea c = contentArea();
+    arrangeContent(c.rect, c.vertical);
 }
 
 bool TCustomToolWindow::event(QEvent* e)
@@ -499,10 +434,8 @@ bool TCustomToolWindow::eventFilter(QObject* watched, QEvent* e)
 void TCustomToolWindow::resizeEvent(QResizeEvent* e)
 {
     QWidget::resizeEvent(e);
-    QRect area;
-    bool vertical = false;
-    contentArea(area, vertical);
-    arrangeContent(area, vertical);
+    const ContentArea c = contentArea();
+    arrangeContent(c.rect, c.vertical);
 }
 
 void TCustomToolWindow::paintEvent(QPaintEvent*)
@@ -632,135 +565,23 @@ std::vector<TDock*> TCustomToolWindow::candidateDocks() const
 void TCustomToolWindow::beginDrag(const QPoint& globalPos, const QPoint& grabPoint, const QSize& windowSize,
                                   Qt::KeyboardModifiers modifiers)
 {
-    if (drag_)
-        return;
-    drag_ = std::make_unique<DragState>();
-    drag_->grab = {{grabPoint.x(), grabPoint.y()}, {windowSize.width() - 1, windowSize.height() - 1}};
-    drag_->ctrl = modifiers.testFlag(Qt::ControlModifier);
-    drag_->cannotFloat = dockMode_ != dmCanFloat;
-    drag_->sizes.push_back(toSize(floatingWindowSize()));
-    for (TDock* d : candidateDocks()) {
-        drag_->candidates.emplace_back(d);
-        drag_->sizes.push_back(toSize(d == dock_ ? size() : dockedSize(d->isVertical())));
-    }
-
-    auto* filter = new DragFilter;
-    filter->setParent(this);
-    drag_->filter = filter;
-    filter->handler = [this](QEvent* e) {
-        switch (e->type()) {
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease: {
-            auto* ke = static_cast<QKeyEvent*>(e);
-            if (ke->key() == Qt::Key_Control) {
-                drag_->ctrl = e->type() == QEvent::KeyPress;
-                computeDrag(drag_->cursor);
-            } else if (ke->key() == Qt::Key_Escape) {
-                endDrag(false);
-            }
-            break;
-        }
-        case QEvent::MouseMove: {
-            const QPoint at = static_cast<QMouseEvent*>(e)->globalPosition().toPoint();
-            drag_->moved = drag_->moved || at != drag_->start;
-            computeDrag(at);
-            break;
-        }
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick:
-            if (static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton)
-                endDrag(false);
-            break;
-        case QEvent::MouseButtonRelease:
-            if (static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton)
-                endDrag(true);
-            break;
-        default:
-            break;
-        }
-    };
-    qApp->installEventFilter(filter);
-    drag_->start = globalPos;
-    computeDrag(globalPos);
+    drag_->press(globalPos, grabPoint, windowSize, modifiers.testFlag(Qt::ControlModifier), candidateDocks());
 }
 
-void TCustomToolWindow::computeDrag(const QPoint& globalPos)
-{
-    DragState& d = *drag_;
-    d.cursor = globalPos;
-    Point c{globalPos.x(), globalPos.y()};
-    d.target = nullptr;
-    Rect outline;
-    if (!d.ctrl) {
-        for (std::size_t i = 0; i < d.candidates.size(); ++i) {
-            TDock* dock = d.candidates[i];
-            if (!dock)
-                continue;
-            const Rect r = toRect(QRect(dock->mapToGlobal(QPoint(0, 0)), dock->size()));
-            if (inHotZone(r, dock->position(), c, d.grab, d.sizes[i + 1]) && dock->requestDock(this)) {
-                d.target = dock;
-                outline = placeOutline(c, d.sizes[i + 1], d.grab);
-                break;
-            }
-        }
-    }
-    if (!d.target) {
-        const Rect work = workAreaAt(globalPos);
-        c = clampToRect(c, work);
-        outline = keepFloatingReachable(placeOutline(c, d.sizes[0], d.grab), work, kFloatingFrame,
-                                        showCaption_ ? kCaptionHeight : 0);
-        if (d.cannotFloat)
-            outline = Rect{};
-    }
-
-    const bool forbidden = !d.target && d.cannotFloat;
-    if (forbidden != d.forbidden) {
-        if (forbidden)
-            QApplication::setOverrideCursor(Qt::ForbiddenCursor);
-        else
-            QApplication::restoreOverrideCursor();
-        d.forbidden = forbidden;
-    }
-    d.outline.show(toQRect(outline), d.target ? 1 : kFloatingFrame);
-}
-
-void TCustomToolWindow::endDrag(bool apply)
-{
-    if (!drag_)
-        return;
-    std::unique_ptr<DragState> d = std::move(drag_);
-    if (d->filter) {
-        qApp->removeEventFilter(d->filter);
-        d->filter->deleteLater();  // it may be the caller
-    }
-    d->outline.hide();
-    if (d->forbidden)
-        QApplication::restoreOverrideCursor();
-    const QRect outline = d->outline.rect();
-    if (apply && d->moved && !outline.isEmpty())
-        applyMove(d->target, outline);
-}
-
-void TCustomToolWindow::applyMove(TDock* target, const QRect& outline)
+void TCustomToolWindow::applyMove(TDock* target, const DropChoice& choice)
 {
     ++batching_;
     if (!target) {
+        const QPoint at(choice.outline.left, choice.outline.top);
         if (floating_)
-            setFloatingPosition(outline.topLeft());
+            setFloatingPosition(at);
         else
-            floatAt(outline.topLeft());
+            floatAt(at);
         --batching_;
         emit dockChanged();
         return;
     }
-    const QPoint client = target->mapToGlobal(target->contentsRect().topLeft());
-    const Rect local = toRect(outline.translated(-client));
-    std::vector<int> rowsOfOthers;
-    for (TCustomToolWindow* tw : target->toolWindows())
-        if (tw != this)
-            rowsOfOthers.push_back(tw->dockRow_);
-    const DropPlace place = dropPlace(target->rowThicknesses(), local, target->isVertical(), fullSize_, rowsOfOthers);
-
+    const DropPlace& place = choice.place;
     target->suspendArrange();
     if (place.openRowAt)
         for (TCustomToolWindow* tw : target->toolWindows())
@@ -783,10 +604,12 @@ void TCustomToolWindow::applyMove(TDock* target, const QRect& outline)
     emit dockChanged();
 }
 
-QRect TCustomToolWindow::dragOutline() const { return drag_ ? drag_->outline.rect() : QRect(); }
+bool TCustomToolWindow::isDragging() const { return drag_->state() != ToolWindowDrag::State::Idle; }
 
-int TCustomToolWindow::dragOutlineThickness() const { return drag_ ? drag_->outline.thickness() : 0; }
+QRect TCustomToolWindow::dragOutline() const { return drag_->outline(); }
 
-TDock* TCustomToolWindow::dragTarget() const { return drag_ ? drag_->target.data() : nullptr; }
+int TCustomToolWindow::dragOutlineThickness() const { return drag_->outlineThickness(); }
+
+TDock* TCustomToolWindow::dragTarget() const { return drag_->target(); }
 
 }  // namespace docking

@@ -16,7 +16,7 @@ namespace docking {
 
 class TDock;
 class TFloatingWindowParent;
-class DragOutline;
+class ToolWindowDrag;
 
 enum FloatingMode { fmOnTopOfParentForm, fmOnTopOfAllForms };
 enum ToolWindowBorderStyle { bsNone, bsSingle };
@@ -102,7 +102,7 @@ public:
     void arrangeContents();
 
     // ---- Dragging ----
-    bool isDragging() const { return drag_ != nullptr; }
+    bool isDragging() const;
     QRect dragOutline() const;          // screen coordinates; empty when nothing would happen
     int dragOutlineThickness() const;
     TDock* dragTarget() const;
@@ -130,20 +130,22 @@ protected:
 private:
     friend class TDock;
     friend class TFloatingWindowParent;
-    struct DragState;
+
+    struct ContentArea {
+        QRect rect;
+        bool vertical = false;  // the children stand in a column
+    };
 
     void placeByDock(const QRect& geometry);
     void reparentTo(QWidget* parent);
     void scheduleArrange();
     void notifyDockChanged();
     void layoutFloating();
-    void contentArea(QRect& area, bool& vertical) const;
+    ContentArea contentArea() const;
 
     void beginDrag(const QPoint& globalPos, const QPoint& grabPoint, const QSize& windowSize,
                    Qt::KeyboardModifiers modifiers);
-    void computeDrag(const QPoint& globalPos);
-    void endDrag(bool apply);
-    void applyMove(TDock* target, const QRect& outline);
+    void applyMove(TDock* target, const DropChoice& choice);
     std::vector<TDock*> candidateDocks() const;
 
     TDock* dock_ = nullptr;
@@ -179,7 +181,7 @@ private:
     bool watchingForm_ = false;
     int batching_ = 0;  // raised while a move is applied: it reports one change at its end
     std::vector<QPointer<QWidget>> items_;
-    std::unique_ptr<DragState> drag_;
+    std::unique_ptr<ToolWindowDrag> drag_;
     quint64 serial_;
 };
 

@@ -7,6 +7,7 @@
 #include "docking/TDock.h"
 #include "docking/TToolbar.h"
 #include "docking/TToolbarButton.h"
+#include "docking/ToolbarLayout.h"
 #include "host/HostInfo.h"
 #include "host/HostLibrary.h"
 #include "platform/Library.h"
@@ -16,7 +17,6 @@
 #include "platform/qt/ShellOpen.h"
 #include "platform/qt/WinHelp.h"
 #include "settings/SettingsRecord.h"
-#include "settings/ToolbarLayout.h"
 #include "store/Loader.h"
 #include "ui/Arrivals.h"
 #include "ui/CommentListView.h"
@@ -344,7 +344,7 @@ void TForm1::FormCreate()
     if (p.maximized)
         setWindowState(windowState() | Qt::WindowMaximized);
     if (p.centred)
-        settings::SaveToolbarLayout(this, settingsKey());  // the designed arrangement becomes the live one
+        docking::SaveToolbarLayout(this, settingsKey());  // the designed arrangement becomes the live one
 
     UpDown1->setPosition(s.fontSize);
     applyFontSize(s.fontSize);
@@ -359,7 +359,7 @@ void TForm1::FormCreate()
 
     if (!HasLayoutPresets())
         CreateLayoutPresets();
-    settings::LoadToolbarLayout(this, settingsKey());
+    docking::LoadToolbarLayout(this, settingsKey());
 
     pathList_.clear();
     // Interrupted moves cleaned up, the purge, the received comments loaded, or the saved ones
@@ -406,7 +406,7 @@ void TForm1::FormDestroy()
     if (arrivals_)
         arrivals_->restoreUserLayout();  // the arrivals button's room is not the user's arrangement
     try {
-        settings::SaveToolbarLayout(this, settingsKey());
+        docking::SaveToolbarLayout(this, settingsKey());
     } catch (const std::exception&) {
         // Every tool window and dock here is named; nothing to report while the window goes.
     }

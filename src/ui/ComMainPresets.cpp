@@ -9,7 +9,7 @@
 #include "host/HostInfo.h"
 #include "host/HostLibrary.h"
 #include "platform/Library.h"
-#include "settings/ToolbarLayout.h"
+#include "docking/ToolbarLayout.h"
 
 #include <QAction>
 
@@ -48,8 +48,8 @@ bool TForm1::HasLayoutPresets()
 void TForm1::CreateLayoutPresets()
 {
     const QString s = settingsKey();
-    settings::SaveToolbarLayout(this, s);
-    settings::SaveToolbarLayout(this, presetKey(s, Top));
+    docking::SaveToolbarLayout(this, s);
+    docking::SaveToolbarLayout(this, presetKey(s, Top));
     for (docking::TDock* dock : {Dock2, Dock3}) {
         for (docking::TToolbar* bar : {Toolbar1, Toolbar2, Toolbar3})
             bar->setDockedTo(dock);
@@ -57,14 +57,14 @@ void TForm1::CreateLayoutPresets()
             bar->setDockRow(1);
             bar->setDockPos(0);
         }
-        settings::SaveToolbarLayout(this, presetKey(s, dock == Dock2 ? Left : Right));
+        docking::SaveToolbarLayout(this, presetKey(s, dock == Dock2 ? Left : Right));
     }
 }
 
 void TForm1::Toolbar1DockStand(int tag)
 {
     if (tag >= 1 && tag <= PresetCount)
-        settings::LoadToolbarLayout(this, presetKey(settingsKey(), static_cast<Preset>(tag - 1)));
+        docking::LoadToolbarLayout(this, presetKey(settingsKey(), static_cast<Preset>(tag - 1)));
     for (docking::TToolbar* bar : {Toolbar1, Toolbar2, Toolbar3})
         bar->setVisible(true);
 }

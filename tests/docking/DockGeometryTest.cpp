@@ -200,3 +200,55 @@ TEST(DropPlace, CentreLineChoosesTheRowAndEdgesOpenNewRows)
     // Vertical docks measure across with left and right, along with top.
     EXPECT_EQ(dropPlace(t, {0, 70, 29, 183}, true, false, {0}), (DropPlace{0, 70, std::nullopt}));
 }
+
+namespace {
+
+// A form with an empty left dock and a top dock of one row, its client area one bound line down; the
+// toolbar, 133 x 29 docked, was grabbed at (4, 14).
+struct DropScene {
+    DragSituation drag{{0, 0}, {{4, 14}, {132, 28}}, false, false, false, {139, 45}, {0, 0, 1024, 768}, 3, 14};
+    std::vector<DropDock> docks{{{0, 130, 0, 700}, dpLeft, {34, 113}, {0, 130}, {}, {}},
+                                {{100, 100, 700, 130}, dpTop, {133, 29}, {100, 101}, {25}, {0}}};
+
+    DropChoice at(Point cursor, std::vector<std::size_t>* asked = nullptr)
+    {
+        drag.cursor = cursor;
+        return chooseDrop(drag, docks, [asked](std::size_t i) {
+            if (asked)
+                asked->push_back(i);
+            return true;
+        });
+    }
+};
+
+}  // namespace
+
+TEST(ChooseDrop, OverADockTheOutlineGivesItsRowAndPosition)
+{
+    DropScene s;
+    std::vector<std::size_t> asked;
+    EXPECT_EQ(s.at({300, 115}, &asked), (DropChoice{1, {296, 101, 429, 130}, {0, 196, std::nullopt}}));
+    EXPECT_EQ(asked, (std::vector<std::size_t>{1}));  // only the dock under the cursor is asked
+    // The outline begins 8 pixels before the row: the toolbar goes first, ahead of the one at 0.
+    EXPECT_EQ(s.at({96, 115}), (DropChoice{1, {92, 101, 225, 130}, {0, 0, std::nullopt, true}}));
+    // Its centre line near the dock's top edge opens a new first row.
+    EXPECT_EQ(s.at({300, 105}).place, (DropPlace{0, 196, 0}));
+}
+
+TEST(ChooseDrop, AwayFromTheDocksItFloatsWhereTheCursorKeptOnTheWorkAreaPutsIt)
+{
+    DropScene s;
+    EXPECT_EQ(s.at({500, 500}), (DropChoice{std::nullopt, {496, 478, 635, 523}, {}}));
+    // Beyond the screen's corner: the cursor is held at (1023, 0), the caption kept reachable.
+    EXPECT_EQ(s.at({2000, -50}).outline, (Rect{1016, -13, 1155, 32}));
+    // Ctrl floats it over a dock too; a toolbar that cannot float has no outline there.
+    s.drag.floatOnly = true;
+    EXPECT_EQ(s.at({300, 115}).dock, std::nullopt);
+    s.drag.cannotFloat = true;
+    EXPECT_EQ(s.at({300, 115}), DropChoice{});
+    // A dock that refuses is passed over as if it were not there.
+    s.drag.floatOnly = false;
+    s.drag.cannotFloat = false;
+    s.drag.cursor = {300, 115};
+    EXPECT_EQ(chooseDrop(s.drag, s.docks, [](std::size_t) { return false; }).dock, std::nullopt);
+}

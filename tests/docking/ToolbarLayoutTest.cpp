@@ -3,8 +3,8 @@
 #include "docking/DockHost.h"
 #include "docking/FormComponents.h"
 #include "docking/TDock.h"
+#include "docking/ToolbarLayout.h"
 #include "platform/qt/Registry.h"
-#include "settings/ToolbarLayout.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,8 +15,8 @@
 #include <stdexcept>
 
 using namespace docking;
-using settings::LoadToolbarLayout;
-using settings::SaveToolbarLayout;
+using docking::LoadToolbarLayout;
+using docking::SaveToolbarLayout;
 
 namespace {
 

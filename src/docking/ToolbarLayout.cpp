@@ -1,4 +1,4 @@
-#include "settings/ToolbarLayout.h"
+#include "docking/ToolbarLayout.h"
 
 #include "docking/FormComponents.h"
 #include "docking/TCustomToolWindow.h"
@@ -9,7 +9,7 @@
 
 #include <stdexcept>
 
-namespace settings {
+namespace docking {
 namespace {
 
 using docking::TCustomToolWindow;
@@ -120,4 +120,4 @@ void LoadToolbarLayout(QWidget* form, const QString& key)
     }
 }
 
-}  // namespace settings
+}  // namespace docking

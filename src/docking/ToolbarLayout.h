@@ -6,7 +6,7 @@
 
 class QWidget;
 
-namespace settings {
+namespace docking {
 
 // Stores the place of every tool window of `form`. Throws std::runtime_error when a tool window or
 // the dock it sits in has no name, since the stored layout refers to both by name.
@@ -15,4 +15,4 @@ void SaveToolbarLayout(QWidget* form, const QString& key);
 // Applies a layout stored by SaveToolbarLayout; tool windows without a usable entry stay as they are.
 void LoadToolbarLayout(QWidget* form, const QString& key);
 
-}  // namespace settings
+}  // namespace docking
