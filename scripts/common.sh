@@ -26,3 +26,17 @@ ensure_packages() {
 }
 
 jobs() { nproc 2>/dev/null || echo 2; }
+
+# build_preset PRESET [cmake --build options...]: configures and builds with a preset of
+# CMakePresets.json (cmake reads it from the current folder, hence the cd). With BUILD_DIR set the
+# build goes there instead of the preset's own folder.
+build_preset() {
+  local preset=$1 dir
+  shift
+  if [ -n "${BUILD_DIR:-}" ]; then
+    dir=$(realpath -m "$BUILD_DIR")
+    (cd "$ROOT" && cmake --preset "$preset" -B "$dir" >/dev/null && cmake --build "$dir" "$@")
+  else
+    (cd "$ROOT" && cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" "$@")
+  fi
+}
