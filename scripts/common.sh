@@ -21,8 +21,51 @@ ensure_packages() {
   local sudo=()
   [ "$(id -u)" -ne 0 ] && sudo=(sudo)
   export DEBIAN_FRONTEND=noninteractive
-  "${sudo[@]}" apt-get update -qq || true
-  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # apt-get waits for dpkg's lock itself with a timeout; "update" takes the lists lock, which it
+  # does not wait for, hence the wait beforehand.
+  local apt=(apt-get -o DPkg::Lock::Timeout=600)
+  wait_for_package_locks
+  "${sudo[@]}" "${apt[@]}" update -qq || true
+  "${sudo[@]}" "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# Another package manager (unattended upgrades, a second build installing the same packages) may
+# hold apt's or dpkg's lock: wait for it, up to 10 minutes, instead of failing at once.
+wait_for_package_locks() {
+  local pid waited=0
+  while pid=$(package_lock_holder) && [ -n "$pid" ]; do
+    if [ $waited -eq 0 ]; then
+      echo "Waiting for another package manager to finish (process $pid, $(ps -o comm= -p "$pid" 2>/dev/null || echo gone)), up to 10 minutes"
+    fi
+    if [ $waited -ge 600 ]; then
+      echo "The package lock is still held after 10 minutes; trying anyway"
+      return 0
+    fi
+    sleep 2
+    waited=$((waited + 2))
+  done
+  [ $waited -gt 0 ] && echo "The package lock is free again after ${waited} s"
+  return 0
+}
+
+# The process holding one of apt's or dpkg's locks, if any (they are fcntl locks: flock cannot see them).
+package_lock_holder() {
+  lslocks --raw --noheadings --output PID,PATH 2>/dev/null |
+    awk '$2 ~ "^/var/lib/dpkg/lock(-frontend)?$|^/var/lib/apt/lists/lock$|^/var/cache/apt/archives/lock$" { print $1; exit }'
 }
 
 jobs() { nproc 2>/dev/null || echo 2; }
+
+# build_preset PRESET [cmake --build options...]: configures and builds with a preset of
+# CMakePresets.json (cmake reads it from the current folder, hence the cd). With BUILD_DIR set the
+# build goes there instead of the preset's own folder.
+build_preset() {
+  local preset=$1 dir
+  shift
+  if [ -n "${BUILD_DIR:-}" ]; then
+    dir=$(realpath -m "$BUILD_DIR")
+    (cd "$ROOT" && cmake --preset "$preset" -B "$dir" >/dev/null && cmake --build "$dir" "$@")
+  else
+    (cd "$ROOT" && cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" "$@")
+  fi
+}

@@ -88,6 +88,19 @@ protected:
 
     bool lockHeld() const { return testsupport::instanceLockHeld(dir + "/runtime"); }
 
+    // Waits until process `pid` has a handler for SIGTERM: its caught-signal mask says so.
+    static bool waitCatchesSigterm(int pid, std::chrono::seconds timeout)
+    {
+        for (const auto end = std::chrono::steady_clock::now() + timeout; std::chrono::steady_clock::now() < end;
+             std::this_thread::sleep_for(10ms)) {
+            std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+            for (std::string line; std::getline(status, line);)
+                if (line.starts_with("SigCgt:") && (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1)) & 1)
+                    return true;
+        }
+        return false;
+    }
+
     // Starts the program (through `wrapper` when given), waits until it holds the instance lock,
     // ends it with SIGTERM and returns its exit code. A program that never takes the lock or does
     // not end is a failure.
@@ -115,7 +128,12 @@ protected:
             }
         }
         // The signal handler is set up right after the lock; a start still loading finishes first.
-        std::this_thread::sleep_for(1s);
+        if (!waitCatchesSigterm(child.pid, 10s)) {
+            child.kill(SIGKILL);
+            child.wait(10s);
+            ADD_FAILURE() << "the program never caught SIGTERM";
+            return -1;
+        }
         child.kill(SIGTERM);
         const auto code = child.wait(startTimeout);
         if (!code) {

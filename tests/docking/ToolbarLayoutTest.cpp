@@ -13,6 +13,8 @@
 
 #include <memory>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 using namespace docking;
 using docking::LoadToolbarLayout;
@@ -202,9 +204,22 @@ TEST_F(ToolbarLayoutTest, LayoutsLeftByScriptedDragsComeBackIdentically)
         QTest::mouseRelease(pressOn, Qt::LeftButton, {}, pressOn->mapFromGlobal(screen));
     };
     const auto settle = [this] {
-        // Stored places are in pixels: compare once every dock has its final size.
-        QTest::qWait(20);
-        return places();
+        // Stored places are in pixels: compare once every dock has its final size, that is once a
+        // turn of the event loop (posted layouts, zero-time timers) changes no dock and no place.
+        using Sample = std::pair<std::vector<Place>, std::vector<QRect>>;
+        const auto sample = [this] {
+            return Sample{places(), {dock1->geometry(), dock2->geometry(), dock3->geometry()}};
+        };
+        Sample last;
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                Sample now = sample();
+                const bool same = now == last;
+                last = std::move(now);
+                return same;
+            },
+            5000));
+        return last.first;
     };
 
     drag(toolbar1, toolbar1, {4, 10}, dock2->mapToGlobal(QPoint(0, 40)));

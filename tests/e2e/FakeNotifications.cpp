@@ -68,6 +68,9 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "fake-notifications: cannot register on the session bus\n");
         return 1;
     }
+    // A test starts sending notices once it reads this.
+    std::printf("registered\n");
+    std::fflush(stdout);
     return app.exec();
 }
 

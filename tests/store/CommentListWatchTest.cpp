@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -62,19 +63,47 @@ struct Watcher {
     }
     std::string output() const { return testsupport::readFile(outPath); }
     std::string errors() const { return testsupport::readFile(outPath + ".err"); }
-    // Waits until the output has `lines` lines.
-    bool waitLines(int lines, std::chrono::milliseconds span = 3s) const
+    // Waits until `done()` holds, looking every 10 ms.
+    template <typename Done>
+    static bool waitFor(Done done, std::chrono::milliseconds span = 10s)
     {
         for (auto end = std::chrono::steady_clock::now() + span; std::chrono::steady_clock::now() < end;
-             std::this_thread::sleep_for(10ms)) {
-            const std::string out = output();
-            if (std::count(out.begin(), out.end(), '\n') >= lines)
+             std::this_thread::sleep_for(10ms))
+            if (done())
                 return true;
-        }
         return false;
     }
-    // Waits until the tool has its inotify watch, on the folder of inode `ino` if given: its
-    // descriptor's fdinfo lists one.
+    // Waits until the output has `lines` lines.
+    bool waitLines(int lines, std::chrono::milliseconds span = 10s) const
+    {
+        return waitFor(
+            [&] {
+                const std::string out = output();
+                return std::count(out.begin(), out.end(), '\n') >= lines;
+            },
+            span);
+    }
+    // True while the tool itself (not the launcher before its exec) sleeps in poll(2): whatever it
+    // did before (a watch added, the listing that follows it) is done.
+    bool idle() const
+    {
+        std::error_code error;
+        const std::string proc = "/proc/" + std::to_string(pid);
+        if (std::filesystem::read_symlink(proc + "/exe", error).filename() != "comment-list")
+            return false;
+        std::ifstream call(proc + "/syscall");
+        long number = -1;
+        call >> number;  // "running" (or a process gone) leaves -1
+#ifdef SYS_poll
+        if (number == SYS_poll)
+            return true;
+#endif
+        return number == SYS_ppoll;
+    }
+    // Waits until the tool waits for events with nothing left to do.
+    bool waitIdle() const { return waitFor([&] { return idle(); }); }
+    // Waits until the tool has its inotify watch, on the folder of inode `ino` if given (its
+    // descriptor's fdinfo lists one), and is back waiting for events.
     bool waitWatching(std::optional<ino_t> ino = std::nullopt) const
     {
         std::string wanted = "inotify wd:";
@@ -83,20 +112,18 @@ struct Watcher {
             std::snprintf(hex, sizeof hex, " ino:%lx ", static_cast<unsigned long>(*ino));
             wanted = hex;
         }
-        for (auto end = std::chrono::steady_clock::now() + 5s; std::chrono::steady_clock::now() < end;
-             std::this_thread::sleep_for(10ms)) {
+        return waitFor([&] {
             std::error_code error;
             const std::string fdinfo = "/proc/" + std::to_string(pid) + "/fdinfo";
             for (const auto& entry : std::filesystem::directory_iterator(fdinfo, error)) {
                 std::ifstream in(entry.path());  // a descriptor may close meanwhile
                 const std::string info((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-                if (info.find(wanted) != std::string::npos) {
-                    std::this_thread::sleep_for(100ms);  // and the listing that follows it is done
-                    return true;
-                }
+                // The fdinfo first: idle after it means idle after the watch was added.
+                if (info.find(wanted) != std::string::npos)
+                    return idle();
             }
-        }
-        return false;
+            return false;
+        });
     }
     int stop(int signal)
     {
@@ -119,13 +146,14 @@ TEST_F(CommentListWatch, PrintsEachArrivalOnceWholeAndEndsCleanlyOnSigterm)
 {
     suite.received("COMMENT.OLD", sjis("前からある\r\n"));
     Watcher w(suite.dir.path(), scratch / "out", {});
-    std::this_thread::sleep_for(300ms);  // the watch is up
+    ASSERT_TRUE(w.waitWatching());
     const std::string path = suite.dirs.received + "CMARKET.1";
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
     const std::string text = sjis("速報です\r\n");
     ASSERT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    // Longer than a file takes to settle: one still open for writing must not count even so.
     std::this_thread::sleep_for(700ms);
-    EXPECT_EQ(w.output(), "");  // still open for writing
+    EXPECT_EQ(w.output(), "");
     ::close(fd);
     ASSERT_TRUE(w.waitLines(1));
     const std::string line = w.output();
@@ -137,12 +165,13 @@ TEST_F(CommentListWatch, PrintsEachArrivalOnceWholeAndEndsCleanlyOnSigterm)
 TEST_F(CommentListWatch, JsonGivesOneObjectPerLineFilteredByCategoryAndSigintEndsIt)
 {
     Watcher w(suite.dir.path(), scratch / "out", {"--json", "--category", "3"});
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(w.waitWatching());
     testsupport::writeFile(scratch / "a", sjis("連絡\r\n"));
     testsupport::writeFile(scratch / "b", sjis("上方修正\r\n"));
     ASSERT_EQ(std::rename((scratch / "a").c_str(), (suite.dirs.received + "COMMENT.1").c_str()), 0);
     ASSERT_EQ(std::rename((scratch / "b").c_str(), (suite.dirs.received + "CKES123.DAT").c_str()), 0);
     ASSERT_TRUE(w.waitLines(1));
+    // Nothing to wait for: a line for COMMENT.1, which the filter holds back, would come by now.
     std::this_thread::sleep_for(100ms);
     const std::string out = w.output();
     EXPECT_TRUE(out.starts_with("{\"category\":3,\"label\":\"決算\",\"time\":\"")) << out;
@@ -212,7 +241,7 @@ TEST_F(CommentListWatch, WithNoInotifyWatchLeftItLooksAtTheFolderEveryTwoSeconds
 {
     SKIP_WITHOUT_USER_NAMESPACE();
     Watcher w(suite.dir.path(), scratch / "out", {}, withInotifyWatches(0));
-    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(w.waitIdle());
     testsupport::writeFile(suite.dirs.received + "CWEKEND.1", sjis("週末\r\n"));
     ASSERT_TRUE(w.waitLines(1, 6s)) << w.errors();
     EXPECT_TRUE(w.output().ends_with("\t週末\t" + suite.dirs.received + "CWEKEND.1\n")) << w.output();
@@ -226,10 +255,13 @@ TEST_F(CommentListWatch, AFolderMadeAgainWhenNoWatchIsLeftIsLookedAtWithoutSpinn
     SKIP_WITHOUT_USER_NAMESPACE();
     Watcher w(suite.dir.path(), scratch / "out", {}, withInotifyWatches(1));
     ASSERT_TRUE(w.waitWatching());
+    struct stat parent{};
+    ASSERT_EQ(::stat(suite.dir.path().c_str(), &parent), 0);
     std::filesystem::remove(suite.dirs.received);
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(w.waitWatching(parent.st_ino));
     std::filesystem::create_directory(suite.dirs.received);
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(w.waitFor([&] { return w.errors().find("every 2 s") != std::string::npos && w.idle(); }))
+        << w.errors();
     testsupport::writeFile(suite.dirs.received + "CWEKEND.1", sjis("週末\r\n"));
     ASSERT_TRUE(w.waitLines(1, 6s)) << w.errors();
     // Its CPU time (user and system, in clock ticks) in all: the descriptor it waits on is quiet.

@@ -122,8 +122,8 @@ TEST_F(ArrivalsTest, SavedModeCountsArrivalsInTheCaptionAndButtonUntilTheyVanish
     ASSERT_TRUE(waitShown());
     EXPECT_EQ(w.windowTitle(), kTitle + QStringLiteral(" (新着 2件)"));
     EXPECT_TRUE(a->ArrivalsBt->isVisibleTo(w.Toolbar3));
-    QTest::qWait(50);
-    EXPECT_GT(w.Toolbar1->dockPos(), toolbar1Before);  // the wider Toolbar3 pushed it along
+    // The wider Toolbar3 pushes it along.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.Toolbar1->dockPos() > toolbar1Before; }, 3000));
     EXPECT_EQ(a->ArrivalsBt->hint(), QStringLiteral("新着ｺﾒﾝﾄ表示"));
     EXPECT_TRUE(a->NArrivals->isVisible() && a->NArrivals->isEnabled());
     EXPECT_EQ(a->NArrivals->text(), QStringLiteral("新着コメント表示(&N)"));
@@ -137,9 +137,9 @@ TEST_F(ArrivalsTest, SavedModeCountsArrivalsInTheCaptionAndButtonUntilTheyVanish
     EXPECT_EQ(w.windowTitle(), kTitle);
     EXPECT_FALSE(a->ArrivalsBt->isVisibleTo(w.Toolbar3));
     EXPECT_FALSE(a->NArrivals->isVisible());
-    QTest::qWait(50);
+    // And it goes back: the layout is as before.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.Toolbar1->dockPos() == toolbar1Before; }, 3000));
     EXPECT_EQ(w.Toolbar3->geometry(), toolbarBefore);
-    EXPECT_EQ(w.Toolbar1->dockPos(), toolbar1Before);  // and it went back: the layout is as before
 }
 
 TEST_F(ArrivalsTest, F5SwitchesToReceivedModeAsAStartWouldAndTheCloseIsRefusedUntilKept)
@@ -219,6 +219,8 @@ TEST_F(ArrivalsTest, ACommandWithItsDialogUpFinishesBeforeAnArrivalJoinsTheList)
     progress.setWindowModality(Qt::WindowModal);
     progress.show();
     arrive("COMMENT.002", "連絡最新", 0);
+    // Nothing to wait for: the list must not change while the dialog is up, and a moved-in file
+    // is seen well within this.
     QTest::qWait(300);
     EXPECT_EQ(lines(), QStringList{QStringLiteral("連絡")});
     progress.hide();
@@ -238,7 +240,9 @@ TEST_F(ArrivalsTest, WhatCameAndWentWhileADialogWasUpLeavesNoLineAndNoErrorBox)
     progress.setWindowModality(Qt::WindowModal);
     progress.show();
     const std::string brief = arrive("CMARKET.002", "すぐ消える", 0);
-    QTest::qWait(300);  // each seen by the watch on its own
+    // The pauses are the point: the watch sees each change on its own, so the dialog's end replays
+    // an arrival, its going and an earlier line's going, rather than nothing at all.
+    QTest::qWait(300);
     fs::remove(brief);
     QTest::qWait(300);
     fs::remove(earlier);
@@ -284,13 +288,18 @@ TEST_F(ArrivalsTest, AnUnseenArrivalDoesNotChangeTheToolbarLayoutStoredAtTheClos
 {
     TForm1& w = open();
     const QString key = w.settingsKey();
-    std::vector<int> before;
-    for (docking::TToolbar* bar : {w.Toolbar1, w.Toolbar2, w.Toolbar3})
-        before.insert(before.end(), {bar->dockRow(), bar->dockPos()});
+    const auto places = [&] {
+        std::vector<int> rowsAndPositions;
+        for (docking::TToolbar* bar : {w.Toolbar1, w.Toolbar2, w.Toolbar3})
+            rowsAndPositions.insert(rowsAndPositions.end(), {bar->dockRow(), bar->dockPos()});
+        return rowsAndPositions;
+    };
+    const std::vector<int> before = places();
     arrive("CMARKET.001", "速報", 0);
     ASSERT_TRUE(waitShown());
     ASSERT_TRUE(w.arrivals()->ArrivalsBt->isVisibleTo(w.Toolbar3));
-    QTest::qWait(300);
+    // The button's wider Toolbar3 has pushed its neighbours: the layout the close must not store.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return places() != before; }, 3000));
     form.reset();
 
     const platform::Registry reg;
@@ -315,17 +324,21 @@ TEST_F(ArrivalsTest, AServiceThatReadsMarkupGetsTheListLineEscaped)
     QProcess fake;
     fake.start(QString::fromStdString(server),
                {QString::fromStdString(root + "/notices.log"), QStringLiteral("600000"), QStringLiteral("body-markup")});
-    QTest::qWait(500);  // registered on the bus
+    ASSERT_TRUE(fake.waitForReadyRead(10000)) << "fake-notifications did not register on the bus";
+    ASSERT_EQ(fake.readAllStandardOutput(), "registered\n");
 
     ui::DesktopNotice notice(nullptr);
     notice.show(QStringLiteral("新着コメント 1件"), QStringLiteral("<b>注目</b> 1万円<2万円 & <a href=x>"));
     QString told;
-    for (int i = 0; i < 150 && told.isEmpty(); ++i) {
-        QTest::qWait(20);
-        QFile log(QString::fromStdString(root + "/notices.log"));
-        if (log.open(QIODevice::ReadOnly))
-            told = QString::fromUtf8(log.readAll());
-    }
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            QFile log(QString::fromStdString(root + "/notices.log"));
+            if (log.open(QIODevice::ReadOnly))
+                told = QString::fromUtf8(log.readAll());
+            return !told.isEmpty();
+        },
+        10000))
+        << "no notice reached the service";
     fake.terminate();
     fake.waitForFinished(5000);
     EXPECT_EQ(told.toStdString(), std::string("新着コメント 1件\t&lt;b&gt;注目&lt;/b&gt; 1万円&lt;2万円 &amp; &lt;a href=x&gt;\n"));

@@ -5,12 +5,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QThread>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -209,11 +208,9 @@ TEST_F(Unit5Test, DesktopOpenerStartsXdgOpenWithTheAddress)
     record.browsCSw = false;
     ui::jumpToWebPage(ui::WebPage::Tessera, data, nullptr, record);
 
-    QElapsedTimer waited;
-    waited.start();
-    while (!QFile::exists(log) && waited.elapsed() < 10000)
-        QThread::msleep(20);
+    const bool opened = QTest::qWaitFor([&] { return QFile::exists(log); }, 10000);
     qputenv("PATH", path);
+    ASSERT_TRUE(opened) << "xdg-open was not started";
     QFile f(log);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << "xdg-open was not started";
     EXPECT_EQ(QString::fromUtf8(f.readAll()), QStringLiteral("https://www.brevon.example/tessera/?id=ID0123\n"));
