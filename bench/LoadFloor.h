@@ -16,12 +16,14 @@ inline std::size_t loadFloorPass(const std::string& dir)
 {
     char buf[4096];
     std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), ::closedir);
-    if (!d) return 0;
+    if (!d)
+        return 0;
     const int dfd = ::dirfd(d.get());
     std::size_t bytes = 0;
     while (dirent* e = ::readdir(d.get())) {
-        if (e->d_name[0] == '.') continue;
-        struct stat st{};
+        if (e->d_name[0] == '.')
+            continue;
+        struct stat st {};
         ::fstatat(dfd, e->d_name, &st, 0);
         const int fd = ::openat(dfd, e->d_name, O_RDONLY | O_CLOEXEC);
         const ssize_t n = ::read(fd, buf, sizeof buf);

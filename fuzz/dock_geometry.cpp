@@ -27,16 +27,11 @@ constexpr std::int64_t kModest = std::int64_t{1} << 28;  // far from any overflo
 int anyInt(FuzzedDataProvider& in)
 {
     switch (in.ConsumeIntegralInRange<int>(0, 4)) {
-    case 0:
-        return in.ConsumeIntegralInRange<int>(-40, 400);
-    case 1:
-        return in.ConsumeIntegralInRange<int>(-20000, 20000);
-    case 2:
-        return in.ConsumeBool() ? INT_MAX : INT_MIN;
-    case 3:
-        return in.ConsumeIntegralInRange<int>(INT_MAX - 1000, INT_MAX);
-    default:
-        return in.ConsumeIntegral<int>();
+    case 0: return in.ConsumeIntegralInRange<int>(-40, 400);
+    case 1: return in.ConsumeIntegralInRange<int>(-20000, 20000);
+    case 2: return in.ConsumeBool() ? INT_MAX : INT_MIN;
+    case 3: return in.ConsumeIntegralInRange<int>(INT_MAX - 1000, INT_MAX);
+    default: return in.ConsumeIntegral<int>();
     }
 }
 
@@ -60,9 +55,8 @@ void checkLayout(std::vector<DockBar> bars, int innerLength, bool limitToOneRow,
     for (std::size_t i = 0; i < bars.size(); ++i) {
         if (bars[i].row < 0 || static_cast<std::size_t>(bars[i].row) >= rows)
             fuzz::fail("a row outside the dock's row list");
-        if (limitToOneRow && bars[i].row != 0 && !std::any_of(bars.begin(), bars.end(), [](const DockBar& b) {
-                return b.fullSize;
-            }))
+        if (limitToOneRow && bars[i].row != 0 &&
+            !std::any_of(bars.begin(), bars.end(), [](const DockBar& b) { return b.fullSize; }))
             fuzz::fail("one row asked for, several made");
         ++barsInRow[static_cast<std::size_t>(bars[i].row)];
         allModest = allModest && modest(given[i].pos) && modest(given[i].length) && modest(given[i].thickness);
@@ -130,8 +124,8 @@ void checkRowHit(const std::vector<int>& thickness, int offset, bool wellFormed)
 void checkReachable(Rect outline, Rect work, int frame, int caption)
 {
     const Rect o = keepFloatingReachable(outline, work, frame, caption);
-    for (int v : {outline.left, outline.top, outline.right, outline.bottom, work.left, work.top, work.right, work.bottom,
-                  frame, caption})
+    for (int v : {outline.left, outline.top, outline.right, outline.bottom, work.left, work.top, work.right,
+                  work.bottom, frame, caption})
         if (!modest(v))
             return;
     if (o.width() != outline.width() || o.height() != outline.height())
@@ -212,12 +206,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkReachable(outline, work, anyInt(in), anyInt(in));
 
     // The whole drop choice over the dock above and one more, the dock laid out as above.
-    DragSituation drag{cursor, grab, in.ConsumeBool(), in.ConsumeBool(), fullSize, {anyInt(in), anyInt(in)},
-                       work, anyInt(in), anyInt(in)};
+    DragSituation drag{cursor, grab,       in.ConsumeBool(), in.ConsumeBool(), fullSize, {anyInt(in), anyInt(in)},
+                       work,   anyInt(in), anyInt(in)};
     const std::vector<DropDock> docks{
         {dock, position, outlineSize, {anyInt(in), anyInt(in)}, r.rowThickness, rowsOfOthers},
-        {Rect{anyInt(in), anyInt(in), anyInt(in), anyInt(in)}, dpLeft, {anyInt(in), anyInt(in)},
-         {anyInt(in), anyInt(in)}, anyThickness, {}}};
+        {Rect{anyInt(in), anyInt(in), anyInt(in), anyInt(in)},
+         dpLeft,
+         {anyInt(in), anyInt(in)},
+         {anyInt(in), anyInt(in)},
+         anyThickness,
+         {}}};
     const int refusing = in.ConsumeIntegralInRange<int>(-1, 1);
     const DropChoice choice =
         chooseDrop(drag, docks, [refusing](std::size_t i) { return static_cast<int>(i) != refusing; });

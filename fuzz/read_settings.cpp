@@ -25,12 +25,9 @@ public:
             return std::nullopt;
         // Small values and the edges are where the rules differ; take them often.
         switch (in_.ConsumeIntegralInRange(0, 3)) {
-        case 0:
-            return in_.ConsumeIntegralInRange<std::int32_t>(-2, 5);
-        case 1:
-            return in_.PickValueInArray({INT32_MIN, INT32_MAX, -16777211, 1000000, 99});
-        default:
-            return in_.ConsumeIntegral<std::int32_t>();
+        case 0: return in_.ConsumeIntegralInRange<std::int32_t>(-2, 5);
+        case 1: return in_.PickValueInArray({INT32_MIN, INT32_MAX, -16777211, 1000000, 99});
+        default: return in_.ConsumeIntegral<std::int32_t>();
         }
     }
     std::optional<std::string> readString(const std::string&) override
@@ -99,12 +96,12 @@ std::optional<std::int32_t> referenceParse(const std::string& text)
 
 bool sameRecord(const settings::SettingsRecord& a, const settings::SettingsRecord& b)
 {
-    return a.version == b.version && a.top == b.top && a.left == b.left && a.width == b.width &&
-           a.height == b.height && a.reHeight == b.reHeight && a.fontSize == b.fontSize && a.dispMode == b.dispMode &&
-           a.pageTop == b.pageTop && a.pageBottom == b.pageBottom && a.pageLeft == b.pageLeft &&
-           a.clTitleBack == b.clTitleBack && a.clTitleFont == b.clTitleFont && a.clMainBack == b.clMainBack &&
-           a.clMainFont == b.clMainFont && a.maxCmntInfo == b.maxCmntInfo && a.delCmntInfo == b.delCmntInfo &&
-           a.browsCSw == b.browsCSw && a.homePageUrl == b.homePageUrl && a.tsrPageUrl == b.tsrPageUrl;
+    return a.version == b.version && a.top == b.top && a.left == b.left && a.width == b.width && a.height == b.height &&
+           a.reHeight == b.reHeight && a.fontSize == b.fontSize && a.dispMode == b.dispMode && a.pageTop == b.pageTop &&
+           a.pageBottom == b.pageBottom && a.pageLeft == b.pageLeft && a.clTitleBack == b.clTitleBack &&
+           a.clTitleFont == b.clTitleFont && a.clMainBack == b.clMainBack && a.clMainFont == b.clMainFont &&
+           a.maxCmntInfo == b.maxCmntInfo && a.delCmntInfo == b.delCmntInfo && a.browsCSw == b.browsCSw &&
+           a.homePageUrl == b.homePageUrl && a.tsrPageUrl == b.tsrPageUrl;
 }
 
 }  // namespace
@@ -123,8 +120,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::fail("version not 3 or an empty web address after reading");
 
     MapBackend store;
-    settings::MainWindowState window{read.top,    read.left, read.width, read.height, read.reHeight,
-                                     std::to_string(read.fontSize), read.dispMode};
+    settings::MainWindowState window{
+        read.top, read.left, read.width, read.height, read.reHeight, std::to_string(read.fontSize), read.dispMode};
     if (!settings::WriteSettings(store, read, window))
         fuzz::fail("a store that takes every value reported a failed write");
     settings::SettingsRecord again;

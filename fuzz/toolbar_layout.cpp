@@ -91,8 +91,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    fuzz::writeFile(fuzz::scratchDir() + "registry.ini",
-                    std::string_view(reinterpret_cast<const char*>(data), size));
+    fuzz::writeFile(fuzz::scratchDir() + "registry.ini", std::string_view(reinterpret_cast<const char*>(data), size));
     auto form = makeForm();
     docking::LoadToolbarLayout(form.get(), kKey);
     QApplication::processEvents();

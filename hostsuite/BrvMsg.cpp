@@ -74,8 +74,7 @@ bool displayAvailable()
 }
 
 // Shows a box built by `fill` modally, making a QApplication for the time of the box if needed.
-template <typename Fill>
-std::int32_t showBox(const QStringList& fallbackText, Fill fill)
+template <typename Fill> std::int32_t showBox(const QStringList& fallbackText, Fill fill)
 {
     std::unique_ptr<QApplication> temporary;
     if (!QCoreApplication::instance() && displayAvailable()) {
@@ -160,8 +159,8 @@ std::int32_t ShowBrevonVersion(const char* programPath, const char* title)
         box.setIconPixmap(QApplication::windowIcon().pixmap(48, 48));
         box.setTextFormat(Qt::PlainText);
         box.setText(product + QLatin1Char('\n') + version);
-        box.setInformativeText(path + QLatin1Char('\n') + QFileInfo(path).lastModified().toString(
-                                                                 QStringLiteral("yyyy/MM/dd hh:mm")));
+        box.setInformativeText(path + QLatin1Char('\n') +
+                               QFileInfo(path).lastModified().toString(QStringLiteral("yyyy/MM/dd hh:mm")));
         box.setStandardButtons(QMessageBox::Ok);
     });
 }

@@ -85,15 +85,9 @@ std::int32_t GetBrevonPath(const char** path)
 
 std::int32_t GetMutexName(char* table600) { return fillNameTable(table600, &hostsuite::SuiteProgram::mutexName); }
 
-std::int32_t GetProgramName(char* table600)
-{
-    return fillNameTable(table600, &hostsuite::SuiteProgram::programName);
-}
+std::int32_t GetProgramName(char* table600) { return fillNameTable(table600, &hostsuite::SuiteProgram::programName); }
 
-std::int32_t GetWindowName(char* table600)
-{
-    return fillNameTable(table600, &hostsuite::SuiteProgram::windowTitle);
-}
+std::int32_t GetWindowName(char* table600) { return fillNameTable(table600, &hostsuite::SuiteProgram::windowTitle); }
 
 std::int32_t GetRegKeyName(std::int32_t program, std::int32_t* reserved, const char** key)
 {

@@ -16,8 +16,7 @@ constexpr std::array kPrograms{
     SuiteProgram{4, "BrevonChart", "Chart", "Brevonチャート", "Software\\Brevon\\Chart"},
     SuiteProgram{7, "BrevonNews", "News", "Brevonニュース", "Software\\Brevon\\News"},
     SuiteProgram{11, "BrevonPortfolio", "Portfolio", "Brevonポートフォリオ", "Software\\Brevon\\Portfolio"},
-    SuiteProgram{host::kProgramNumber, "BrevonComment", "Comment", "Brevonコメント情報",
-                 "Software\\Brevon\\Comment"},
+    SuiteProgram{host::kProgramNumber, "BrevonComment", "Comment", "Brevonコメント情報", "Software\\Brevon\\Comment"},
     SuiteProgram{13, "BrevonPriceAlert", "PriceAlrt", "Brevon株価アラート", "Software\\Brevon\\PriceAlert"},
     SuiteProgram{19, "BrevonSetup", "BrvSetup", "Brevon環境設定", "Software\\Brevon\\Setup"},
 };

@@ -71,7 +71,7 @@ int main(int argc, char** argv)
     }
     const double cpu = cpuSeconds() - cpuBefore;
     std::filesystem::remove_all(pattern);
-    std::printf("polling idle, %d files, %d s: %.2f ms CPU, %.4f %% of one core, %d wakes\n", files, seconds,
-                cpu * 1e3, cpu / seconds * 100.0, wakes);
+    std::printf("polling idle, %d files, %d s: %.2f ms CPU, %.4f %% of one core, %d wakes\n", files, seconds, cpu * 1e3,
+                cpu / seconds * 100.0, wakes);
     return 0;
 }

@@ -39,37 +39,50 @@ public:
     void showMessage(const std::string&, const std::string&, const std::string&, int) override {}
 };
 
-std::string benchRoot() {
+std::string benchRoot()
+{
     static const std::string root = [] {
         std::string t = "/tmp/store-bench-XXXXXX";
-        if (!::mkdtemp(t.data())) throw std::runtime_error("mkdtemp");
+        if (!::mkdtemp(t.data()))
+            throw std::runtime_error("mkdtemp");
         return t;
     }();
     return root;
 }
 
-void removeTree(const std::string& path) {
-    ::nftw(path.c_str(), [](const char* p, const struct stat*, int, struct FTW*) { ::remove(p); return 0; }, 32,
-           FTW_DEPTH | FTW_PHYS);
+void removeTree(const std::string& path)
+{
+    ::nftw(
+        path.c_str(),
+        [](const char* p, const struct stat*, int, struct FTW*) {
+            ::remove(p);
+            return 0;
+        },
+        32, FTW_DEPTH | FTW_PHYS);
 }
 
 void makeDir(const std::string& p) { ::mkdir(p.c_str(), 0777); }
 
-void writeFile(const std::string& path, const std::string& bytes) {
+void writeFile(const std::string& path, const std::string& bytes)
+{
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
     f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 // A comment of about 3 KiB: blank line, title, date line, body.
-std::string commentText(int i) {
-    std::string s = shiftjis::fromUtf8("\r\n　日経平均株価の動向について " + std::to_string(i) + "\r\n2024年5月1日\r\n");
+std::string commentText(int i)
+{
+    std::string s =
+        shiftjis::fromUtf8("\r\n　日経平均株価の動向について " + std::to_string(i) + "\r\n2024年5月1日\r\n");
     const std::string line = shiftjis::fromUtf8("本日の東京株式市場は、買い優勢で始まりました。\r\n");
-    while (s.size() < 3000) s += line;
+    while (s.size() < 3000)
+        s += line;
     return s;
 }
 
 // suite/RecvData with `perCategory` files of each of the first `categories` categories.
-std::string makeSuite(const std::string& name, int categories, int perCategory) {
+std::string makeSuite(const std::string& name, int categories, int perCategory)
+{
     const std::string suite = benchRoot() + "/" + name + "/";
     makeDir(suite);
     makeDir(suite + "RecvData");
@@ -90,7 +103,8 @@ std::string makeSuite(const std::string& name, int categories, int perCategory) 
 
 // ---- LoadCategory beside the bare platform work on the same 500 files ----
 
-const std::string& suite500() {
+const std::string& suite500()
+{
     static const std::string s = makeSuite("load500", 1, 500);
     return s;
 }
@@ -99,14 +113,15 @@ const std::string& suite500() {
 // on both alike; the counters are per-iteration milliseconds of each and their ratio.
 // The CPU time of this thread, user and system: on a busy machine it shows what waits for a core
 // hides in the real time.
-double threadCpuSeconds() {
+double threadCpuSeconds()
+{
     timespec t{};
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
-template <typename Floor, typename Measured>
-void interleaved(benchmark::State& state, Floor floor, Measured measured) {
+template <typename Floor, typename Measured> void interleaved(benchmark::State& state, Floor floor, Measured measured)
+{
     using Clock = std::chrono::steady_clock;
     double floorSeconds = 0, measuredSeconds = 0, floorCpu = 0, measuredCpu = 0;
     for (auto _ : state) {
@@ -130,13 +145,16 @@ void interleaved(benchmark::State& state, Floor floor, Measured measured) {
     state.counters["cpu_over_floor_cpu"] = measuredCpu / floorCpu;
 }
 
-void BM_PlatformFloor(benchmark::State& state) {
+void BM_PlatformFloor(benchmark::State& state)
+{
     const std::string dir = suite500() + "RecvData/";
-    for (auto _ : state) benchmark::DoNotOptimize(loadFloorPass(dir));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(loadFloorPass(dir));
 }
 BENCHMARK(BM_PlatformFloor)->Unit(benchmark::kMillisecond);
 
-void BM_LoadCategory(benchmark::State& state) {
+void BM_LoadCategory(benchmark::State& state)
+{
     const auto dirs = store::CommentDirs::forSuite(suite500());
     auto table = std::make_unique<store::CommentTable>();
     settings::SettingsRecord settings;
@@ -145,11 +163,13 @@ void BM_LoadCategory(benchmark::State& state) {
         store::LoadCategory(*table, dirs, true, store::kNotices, settings, sink);
         benchmark::DoNotOptimize(table->count(store::kNotices));
     }
-    if (table->count(store::kNotices) != 500) state.SkipWithError("expected 500 entries");
+    if (table->count(store::kNotices) != 500)
+        state.SkipWithError("expected 500 entries");
 }
 BENCHMARK(BM_LoadCategory)->Unit(benchmark::kMillisecond);
 
-void BM_LoadVsFloorInterleaved(benchmark::State& state) {
+void BM_LoadVsFloorInterleaved(benchmark::State& state)
+{
     const std::string dir = suite500() + "RecvData/";
     const auto dirs = store::CommentDirs::forSuite(suite500());
     auto table = std::make_unique<store::CommentTable>();
@@ -158,18 +178,21 @@ void BM_LoadVsFloorInterleaved(benchmark::State& state) {
     interleaved(
         state, [&] { benchmark::DoNotOptimize(loadFloorPass(dir)); },
         [&] { store::LoadCategory(*table, dirs, true, store::kNotices, settings, sink); });
-    if (table->count(store::kNotices) != 500) state.SkipWithError("expected 500 entries");
+    if (table->count(store::kNotices) != 500)
+        state.SkipWithError("expected 500 entries");
 }
 BENCHMARK(BM_LoadVsFloorInterleaved)->Unit(benchmark::kMillisecond);
 
 // ---- The four categories as start-up loads them: 2,000 received files, 500 of each ----
 
-const std::string& suite2000() {
+const std::string& suite2000()
+{
     static const std::string s = makeSuite("load2000", 4, 500);
     return s;
 }
 
-void BM_Load2000VsFloorInterleaved(benchmark::State& state) {
+void BM_Load2000VsFloorInterleaved(benchmark::State& state)
+{
     const std::string dir = suite2000() + "RecvData/";
     const auto dirs = store::CommentDirs::forSuite(suite2000());
     auto table = std::make_unique<store::CommentTable>();
@@ -179,27 +202,32 @@ void BM_Load2000VsFloorInterleaved(benchmark::State& state) {
         state, [&] { benchmark::DoNotOptimize(loadFloorPass(dir)); },
         [&] { store::LoadCategories(*table, dirs, true, settings, sink); });
     for (int k = 0; k < store::kCategoryCount; ++k)
-        if (table->count(k) != 500) state.SkipWithError("expected 500 entries in each category");
+        if (table->count(k) != 500)
+            state.SkipWithError("expected 500 entries in each category");
 }
 BENCHMARK(BM_Load2000VsFloorInterleaved)->Unit(benchmark::kMillisecond);
 
 // ---- ReadListText on a 100 MB comment ----
 
-const std::string& bigComment() {
+const std::string& bigComment()
+{
     static const std::string path = [] {
         const std::string p = benchRoot() + "/COMMENT.big";
         std::ofstream f(p, std::ios::binary);
         const std::string head = commentText(1);
         std::string chunk;
-        while (chunk.size() < (1 << 20)) chunk += head;
+        while (chunk.size() < (1 << 20))
+            chunk += head;
         chunk.resize(1 << 20);
-        for (int i = 0; i < 100; ++i) f.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        for (int i = 0; i < 100; ++i)
+            f.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
         return p;
     }();
     return path;
 }
 
-void BM_ReadListText100MB(benchmark::State& state) {
+void BM_ReadListText100MB(benchmark::State& state)
+{
     const std::string& path = bigComment();
     NullSink sink;
     std::string text;
@@ -220,7 +248,8 @@ BENCHMARK(BM_ReadListText100MB)->Unit(benchmark::kMicrosecond);
 
 // ---- PurgeCommentFiles over 10,000 matching files, up to the deletions ----
 
-void BM_Purge10000(benchmark::State& state) {
+void BM_Purge10000(benchmark::State& state)
+{
     static const std::string suite = [] {
         const std::string s = benchRoot() + "/purge/";
         makeDir(s);
@@ -249,8 +278,7 @@ void BM_Purge10000(benchmark::State& state) {
         return sum;
     };
     interleaved(
-        state,
-        [&] { benchmark::DoNotOptimize(listNames(dirs.received) + listNames(dirs.saved)); },
+        state, [&] { benchmark::DoNotOptimize(listNames(dirs.received) + listNames(dirs.saved)); },
         [&] { store::PurgeCommentFiles(dirs, limits, flags); });
 }
 BENCHMARK(BM_Purge10000)->Unit(benchmark::kMillisecond);
@@ -262,65 +290,80 @@ struct MoveDirs {
     bool atA = true;
 };
 
-MoveDirs& moveDirs(const char* name) {
+MoveDirs& moveDirs(const char* name)
+{
     static std::map<std::string, MoveDirs> all;
     auto it = all.find(name);
-    if (it != all.end()) return it->second;
+    if (it != all.end())
+        return it->second;
     MoveDirs d{benchRoot() + "/" + name + "A/", benchRoot() + "/" + name + "B/"};
     makeDir(d.a);
     makeDir(d.b);
-    for (int i = 0; i < 2000; ++i) writeFile(d.a + "CMARKET." + std::to_string(i), "x");
+    for (int i = 0; i < 2000; ++i)
+        writeFile(d.a + "CMARKET." + std::to_string(i), "x");
     return all.emplace(name, d).first->second;
 }
 
-void BM_BareRename2000(benchmark::State& state) {
+void BM_BareRename2000(benchmark::State& state)
+{
     MoveDirs& d = moveDirs("rename");
     std::vector<std::string> names;
-    for (int i = 0; i < 2000; ++i) names.push_back("CMARKET." + std::to_string(i));
+    for (int i = 0; i < 2000; ++i)
+        names.push_back("CMARKET." + std::to_string(i));
     for (auto _ : state) {
         const std::string& from = d.atA ? d.a : d.b;
         const std::string& to = d.atA ? d.b : d.a;
-        for (const auto& n : names) ::rename((from + n).c_str(), (to + n).c_str());
+        for (const auto& n : names)
+            ::rename((from + n).c_str(), (to + n).c_str());
         d.atA = !d.atA;
     }
 }
 BENCHMARK(BM_BareRename2000)->Unit(benchmark::kMillisecond);
 
-void BM_MoveBatch2000(benchmark::State& state) {
+void BM_MoveBatch2000(benchmark::State& state)
+{
     MoveDirs& d = moveDirs("batch");
     for (auto _ : state) {
         const std::string& from = d.atA ? d.a : d.b;
         const std::string& to = d.atA ? d.b : d.a;
         store::FileBatch batch(store::BatchCommand::Save, to);
-        for (int i = 0; i < 2000; ++i) batch.add(from + "CMARKET." + std::to_string(i));
+        for (int i = 0; i < 2000; ++i)
+            batch.add(from + "CMARKET." + std::to_string(i));
         const auto r = batch.run();
-        if (!r.failures.empty()) state.SkipWithError("move failed");
+        if (!r.failures.empty())
+            state.SkipWithError("move failed");
         d.atA = !d.atA;
     }
 }
 BENCHMARK(BM_MoveBatch2000)->Unit(benchmark::kMillisecond);
 
 // The bare renames one way, the save batch back, within each iteration.
-void BM_MoveVsRenameInterleaved(benchmark::State& state) {
+void BM_MoveVsRenameInterleaved(benchmark::State& state)
+{
     MoveDirs& d = moveDirs("both");
     std::vector<std::string> names;
-    for (int i = 0; i < 2000; ++i) names.push_back("CMARKET." + std::to_string(i));
+    for (int i = 0; i < 2000; ++i)
+        names.push_back("CMARKET." + std::to_string(i));
     interleaved(
         state,
         [&] {
-            for (const auto& n : names) ::rename((d.a + n).c_str(), (d.b + n).c_str());
+            for (const auto& n : names)
+                ::rename((d.a + n).c_str(), (d.b + n).c_str());
         },
         [&] {
             store::FileBatch batch(store::BatchCommand::Save, d.a);
-            for (const auto& n : names) batch.add(d.b + n);
-            if (!batch.run().failures.empty()) state.SkipWithError("move failed");
+            for (const auto& n : names)
+                batch.add(d.b + n);
+            if (!batch.run().failures.empty())
+                state.SkipWithError("move failed");
         });
 }
 BENCHMARK(BM_MoveVsRenameInterleaved)->Unit(benchmark::kMillisecond);
 
 // ---- Search over 2,000 saved comments of 2 to 4 KiB, beside reading the same files' bytes ----
 
-const std::string& searchSuite() {
+const std::string& searchSuite()
+{
     static const std::string s = [] {
         const std::string suite = benchRoot() + "/search/";
         makeDir(suite);
@@ -339,7 +382,8 @@ const std::string& searchSuite() {
                     std::snprintf(n, sizeof n, "%s%d", prefixes[k], i);
                 std::string text = commentText(i).substr(0, 200);
                 const std::size_t size = 2048 + static_cast<std::size_t>(i * 37 % 2048);
-                while (text.size() < size) text += line;
+                while (text.size() < size)
+                    text += line;
                 writeFile(suite + "Result/COMMENT/" + n, std::string(shiftjis::safeCut(text, size)));
             }
         return suite;
@@ -348,21 +392,25 @@ const std::string& searchSuite() {
 }
 
 // What any search must do: list the folder, open, read and close every file.
-std::size_t readAllFloor(const std::string& dir) {
+std::size_t readAllFloor(const std::string& dir)
+{
     char buf[8192];
     std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), ::closedir);
     const int dfd = ::dirfd(d.get());
     std::size_t bytes = 0;
     while (dirent* e = ::readdir(d.get())) {
-        if (e->d_name[0] == '.') continue;
+        if (e->d_name[0] == '.')
+            continue;
         const int fd = ::openat(dfd, e->d_name, O_RDONLY | O_CLOEXEC);
-        for (ssize_t r; (r = ::read(fd, buf, sizeof buf)) > 0;) bytes += static_cast<std::size_t>(r);
+        for (ssize_t r; (r = ::read(fd, buf, sizeof buf)) > 0;)
+            bytes += static_cast<std::size_t>(r);
         ::close(fd);
     }
     return bytes;
 }
 
-void BM_Search2000VsFloorInterleaved(benchmark::State& state) {
+void BM_Search2000VsFloorInterleaved(benchmark::State& state)
+{
     const auto dirs = store::CommentDirs::forSuite(searchSuite());
     // The first word is in every file (as half-width "ｿﾌﾄﾊﾞﾝｸ"), the second in none: every byte of
     // every file is looked at.
@@ -370,10 +418,9 @@ void BM_Search2000VsFloorInterleaved(benchmark::State& state) {
     std::size_t hits = 0, searched = 0;
     interleaved(
         state, [&] { benchmark::DoNotOptimize(readAllFloor(dirs.saved)); },
-        [&] {
-            searched = store::searchFolder(dirs, false, query, [&](const store::SearchHit&) { ++hits; }).searched;
-        });
-    if (hits != 0 || searched != 2000) state.SkipWithError("expected 2,000 files searched and no hit");
+        [&] { searched = store::searchFolder(dirs, false, query, [&](const store::SearchHit&) { ++hits; }).searched; });
+    if (hits != 0 || searched != 2000)
+        state.SkipWithError("expected 2,000 files searched and no hit");
 }
 BENCHMARK(BM_Search2000VsFloorInterleaved)->Unit(benchmark::kMillisecond);
 
@@ -388,26 +435,35 @@ struct DamagedKind {
 // character whose folding they go inside), such pairs over and over, characters that fold to
 // several units, and lead bytes without their trail byte.
 const DamagedKind kDamagedKinds[] = {
-    {"marks", "", "\xDE"},           {"kana_then_marks", "\xB6", "\xDE"}, {"diaeresis_then_marks", "\x81\x4F", "\xDE\xDF"},
-    {"kana_mark_pairs", "", "\xB6\xDE"}, {"diaeresis_mark_pairs", "", "\x81\x4F\xDE"}, {"era_name_squares", "", "\x87\x7E"},
+    {"marks", "", "\xDE"},
+    {"kana_then_marks", "\xB6", "\xDE"},
+    {"diaeresis_then_marks", "\x81\x4F", "\xDE\xDF"},
+    {"kana_mark_pairs", "", "\xB6\xDE"},
+    {"diaeresis_mark_pairs", "", "\x81\x4F\xDE"},
+    {"era_name_squares", "", "\x87\x7E"},
     {"lone_lead_bytes", "", "\x81\x7F"},
 };
 
 // `size` bytes of the kind (null: ordinary text). The prefix holds the key of each word of the
 // benchmark's query but not the words, so the first look lets every file through to the full scan.
-std::string damagedText(const DamagedKind* kind, std::size_t size) {
+std::string damagedText(const DamagedKind* kind, std::size_t size)
+{
     std::string s = shiftjis::fromUtf8("ソフトバンク　トヨ　タ\r\n");
     const std::string ordinary = shiftjis::fromUtf8("ＴＯＰＩＸは前日比１２３ポイント高、ｿﾌﾄﾊﾞﾝｸが買われました。\r\n");
-    if (kind) s += kind->first;
-    while (s.size() < size) s += kind ? kind->repeat : ordinary;
+    if (kind)
+        s += kind->first;
+    while (s.size() < size)
+        s += kind ? kind->repeat : ordinary;
     s.resize(size);
     return s;
 }
 
-void BM_SearchDamaged(benchmark::State& state, const DamagedKind* kind, std::size_t size) {
+void BM_SearchDamaged(benchmark::State& state, const DamagedKind* kind, std::size_t size)
+{
     const std::string dir = benchRoot() + "/damaged/";
     makeDir(dir);
-    const std::string ordinary = dir + "ordinary." + std::to_string(size), damaged = dir + kind->name + "." + std::to_string(size);
+    const std::string ordinary = dir + "ordinary." + std::to_string(size),
+                      damaged = dir + kind->name + "." + std::to_string(size);
     writeFile(ordinary, damagedText(nullptr, size));
     writeFile(damaged, damagedText(kind, size));
     const auto query = store::SearchQuery::fromUtf8("ソフトバンク トヨタ");
@@ -415,28 +471,34 @@ void BM_SearchDamaged(benchmark::State& state, const DamagedKind* kind, std::siz
     interleaved(
         state, [&] { allNoMatch &= store::matchFile(query, ordinary) == store::FileMatch::NoMatch; },
         [&] { allNoMatch &= store::matchFile(query, damaged) == store::FileMatch::NoMatch; });
-    if (!allNoMatch) state.SkipWithError("expected no match");
+    if (!allNoMatch)
+        state.SkipWithError("expected no match");
 }
 
-void registerDamagedSearches() {
+void registerDamagedSearches()
+{
     for (const DamagedKind& kind : kDamagedKinds)
         for (const std::size_t kib : {64, 512}) {
             const std::string name = std::string("BM_SearchDamaged_") + kind.name + "_" + std::to_string(kib) + "KiB";
-            benchmark::RegisterBenchmark(name.c_str(), BM_SearchDamaged, &kind, kib * 1024)->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(name.c_str(), BM_SearchDamaged, &kind, kib * 1024)
+                ->Unit(benchmark::kMillisecond);
         }
 }
 
 // ---- Peak memory of loading the four categories, 2,000 files ----
 
-long statusKiB(const char* key) {
+long statusKiB(const char* key)
+{
     std::ifstream f("/proc/self/status");
     std::string line;
     while (std::getline(f, line))
-        if (line.rfind(key, 0) == 0) return std::strtol(line.c_str() + std::strlen(key), nullptr, 10);
+        if (line.rfind(key, 0) == 0)
+            return std::strtol(line.c_str() + std::strlen(key), nullptr, 10);
     return -1;
 }
 
-void BM_FullLoadPeakMemory(benchmark::State& state) {
+void BM_FullLoadPeakMemory(benchmark::State& state)
+{
     const auto dirs = store::CommentDirs::forSuite(suite2000());
     settings::SettingsRecord settings;
     NullSink sink;
@@ -444,7 +506,9 @@ void BM_FullLoadPeakMemory(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         ::malloc_trim(0);  // what earlier rounds freed must not hide this round's growth
-        { std::ofstream("/proc/self/clear_refs") << "5"; }  // restart the peak from here
+        {
+            std::ofstream("/proc/self/clear_refs") << "5";
+        }  // restart the peak from here
         const long baseline = statusKiB("VmRSS:");
         state.ResumeTiming();
         auto table = std::make_unique<store::CommentTable>();
@@ -461,21 +525,26 @@ BENCHMARK(BM_FullLoadPeakMemory)->Unit(benchmark::kMillisecond)->Iterations(5);
 // Keeps the median real time and counters of each benchmark for the ratios and the report.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
-    void ReportRuns(const std::vector<Run>& runs) override {
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
         for (const auto& r : runs) {
             const std::string name = r.benchmark_name();
-            if (r.run_type == Run::RT_Aggregate && r.aggregate_name != "median") continue;
+            if (r.run_type == Run::RT_Aggregate && r.aggregate_name != "median")
+                continue;
             const std::string base = name.substr(0, name.find('/'));
             const std::string key = base.substr(0, base.find("_median"));
             times[key] = r.GetAdjustedRealTime();
             cpuTimes[key] = r.GetAdjustedCPUTime();
-            for (const auto& [counter, value] : r.counters) counters[key][counter] = value.value;
+            for (const auto& [counter, value] : r.counters)
+                counters[key][counter] = value.value;
         }
         ConsoleReporter::ReportRuns(runs);
     }
-    double counter(const std::string& bench, const std::string& name) const {
+    double counter(const std::string& bench, const std::string& name) const
+    {
         const auto b = counters.find(bench);
-        if (b == counters.end()) return -1;
+        if (b == counters.end())
+            return -1;
         const auto c = b->second.find(name);
         return c == b->second.end() ? -1 : c->second;
     }
@@ -484,12 +553,15 @@ public:
 };
 
 // One line per figure for bench/report: name, measured, reference, ratio, target.
-void writeReport(const RatioReporter& r, const std::string& path) {
+void writeReport(const RatioReporter& r, const std::string& path)
+{
     std::FILE* out = std::fopen(path.c_str(), "w");
-    if (!out) return;
+    if (!out)
+        return;
     auto pair = [&](const char* name, const char* bench, double scale, const char* unit, const char* target) {
         const double m = r.counter(bench, "measured_ms"), f = r.counter(bench, "floor_ms");
-        if (m < 0 || f <= 0) return;
+        if (m < 0 || f <= 0)
+            return;
         // The ratio is the median of the per-repetition ratios, steadier than a ratio of medians.
         const double ratio = r.counter(bench, "measured_over_floor");
         std::fprintf(out, "%s\t%.3g %s\t%.3g %s\t%.2f\t%s\n", name, m * scale, unit, f * scale, unit, ratio, target);
@@ -506,13 +578,15 @@ void writeReport(const RatioReporter& r, const std::string& path) {
             pair(name.c_str(), (std::string("BM_SearchDamaged_") + kind.name + "_" + size).c_str(), 1, "ms", "<= 10x");
         }
     const double peak = r.counter("BM_FullLoadPeakMemory", "peak_KiB_above_baseline");
-    if (peak >= 0) std::fprintf(out, "peak_memory_2000_entries\t%.0f KiB\t-\t-\t< 20480 KiB\n", peak);
+    if (peak >= 0)
+        std::fprintf(out, "peak_memory_2000_entries\t%.0f KiB\t-\t-\t< 20480 KiB\n", peak);
     std::fclose(out);
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     // --report=FILE is ours; everything else goes to Google Benchmark.
     std::string reportPath;
     std::vector<char*> args;
@@ -541,12 +615,14 @@ int main(int argc, char** argv) {
         auto& t = reporter.times;
         auto& c = reporter.cpuTimes;
         if (t.count(a) && t.count(b) && t[b] > 0 && c[b] > 0)
-            std::printf("%-40s real %.2fx  cpu %.2fx\n", (std::string(a) + " / " + b).c_str(), t[a] / t[b], c[a] / c[b]);
+            std::printf("%-40s real %.2fx  cpu %.2fx\n", (std::string(a) + " / " + b).c_str(), t[a] / t[b],
+                        c[a] / c[b]);
     };
     std::printf("\nRatios of median times:\n");
     ratio("BM_LoadCategory", "BM_PlatformFloor");
     ratio("BM_MoveBatch2000", "BM_BareRename2000");
-    if (!reportPath.empty()) writeReport(reporter, reportPath);
+    if (!reportPath.empty())
+        writeReport(reporter, reportPath);
     benchmark::Shutdown();
     removeTree(benchRoot());
     return 0;

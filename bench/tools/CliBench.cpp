@@ -32,11 +32,15 @@ std::string commentText(int i, std::size_t size)
     // "日経平均株価の動向について", "2024年5月1日", "本日の東京株式市場は買い優勢で始まりました。"
     const std::string title = "\x93\xfa\x8c\x6f\x95\xbd\x8b\xcf\x8a\x94\x89\xbf\x82\xcc\x93\xae\x8c\xfc\x82\xc9\x82\xc2"
                               "\x82\xa2\x82\xc4";
-    const std::string date = "2024\x94\x4e" "5\x8c\x8e" "1\x93\xfa";
-    const std::string line = "\x96\x7b\x93\xfa\x82\xcc\x93\x8c\x8b\x9e\x8a\x94\x8e\xae\x8e\x73\x8f\xea\x82\xcd\x94\x83"
-                             "\x82\xa2\x97\x44\x90\xa8\x82\xc5\x8e\x6e\x82\xdc\x82\xe8\x82\xdc\x82\xb5\x82\xbd\x81\x42\r\n";
+    const std::string date = "2024\x94\x4e"
+                             "5\x8c\x8e"
+                             "1\x93\xfa";
+    const std::string line =
+        "\x96\x7b\x93\xfa\x82\xcc\x93\x8c\x8b\x9e\x8a\x94\x8e\xae\x8e\x73\x8f\xea\x82\xcd\x94\x83"
+        "\x82\xa2\x97\x44\x90\xa8\x82\xc5\x8e\x6e\x82\xdc\x82\xe8\x82\xdc\x82\xb5\x82\xbd\x81\x42\r\n";
     std::string s = "\r\n" + title + " " + std::to_string(i) + "\r\n" + date + "\r\n";
-    while (s.size() + line.size() <= size) s += line;
+    while (s.size() + line.size() <= size)
+        s += line;
     return s;
 }
 
@@ -65,13 +69,15 @@ double timeRun(const std::vector<std::string>& args)
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     std::vector<char*> argv;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     pid_t pid = 0;
     const auto t0 = Clock::now();
     const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return -1;
+    if (rc != 0)
+        return -1;
     int status = 0;
     ::waitpid(pid, &status, 0);
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
@@ -86,12 +92,15 @@ int main(int argc, char** argv)
     std::string reportPath;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a.rfind("--rounds=", 0) == 0) rounds = std::max(1, std::atoi(a.c_str() + 9));
-        else if (a.rfind("--report=", 0) == 0) reportPath = a.substr(9);
+        if (a.rfind("--rounds=", 0) == 0)
+            rounds = std::max(1, std::atoi(a.c_str() + 9));
+        else if (a.rfind("--report=", 0) == 0)
+            reportPath = a.substr(9);
     }
     const fs::path bin = fs::read_symlink("/proc/self/exe").parent_path();
     char pattern[] = "/tmp/cli-bench-XXXXXX";
-    if (!::mkdtemp(pattern)) return 1;
+    if (!::mkdtemp(pattern))
+        return 1;
     const std::string root = pattern;
     const std::string suite = root + "/suite/";
     makeSuite(suite);

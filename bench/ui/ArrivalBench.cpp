@@ -197,11 +197,14 @@ bool latencyAndIdle(QApplication& app, const std::string& root, std::string& rep
     std::vector<double> latency;
     for (int i = 0; i < kFiles; ++i) {
         if (counted[static_cast<size_t>(i)])
-            latency.push_back(std::chrono::duration<double, std::milli>(seen[static_cast<size_t>(i)] -
-                                                                         closed[static_cast<size_t>(i)]).count());
+            latency.push_back(
+                std::chrono::duration<double, std::milli>(seen[static_cast<size_t>(i)] - closed[static_cast<size_t>(i)])
+                    .count());
     }
     std::sort(latency.begin(), latency.end());
-    const auto at = [&](double q) { return latency.empty() ? -1.0 : latency[static_cast<size_t>(q * (latency.size() - 1))]; };
+    const auto at = [&](double q) {
+        return latency.empty() ? -1.0 : latency[static_cast<size_t>(q * (latency.size() - 1))];
+    };
 
     // Nothing arrives for 10 s.
     rusage before{}, after{};

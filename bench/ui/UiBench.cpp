@@ -73,15 +73,16 @@ using Clock = std::chrono::steady_clock;
 
 void reportToParent(const std::string& line)
 {
-    if (::write(3, line.data(), line.size()) < 0) std::_Exit(2);
+    if (::write(3, line.data(), line.size()) < 0)
+        std::_Exit(2);
 }
 
 // Once the first paint pass of `window` has finished: runs `then` (by default, reports "painted"
 // on fd 3) and, unless `quit` is false, ends the event loop.
 class FirstPaint : public QObject {
 public:
-    explicit FirstPaint(QWidget* window, std::function<void()> then = [] { reportToParent("painted\n"); },
-                        bool quit = true)
+    explicit FirstPaint(
+        QWidget* window, std::function<void()> then = [] { reportToParent("painted\n"); }, bool quit = true)
         : window_(window), then_(std::move(then)), quit_(quit)
     {
         qApp->installEventFilter(this);
@@ -90,7 +91,8 @@ public:
 protected:
     bool eventFilter(QObject* o, QEvent* e) override
     {
-        if (!seen_ && e->type() == QEvent::Paint && o->isWidgetType() && static_cast<QWidget*>(o)->window() == window_) {
+        if (!seen_ && e->type() == QEvent::Paint && o->isWidgetType() &&
+            static_cast<QWidget*>(o)->window() == window_) {
             seen_ = true;
             // The children are painted in the same pass; the zero timer runs after it has been flushed.
             QTimer::singleShot(0, [this] {
@@ -192,8 +194,8 @@ private:
         tick_.stop();
         tick();
         char line[160];
-        std::snprintf(line, sizeof line, "%.2f %.2f %.2f %.1f %d\n", ms(click_, firstPaint_), longestGap_, longestGapCpu_,
-                      ms(click_, now), form_.Memo1->document()->blockCount());
+        std::snprintf(line, sizeof line, "%.2f %.2f %.2f %.1f %d\n", ms(click_, firstPaint_), longestGap_,
+                      longestGapCpu_, ms(click_, now), form_.Memo1->document()->blockCount());
         reportToParent(line);
         QCoreApplication::exit(0);
     }
@@ -302,7 +304,8 @@ private:
         const qsizetype chars = QGuiApplication::clipboard()->text().size();
         const auto now = Clock::now();
         char line[96];
-        std::snprintf(line, sizeof line, "%.1f %.1f %lld\n", std::chrono::duration<double, std::milli>(now - click_).count(),
+        std::snprintf(line, sizeof line, "%.1f %.1f %lld\n",
+                      std::chrono::duration<double, std::milli>(now - click_).count(),
                       std::chrono::duration<double, std::milli>(now - keys).count(), static_cast<long long>(chars));
         reportToParent(line);
         QCoreApplication::exit(0);
@@ -406,18 +409,21 @@ int runChild(const std::string& mode, const std::string& suite, int argc, char**
     }
     if (mode == "bigview") {
         BigViewProbe big(form);
-        FirstPaint probe(&form, [&big] { big.click(); }, false);
+        FirstPaint probe(
+            &form, [&big] { big.click(); }, false);
         form.show();
         return app.exec();
     }
     if (mode == "longcopy") {
         CopyProbe copy(form);
-        FirstPaint probe(&form, [&copy] { copy.click(); }, false);
+        FirstPaint probe(
+            &form, [&copy] { copy.click(); }, false);
         form.show();
         return app.exec();
     }
     if (mode == "marks") {
-        FirstPaint probe(&form, [&form] { measureMarks(form); }, false);
+        FirstPaint probe(
+            &form, [&form] { measureMarks(form); }, false);
         form.show();
         return app.exec();
     }
@@ -429,9 +435,11 @@ int runChild(const std::string& mode, const std::string& suite, int argc, char**
 // A comment of about 3 KiB: blank line, title, date line, body.
 std::string commentText(int i)
 {
-    std::string s = shiftjis::fromUtf8("\r\n　日経平均株価の動向について " + std::to_string(i) + "\r\n2024年5月1日\r\n");
+    std::string s =
+        shiftjis::fromUtf8("\r\n　日経平均株価の動向について " + std::to_string(i) + "\r\n2024年5月1日\r\n");
     const std::string line = shiftjis::fromUtf8("本日の東京株式市場は、買い優勢で始まりました。\r\n");
-    while (s.size() < 3000) s += line;
+    while (s.size() < 3000)
+        s += line;
     return s;
 }
 
@@ -469,9 +477,11 @@ std::pair<std::string, std::string> makeSearchSuites(const std::string& root)
         }
     std::ofstream hundred(big + "Result/COMMENT/CMARKET.0big", std::ios::binary);
     std::string chunk = commentText(1);
-    while (chunk.size() < (1 << 20)) chunk += chunk;
+    while (chunk.size() < (1 << 20))
+        chunk += chunk;
     chunk.resize(1 << 20);
-    for (int i = 0; i < 100; ++i) hundred << chunk;
+    for (int i = 0; i < 100; ++i)
+        hundred << chunk;
     return {plain, big};
 }
 
@@ -546,10 +556,12 @@ double loadFloorMs(const std::string& dir)
 }
 
 // Milliseconds from spawning the child until it reports; -1 on failure. `line` gets the report.
-double timeStart(const std::string& self, const std::string& mode, const std::string& suite, std::string* line = nullptr)
+double timeStart(const std::string& self, const std::string& mode, const std::string& suite,
+                 std::string* line = nullptr)
 {
     int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return -1;
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return -1;
     // The write end goes to the child as fd 3; above 3 first, so that dup2 really copies it.
     const int writeEnd = ::fcntl(fds[1], F_DUPFD_CLOEXEC, 10);
     ::close(fds[1]);
@@ -568,11 +580,14 @@ double timeStart(const std::string& self, const std::string& mode, const std::st
     if (rc == 0) {
         char buf[64];
         const ssize_t n = ::read(fds[0], buf, sizeof buf);
-        if (n > 0) ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-        if (n > 0 && line) line->assign(buf, static_cast<std::size_t>(n));
+        if (n > 0)
+            ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+        if (n > 0 && line)
+            line->assign(buf, static_cast<std::size_t>(n));
         int status = 0;
         ::waitpid(pid, &status, 0);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) ms = -1;
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            ms = -1;
     }
     ::close(fds[0]);
     return ms;
@@ -582,10 +597,12 @@ double timeStart(const std::string& self, const std::string& mode, const std::st
 double renameBack(const std::string& suite)
 {
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(suite + "Result/COMMENT")) names.push_back(e.path().filename());
+    for (const auto& e : fs::directory_iterator(suite + "Result/COMMENT"))
+        names.push_back(e.path().filename());
     const auto t0 = Clock::now();
     for (const auto& n : names)
-        if (::rename((suite + "Result/COMMENT/" + n).c_str(), (suite + "RecvData/" + n).c_str()) != 0) return -1;
+        if (::rename((suite + "Result/COMMENT/" + n).c_str(), (suite + "RecvData/" + n).c_str()) != 0)
+            return -1;
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
     return names.size() == 2000 ? ms : -1;
 }
@@ -602,13 +619,17 @@ int main(int argc, char** argv)
     std::string reportPath;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a.rfind("--rounds=", 0) == 0) rounds = std::max(1, std::atoi(a.c_str() + 9));
-        else if (a.rfind("--parts=", 0) == 0) parts = a.substr(8);
-        else if (a.rfind("--report=", 0) == 0) reportPath = a.substr(9);
+        if (a.rfind("--rounds=", 0) == 0)
+            rounds = std::max(1, std::atoi(a.c_str() + 9));
+        else if (a.rfind("--parts=", 0) == 0)
+            parts = a.substr(8);
+        else if (a.rfind("--report=", 0) == 0)
+            reportPath = a.substr(9);
     }
 
     char pattern[] = "/tmp/ui-bench-XXXXXX";
-    if (!::mkdtemp(pattern)) return 1;
+    if (!::mkdtemp(pattern))
+        return 1;
     const std::string root = pattern;
     const std::string suite = makeSuite(root);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -617,7 +638,8 @@ int main(int argc, char** argv)
     const std::string self = fs::read_symlink("/proc/self/exe");
 
     const std::string emptySuite = root + "/empty-suite/";
-    for (const char* d : {"RecvData", "Result/COMMENT", "Data"}) fs::create_directories(emptySuite + d);
+    for (const char* d : {"RecvData", "Result/COMMENT", "Data"})
+        fs::create_directories(emptySuite + d);
 
     // The first start of each writes caches and the layout presets; it is not counted.
     bool ok = timeStart(self, "empty", suite) >= 0 && timeStart(self, "form", emptySuite) >= 0 &&
@@ -633,9 +655,10 @@ int main(int argc, char** argv)
         form.push_back(f);
         floor.push_back(fl);
         extra.push_back((f - fe) / fl);
-        std::printf("round %2d  empty QMainWindow %6.1f ms  TForm1, empty suite %6.1f ms  TForm1, 2,000 received %6.1f ms"
-                    "  load floor %5.1f ms  (2,000 - empty) / floor %.2f\n",
-                    i + 1, e, fe, f, fl, extra.back());
+        std::printf(
+            "round %2d  empty QMainWindow %6.1f ms  TForm1, empty suite %6.1f ms  TForm1, 2,000 received %6.1f ms"
+            "  load floor %5.1f ms  (2,000 - empty) / floor %.2f\n",
+            i + 1, e, fe, f, fl, extra.back());
     }
     // The save-all command from the window, beside the bare renames that bring the files back.
     std::vector<double> saveAll, renames;
@@ -651,7 +674,8 @@ int main(int argc, char** argv)
     }
     // The search panel: its own suites, saved comments only, so the window starts in saved mode.
     const bool search = parts.find("search") != std::string::npos;
-    const auto [searchSuite, searchBigSuite] = ok && search ? makeSearchSuites(root) : std::pair<std::string, std::string>();
+    const auto [searchSuite, searchBigSuite] =
+        ok && search ? makeSearchSuites(root) : std::pair<std::string, std::string>();
     std::vector<double> gaps, resultTimes, bigGaps;
     for (int i = 0; ok && search && i < std::max(1, rounds / 2); ++i) {
         for (const std::string& s : {searchSuite, searchBigSuite}) {
@@ -661,9 +685,11 @@ int main(int argc, char** argv)
             std::sscanf(line.c_str(), "%lf %lf %lf", &gap, &after, &found);
             ok = ok && found >= 1999;
             (s == searchSuite ? gaps : bigGaps).push_back(gap);
-            if (s == searchSuite) resultTimes.push_back(after);
-            std::printf("round %2d  search %s: longest event-loop wait %5.0f ms, last key to results %5.0f ms, %0.f results\n",
-                        i + 1, s == searchSuite ? "2,000 comments        " : "with a 100 MB comment", gap, after, found);
+            if (s == searchSuite)
+                resultTimes.push_back(after);
+            std::printf(
+                "round %2d  search %s: longest event-loop wait %5.0f ms, last key to results %5.0f ms, %0.f results\n",
+                i + 1, s == searchSuite ? "2,000 comments        " : "with a 100 MB comment", gap, after, found);
         }
     }
     // The window closed while a search reads the 100 MB comment: how long the close waits for it.
@@ -694,9 +720,10 @@ int main(int argc, char** argv)
         stall.push_back(gap);
         stallCpu.push_back(gapCpu);
         whole.push_back(total);
-        std::printf("round %2d  100 MB comment: first screenful %6.1f ms  longest stall %5.1f ms (GUI thread busy %5.1f ms)"
-                    "  all shown %7.0f ms\n",
-                    i + 1, first, gap, gapCpu, total);
+        std::printf(
+            "round %2d  100 MB comment: first screenful %6.1f ms  longest stall %5.1f ms (GUI thread busy %5.1f ms)"
+            "  all shown %7.0f ms\n",
+            i + 1, first, gap, gapCpu, total);
     }
     // One long line: 4 MiB and 100 MB of "x" without a line end.
     struct LongLine {
@@ -705,7 +732,8 @@ int main(int argc, char** argv)
         std::vector<double> first, stall, stallCpu, whole, copy, copyKeys;
         long long chars = -1;
     };
-    std::vector<LongLine> longLines{{"4 MiB", 4L << 20, {}, {}, {}, {}, {}, {}}, {"100 MB", 100L << 20, {}, {}, {}, {}, {}, {}}};
+    std::vector<LongLine> longLines{{"4 MiB", 4L << 20, {}, {}, {}, {}, {}, {}},
+                                    {"100 MB", 100L << 20, {}, {}, {}, {}, {}, {}}};
     const bool longline = parts.find("longline") != std::string::npos;
     for (LongLine& l : longLines) {
         if (!ok || !longline)
@@ -726,9 +754,10 @@ int main(int argc, char** argv)
             l.whole.push_back(total);
             l.copy.push_back(copy);
             l.copyKeys.push_back(keys);
-            std::printf("round %2d  one line of %s: first screenful %6.1f ms  longest stall %5.1f ms (busy %5.1f ms)"
-                        "  all shown %7.0f ms;  click to %lld characters copied %7.0f ms (Ctrl+A to clipboard %7.0f ms)\n",
-                        i + 1, l.name, first, gap, gapCpu, total, l.chars, copy, keys);
+            std::printf(
+                "round %2d  one line of %s: first screenful %6.1f ms  longest stall %5.1f ms (busy %5.1f ms)"
+                "  all shown %7.0f ms;  click to %lld characters copied %7.0f ms (Ctrl+A to clipboard %7.0f ms)\n",
+                i + 1, l.name, first, gap, gapCpu, total, l.chars, copy, keys);
         }
         fs::remove_all(s);
     }
@@ -767,31 +796,39 @@ int main(int argc, char** argv)
         messages.assign(std::istreambuf_iterator<char>(log), {});
     }
     // UIBENCH_KEEP leaves the suites behind, for a profiler to start a child over them.
-    if (std::getenv("UIBENCH_KEEP")) std::printf("suites kept in %s\n", root.c_str());
-    else fs::remove_all(root);
+    if (std::getenv("UIBENCH_KEEP"))
+        std::printf("suites kept in %s\n", root.c_str());
+    else
+        fs::remove_all(root);
     if (!ok) {
         std::fprintf(stderr, "UiBench: a start failed\n");
         return 1;
     }
-    if (!noMessages) std::fprintf(stderr, "UiBench: the window showed messages:\n%s", messages.c_str());
+    if (!noMessages)
+        std::fprintf(stderr, "UiBench: the window showed messages:\n%s", messages.c_str());
     const double e = median(empty), fe = median(formEmpty), f = median(form), fl = median(floor);
     const double x = median(extra);
     const double sa = median(saveAll), rn = median(renames);
     const double fs1 = median(firstScreen), st = median(stall), stc = median(stallCpu), wh = median(whole);
-    std::printf("median of %d: empty QMainWindow %.1f ms, TForm1 on an empty suite %.1f ms, TForm1 %.1f ms, ratio %.2f\n",
-                rounds, e, fe, f, f / e);
+    std::printf(
+        "median of %d: empty QMainWindow %.1f ms, TForm1 on an empty suite %.1f ms, TForm1 %.1f ms, ratio %.2f\n",
+        rounds, e, fe, f, f / e);
     std::printf("median of %d: load floor %.1f ms, (2,000 received - empty suite) / floor %.2f\n", rounds, fl, x);
     std::printf("median of %d: save-all from the window %.1f ms, bare renames %.1f ms, ratio %.2f\n", rounds, sa, rn,
                 sa / rn);
-    const auto worst = [](const std::vector<double>& v) { return v.empty() ? 0.0 : *std::max_element(v.begin(), v.end()); };
+    const auto worst = [](const std::vector<double>& v) {
+        return v.empty() ? 0.0 : *std::max_element(v.begin(), v.end());
+    };
     std::printf("search: longest event-loop wait %.0f ms (2,000), %.0f ms (with 100 MB); last key to results %.0f ms\n",
                 worst(gaps), worst(bigGaps), median(resultTimes));
-    std::printf("median of %zu: 100 MB comment, first screenful %.1f ms, longest stall %.1f ms (busy %.1f ms), all shown"
-                " %.0f ms\n",
-                firstScreen.size(), fs1, st, stc, wh);
+    std::printf(
+        "median of %zu: 100 MB comment, first screenful %.1f ms, longest stall %.1f ms (busy %.1f ms), all shown"
+        " %.0f ms\n",
+        firstScreen.size(), fs1, st, stc, wh);
     for (const LongLine& l : longLines)
         if (!l.first.empty())
-            std::printf("median of %zu: one line of %s, first screenful %.1f ms, longest stall %.1f ms (busy %.1f ms), all shown"
+            std::printf("median of %zu: one line of %s, first screenful %.1f ms, longest stall %.1f ms (busy %.1f ms), "
+                        "all shown"
                         " %.0f ms; click to all %lld characters copied %.0f ms\n",
                         l.first.size(), l.name, median(l.first), median(l.stall), median(l.stallCpu), median(l.whole),
                         l.chars, median(l.copy));
@@ -819,8 +856,10 @@ int main(int argc, char** argv)
                 if (l.first.empty())
                     continue;
                 const std::string n = l.bytes == (4L << 20) ? "4MiB" : "100MB";
-                std::fprintf(out, "view_one_line_%s_first_screenful\t%.1f ms\t-\t-\t< 100 ms\n", n.c_str(), median(l.first));
-                std::fprintf(out, "view_one_line_%s_longest_stall\t%.1f ms\t-\t-\t< 50 ms\n", n.c_str(), median(l.stall));
+                std::fprintf(out, "view_one_line_%s_first_screenful\t%.1f ms\t-\t-\t< 100 ms\n", n.c_str(),
+                             median(l.first));
+                std::fprintf(out, "view_one_line_%s_longest_stall\t%.1f ms\t-\t-\t< 50 ms\n", n.c_str(),
+                             median(l.stall));
                 std::fprintf(out, "view_one_line_%s_click_to_copied\t%.0f ms\t-\t-\t%s\n", n.c_str(), median(l.copy),
                              n == "4MiB" ? "< 2000 ms" : "< 30000 ms");
             }

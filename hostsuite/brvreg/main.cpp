@@ -126,7 +126,8 @@ void exportKey(const platform::Registry& store, const QString& key)
     if (!key.isEmpty() && !names.isEmpty()) {
         out(QStringLiteral("[%1]\n").arg(fullKey(key)));
         for (const QString& name : names)
-            out(quoted(name) + QLatin1Char('=') + quoted(store.read(key, name).value_or(QString())) + QLatin1Char('\n'));
+            out(quoted(name) + QLatin1Char('=') + quoted(store.read(key, name).value_or(QString())) +
+                QLatin1Char('\n'));
         out(QStringLiteral("\n"));
     }
     for (const QString& sub : store.subKeys(key))

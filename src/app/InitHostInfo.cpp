@@ -15,7 +15,7 @@ bool InitHostInfo()
     if (!library)
         return false;
 
-    const char* const names[] = {"GetBrevonPath", "GetMutexName", "GetProgramName",
+    const char* const names[] = {"GetBrevonPath", "GetMutexName",  "GetProgramName",
                                  "GetWindowName", "GetRegKeyName", "GeneralRegReadInteger"};
     void* found[6] = {};
     for (int i = 0; i < 6; ++i) {

@@ -31,7 +31,7 @@ void quitOnTerminationSignals(QObject* parent)
         while (read(pipeFds[0], &byte, 1) > 0) {
         }
         if (!loopRuns)
-            _exit(0);  // still starting: ending the box's loop would let the start go on
+            _exit(0);               // still starting: ending the box's loop would let the start go on
         QCoreApplication::exit(0);  // not quit(): that would ask the window, which refuses in received mode
     });
     struct sigaction action = {};

@@ -51,9 +51,9 @@ inline bool checkerIsHighlight(int x, int y) { return (x & 1) == (y & 1); }
 // What the widget must do after an input.
 struct ButtonEffects {
     bool repaint = false;
-    bool mouseEntered = false;   // fire OnMouseEnter, start the shared leave timer
-    bool mouseExited = false;    // fire OnMouseExit
-    bool click = false;          // run the click sequence
+    bool mouseEntered = false;  // fire OnMouseEnter, start the shared leave timer
+    bool mouseExited = false;   // fire OnMouseExit
+    bool click = false;         // run the click sequence
     bool startRepeat = false;
 };
 

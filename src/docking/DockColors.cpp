@@ -5,18 +5,18 @@ namespace docking {
 QColor systemColor(int index, const QPalette& p)
 {
     switch (index) {
-    case 5: return p.color(QPalette::Base);            // window
-    case 8: return p.color(QPalette::Text);            // window text
+    case 5: return p.color(QPalette::Base);  // window
+    case 8: return p.color(QPalette::Text);  // window text
     case 13: return p.color(QPalette::Highlight);
     case 14: return p.color(QPalette::HighlightedText);
-    case 16: return p.color(QPalette::Dark);           // button shadow
+    case 16: return p.color(QPalette::Dark);  // button shadow
     case 17: return p.color(QPalette::Disabled, QPalette::Text);
     case 18: return p.color(QPalette::ButtonText);
-    case 20: return p.color(QPalette::Light);          // button highlight
-    case 21: return p.color(QPalette::Shadow);         // 3D dark shadow
-    case 22: return p.color(QPalette::Midlight);       // 3D light
+    case 20: return p.color(QPalette::Light);     // button highlight
+    case 21: return p.color(QPalette::Shadow);    // 3D dark shadow
+    case 22: return p.color(QPalette::Midlight);  // 3D light
     case 24: return p.color(QPalette::ToolTipBase);
-    default: return p.color(QPalette::Button);         // 15, button face, and anything unknown
+    default: return p.color(QPalette::Button);  // 15, button face, and anything unknown
     }
 }
 

@@ -20,10 +20,7 @@ std::int64_t mulDiv64(std::int64_t a, std::int64_t b, std::int64_t c)
     return negative ? -mag : mag;
 }
 
-int saturate(std::int64_t v)
-{
-    return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX));
-}
+int saturate(std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX)); }
 
 // Screen and dock arithmetic is done in 64 bits: a damaged stored place or an odd screen must not
 // overflow, and the result is brought back into int range only at the end.
@@ -128,9 +125,8 @@ RowLayoutResult layoutRows(std::vector<DockBar>& bars, int innerLength, bool lim
         for (std::size_t f : order) {
             if (bars[f].row != r || !bars[f].fullSize)
                 continue;
-            const bool shared = std::any_of(bars.begin(), bars.end(), [&](const DockBar& b) {
-                return &b != &bars[f] && b.row == r;
-            });
+            const bool shared =
+                std::any_of(bars.begin(), bars.end(), [&](const DockBar& b) { return &b != &bars[f] && b.row == r; });
             if (!shared)
                 continue;
             for (std::size_t i = 0; i < bars.size(); ++i)
@@ -326,8 +322,8 @@ DropChoice chooseDrop(const DragSituation& drag, const std::vector<DropDock>& do
         choice.outline = placeOutline(drag.cursor, d.outlineSize, drag.grab);
         Rect64 local(choice.outline);
         local.translate(-std::int64_t{d.clientOrigin.x}, -std::int64_t{d.clientOrigin.y});
-        choice.place = dropPlace(d.rowThickness, local.toRect(), isVerticalPosition(d.position), drag.fullSize,
-                                 d.rowsOfOthers);
+        choice.place =
+            dropPlace(d.rowThickness, local.toRect(), isVerticalPosition(d.position), drag.fullSize, d.rowsOfOthers);
         return choice;
     }
     if (drag.cannotFloat)

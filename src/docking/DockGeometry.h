@@ -69,15 +69,15 @@ struct BarPlacement {
     int pos = 0;          // along the dock, in the dock's client area
     int offset = 0;       // across the dock
     int length = 0;
-    int thickness = 0;    // the row's thickness plus 4
+    int thickness = 0;  // the row's thickness plus 4
 };
 
 struct RowLayoutResult {
-    bool empty = false;                 // no visible tool window: the dock takes its empty thickness
-    std::vector<int> rowThickness;      // per row; 0 for a row without visible tool windows
+    bool empty = false;                    // no visible tool window: the dock takes its empty thickness
+    std::vector<int> rowThickness;         // per row; 0 for a row without visible tool windows
     std::vector<BarPlacement> placements;  // parallel to the bars given
-    std::vector<std::size_t> order;     // the bars' indices sorted by row, then position
-    int thickness = 0;                  // sum of the placed rows, without the dock's non-client size
+    std::vector<std::size_t> order;        // the bars' indices sorted by row, then position
+    int thickness = 0;                     // sum of the placed rows, without the dock's non-client size
 };
 
 // Arranges the bars into rows in a dock whose client area is `innerLength` long. A bar with a

@@ -5,8 +5,7 @@
 namespace docking {
 namespace {
 
-template <typename Layout>
-Layout* tight(Layout* l)
+template <typename Layout> Layout* tight(Layout* l)
 {
     l->setContentsMargins(0, 0, 0, 0);
     l->setSpacing(0);
@@ -16,12 +15,8 @@ Layout* tight(Layout* l)
 }  // namespace
 
 DockHost::DockHost(QWidget* parent)
-    : QWidget(parent),
-      outer_(tight(new QVBoxLayout(this))),
-      top_(tight(new QVBoxLayout)),
-      bottom_(tight(new QVBoxLayout)),
-      middle_(tight(new QHBoxLayout)),
-      left_(tight(new QHBoxLayout)),
+    : QWidget(parent), outer_(tight(new QVBoxLayout(this))), top_(tight(new QVBoxLayout)),
+      bottom_(tight(new QVBoxLayout)), middle_(tight(new QHBoxLayout)), left_(tight(new QHBoxLayout)),
       right_(tight(new QHBoxLayout))
 {
     outer_->addLayout(top_);

@@ -13,8 +13,7 @@ namespace {
 
 constexpr const char* kLoadingProperty = "dockingFormLoading";
 
-template <typename T>
-QList<T*> inCreationOrder(const QWidget* form)
+template <typename T> QList<T*> inCreationOrder(const QWidget* form)
 {
     if (!form)
         return {};

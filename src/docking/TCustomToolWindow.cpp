@@ -29,9 +29,8 @@ QWidget* checkedToolWindowParent(QWidget* parent)
 
 TCustomToolWindow::TCustomToolWindow(QWidget* parent)
     : QWidget(checkedToolWindowParent(parent)),
-      drag_(std::make_unique<ToolWindowDrag>(*this, [this](TDock* target, const DropChoice& choice) {
-          applyMove(target, choice);
-      })),
+      drag_(std::make_unique<ToolWindowDrag>(
+          *this, [this](TDock* target, const DropChoice& choice) { applyMove(target, choice); })),
       serial_(nextComponentSerial())
 {
     if (parent)
@@ -421,11 +420,8 @@ bool TCustomToolWindow::eventFilter(QObject* watched, QEvent* e)
         switch (e->type()) {
         case QEvent::ShowToParent:
         case QEvent::HideToParent:
-        case QEvent::Resize:
-            scheduleArrange();
-            break;
-        default:
-            break;
+        case QEvent::Resize: scheduleArrange(); break;
+        default: break;
         }
     }
     return QWidget::eventFilter(watched, e);

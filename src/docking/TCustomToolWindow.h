@@ -94,19 +94,19 @@ public:
     bool isToolWindowVisible() const { return visible_; }
 
     // ---- Sizes ----
-    QSize dockedSize(bool vertical) const;   // the window in a dock of that orientation
-    int rowThickness(bool vertical) const;   // what it asks of a row across the dock
-    QSize floatingSize() const;              // the tool window itself while floating
-    QSize floatingWindowSize() const;        // the floating window around it
+    QSize dockedSize(bool vertical) const;  // the window in a dock of that orientation
+    int rowThickness(bool vertical) const;  // what it asks of a row across the dock
+    QSize floatingSize() const;             // the tool window itself while floating
+    QSize floatingWindowSize() const;       // the floating window around it
     // Re-arranges the children and asks the dock (or floating window) to follow a size change.
     void arrangeContents();
 
     // ---- Dragging ----
     bool isDragging() const;
-    QRect dragOutline() const;          // screen coordinates; empty when nothing would happen
+    QRect dragOutline() const;  // screen coordinates; empty when nothing would happen
     int dragOutlineThickness() const;
     TDock* dragTarget() const;
-    void doubleClickAction();           // float, or back to the last or default dock
+    void doubleClickAction();  // float, or back to the last or default dock
 
     quint64 serial() const { return serial_; }
 

@@ -117,10 +117,7 @@ void TDock::setBackgroundTransparent(bool on)
     update();
 }
 
-bool TDock::requestDock(TCustomToolWindow* toolWindow)
-{
-    return !onRequestDock_ || onRequestDock_(this, toolWindow);
-}
+bool TDock::requestDock(TCustomToolWindow* toolWindow) { return !onRequestDock_ || onRequestDock_(this, toolWindow); }
 
 QList<TCustomToolWindow*> TDock::toolWindows() const
 {

@@ -74,7 +74,7 @@ public:
     quint64 serial() const { return serial_; }
 
 signals:
-    void resized();                                           // OnResize
+    void resized();                                                      // OnResize
     void insertRemoveBar(TCustomToolWindow* toolWindow, bool inserted);  // OnInsertRemoveBar
 
 protected:

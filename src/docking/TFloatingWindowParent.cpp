@@ -108,7 +108,8 @@ void TFloatingWindowParent::paintEvent(QPaintEvent*)
     p.drawLine(close.topRight(), close.bottomRight());
     p.setPen(QPen(pal.color(QPalette::ButtonText), 1.5));
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF x = QRectF(close).adjusted(3.5, 3.5, -3.5, -3.5).translated(closePressed_ ? 1 : 0, closePressed_ ? 1 : 0);
+    const QRectF x =
+        QRectF(close).adjusted(3.5, 3.5, -3.5, -3.5).translated(closePressed_ ? 1 : 0, closePressed_ ? 1 : 0);
     p.drawLine(x.topLeft(), x.bottomRight());
     p.drawLine(x.topRight(), x.bottomLeft());
 }

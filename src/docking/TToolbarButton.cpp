@@ -485,7 +485,8 @@ void TToolbarButton::paintContents(QPainter& p)
     const QString text = displayMode_ == dmGlyphOnly ? QString() : caption_;
     const QSize is = image.isNull() ? QSize() : image.deviceIndependentSize().toSize();
     const int textFlags = Qt::TextShowMnemonic | (wordWrap_ ? Qt::TextWordWrap : 0);
-    const QSize ts = text.isEmpty() ? QSize() : p.fontMetrics().boundingRect(area, textFlags | Qt::AlignCenter, text).size();
+    const QSize ts =
+        text.isEmpty() ? QSize() : p.fontMetrics().boundingRect(area, textFlags | Qt::AlignCenter, text).size();
     const int gap = (!is.isEmpty() && !ts.isEmpty()) ? spacing_ : 0;
     const bool horizontal = layout_ == blGlyphLeft || layout_ == blGlyphRight;
     const int total = horizontal ? is.width() + gap + ts.width() : is.height() + gap + ts.height();

@@ -41,17 +41,14 @@ protected:
         case QEvent::KeyRelease:
         case QEvent::MouseMove:
         case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick:
-            handler(e);
-            return true;
+        case QEvent::MouseButtonDblClick: handler(e); return true;
         case QEvent::MouseButtonRelease:
             // The release goes on to the widget that took the press: swallowed, it would leave the
             // application believing the button still held, and no button would light up under
             // the pointer until the next click.
             handler(e);
             return false;
-        default:
-            return false;
+        default: return false;
         }
     }
 };
@@ -131,9 +128,7 @@ void ToolWindowDrag::handle(QEvent* e)
             cancel();
         break;
     }
-    case QEvent::MouseMove:
-        move(static_cast<QMouseEvent*>(e)->globalPosition().toPoint());
-        break;
+    case QEvent::MouseMove: move(static_cast<QMouseEvent*>(e)->globalPosition().toPoint()); break;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
         if (static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton)
@@ -143,8 +138,7 @@ void ToolWindowDrag::handle(QEvent* e)
         if (static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton)
             release();
         break;
-    default:
-        break;
+    default: break;
     }
 }
 

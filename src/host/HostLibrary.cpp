@@ -22,8 +22,8 @@ Bound& bound()
 
 }  // namespace
 
-void ShowHostMessage(const std::string& title, const std::string& text, const char* text2,
-                     std::int32_t fourth, std::uint8_t kind, std::uint8_t sixth)
+void ShowHostMessage(const std::string& title, const std::string& text, const char* text2, std::int32_t fourth,
+                     std::uint8_t kind, std::uint8_t sixth)
 {
     BrevonMessage(title.c_str(), text.c_str(), text2, fourth, kind, sixth, 0, Host().autoMousePos);
 }

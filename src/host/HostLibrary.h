@@ -17,8 +17,8 @@ std::unique_ptr<platform::Library> LoadHostLibrary(const std::string& fileName);
 
 // Every message box of the program, but those of InitHostInfo, goes through here. Texts are cp932;
 // a null second text is passed as null.
-void ShowHostMessage(const std::string& title, const std::string& text, const char* text2,
-                     std::int32_t fourth, std::uint8_t kind, std::uint8_t sixth);
+void ShowHostMessage(const std::string& title, const std::string& text, const char* text2, std::int32_t fourth,
+                     std::uint8_t kind, std::uint8_t sixth);
 inline void ShowHostMessage(const std::string& title, const std::string& text, const std::string& text2,
                             std::int32_t fourth, std::uint8_t kind, std::uint8_t sixth)
 {

@@ -18,12 +18,15 @@ char foldCase(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a
 
 // Bytes of the character starting at name[i]: "?" stands for a whole character, and names on
 // this platform are UTF-8. A stray byte counts as one character.
-std::size_t charLength(std::string_view name, std::size_t i) {
+std::size_t charLength(std::string_view name, std::size_t i)
+{
     const auto b = static_cast<unsigned char>(name[i]);
     std::size_t len = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 1;
-    if (i + len > name.size()) return 1;
+    if (i + len > name.size())
+        return 1;
     for (std::size_t k = 1; k < len; ++k)
-        if ((static_cast<unsigned char>(name[i + k]) & 0xC0) != 0x80) return 1;
+        if ((static_cast<unsigned char>(name[i + k]) & 0xC0) != 0x80)
+            return 1;
     return len;
 }
 
@@ -31,7 +34,8 @@ std::size_t charLength(std::string_view name, std::size_t i) {
 // Each name's folded head is packed into two integers that compare as its bytes do, so most
 // comparisons are two integer tests; only names alike in their first 16 bytes compare in full.
 // Folding inside each comparison, and moving strings while sorting, were a tenth of a listing.
-void sortIgnoringCase(std::vector<std::string>& names) {
+void sortIgnoringCase(std::vector<std::string>& names)
+{
     struct Key {
         std::uint64_t high, low;  // folded bytes 0-7 and 8-15, first byte most significant, NUL-padded
         std::uint32_t index;
@@ -49,13 +53,16 @@ void sortIgnoringCase(std::vector<std::string>& names) {
     auto foldedLess = [](const std::string& a, const std::string& b) {
         for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
             const auto x = static_cast<unsigned char>(foldCase(a[i])), y = static_cast<unsigned char>(foldCase(b[i]));
-            if (x != y) return x < y ? -1 : 1;
+            if (x != y)
+                return x < y ? -1 : 1;
         }
         return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
     };
     std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
-        if (a.high != b.high) return a.high < b.high;
-        if (a.low != b.low) return a.low < b.low;
+        if (a.high != b.high)
+            return a.high < b.high;
+        if (a.low != b.low)
+            return a.low < b.low;
         const std::string& x = names[a.index];
         const std::string& y = names[b.index];
         // Names cannot hold NUL, so padding sorts a shorter name first, as a byte comparison does.
@@ -64,19 +71,23 @@ void sortIgnoringCase(std::vector<std::string>& names) {
     });
     std::vector<std::string> sorted;
     sorted.reserve(names.size());
-    for (const Key& k : keys) sorted.push_back(std::move(names[k.index]));
+    for (const Key& k : keys)
+        sorted.push_back(std::move(names[k.index]));
     names = std::move(sorted);
 }
 
-std::uint32_t readLE32(std::string_view v, std::size_t at) {
+std::uint32_t readLE32(std::string_view v, std::size_t at)
+{
     std::uint32_t r = 0;
-    for (int k = 3; k >= 0; --k) r = (r << 8) | static_cast<unsigned char>(v[at + static_cast<std::size_t>(k)]);
+    for (int k = 3; k >= 0; --k)
+        r = (r << 8) | static_cast<unsigned char>(v[at + static_cast<std::size_t>(k)]);
     return r;
 }
 
 }  // namespace
 
-bool matchesWildcard(std::string_view pattern, std::string_view name) {
+bool matchesWildcard(std::string_view pattern, std::string_view name)
+{
     std::size_t p = 0, n = 0;
     std::size_t starP = std::string_view::npos, starN = 0;
     while (n < name.size()) {
@@ -97,18 +108,24 @@ bool matchesWildcard(std::string_view pattern, std::string_view name) {
             return false;
         }
     }
-    while (p < pattern.size() && pattern[p] == '*') ++p;
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
     return p == pattern.size();
 }
 
-std::uint32_t parseDosAttrib(std::string_view v) {
+std::uint32_t parseDosAttrib(std::string_view v)
+{
     constexpr std::uint32_t kMask = kAttrHidden | kAttrSystem | kAttrArchive;
     if (v.size() >= 2 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X')) {
         std::uint32_t r = 0;
         for (std::size_t i = 2; i < v.size(); ++i) {
             const char c = v[i];
-            int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-            if (d < 0) break;
+            int d = c >= '0' && c <= '9'   ? c - '0'
+                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                           : -1;
+            if (d < 0)
+                break;
             r = (r << 4) | static_cast<std::uint32_t>(d);
         }
         return r & kMask;
@@ -117,15 +134,19 @@ std::uint32_t parseDosAttrib(std::string_view v) {
     // aligned to 2; version and union level (2 bytes each), aligned to 4; then version 1:
     // attrib; versions 2 to 5: valid flags, attrib.
     const std::size_t nul = v.find('\0');
-    if (nul == std::string_view::npos) return 0;
+    if (nul == std::string_view::npos)
+        return 0;
     std::size_t at = (nul + 2) & ~std::size_t{1};
-    if (v.size() < at + 4) return 0;
+    if (v.size() < at + 4)
+        return 0;
     const unsigned version = static_cast<unsigned char>(v[at]) | (static_cast<unsigned char>(v[at + 1]) << 8);
     at = (at + 4 + 3) & ~std::size_t{3};
-    if (version == 1 && v.size() >= at + 4) return readLE32(v, at) & kMask;
+    if (version == 1 && v.size() >= at + 4)
+        return readLE32(v, at) & kMask;
     if (version >= 2 && version <= 5 && v.size() >= at + 8) {
         constexpr std::uint32_t kValidAttrib = 0x1;
-        if (version >= 3 && !(readLE32(v, at) & kValidAttrib)) return 0;
+        if (version >= 3 && !(readLE32(v, at) & kValidAttrib))
+            return 0;
         return readLE32(v, at + 4) & kMask;
     }
     return 0;
@@ -136,10 +157,13 @@ namespace {
 // Attribute bits of one entry; the DOS ones only when the filter needs them. fd, when open,
 // spares the path lookups.
 std::uint32_t attributesOf(const struct stat& st, int fd, const std::string& dir, const std::string& name,
-                           bool needDosAttrib, bool& xattrSupported) {
+                           bool needDosAttrib, bool& xattrSupported)
+{
     std::uint32_t a = 0;
-    if (S_ISDIR(st.st_mode)) a |= kAttrDirectory;
-    if (!(st.st_mode & S_IWUSR)) a |= kAttrReadOnly;
+    if (S_ISDIR(st.st_mode))
+        a |= kAttrDirectory;
+    if (!(st.st_mode & S_IWUSR))
+        a |= kAttrReadOnly;
     if (needDosAttrib && xattrSupported) {
         char buf[256];
         const ssize_t len = fd >= 0 ? fgetxattr(fd, "user.DOSATTRIB", buf, sizeof buf)
@@ -157,33 +181,41 @@ struct Listing {
     std::vector<std::string> names;  // matching names, in listing order
 };
 
-Listing matchingNames(const std::string& directory, std::string_view pattern, bool byName = true) {
+Listing matchingNames(const std::string& directory, std::string_view pattern, bool byName = true)
+{
     Listing l;
     l.dir.reset(opendir(directory.empty() ? "." : directory.c_str()));
-    if (!l.dir) return l;
+    if (!l.dir)
+        return l;
     while (dirent* e = readdir(l.dir.get())) {
         const std::string_view name = e->d_name;
-        if (name != "." && name != ".." && matchesWildcard(pattern, name)) l.names.emplace_back(name);
+        if (name != "." && name != ".." && matchesWildcard(pattern, name))
+            l.names.emplace_back(name);
     }
-    if (byName) sortIgnoringCase(l.names);
+    if (byName)
+        sortIgnoringCase(l.names);
     return l;
 }
 
-std::uint32_t excludedBy(std::uint32_t admitted) {
+std::uint32_t excludedBy(std::uint32_t admitted)
+{
     return ~admitted & (kAttrHidden | kAttrSystem | kAttrVolumeLabel | kAttrDirectory);
 }
 
-std::string withSlash(const std::string& directory) {
+std::string withSlash(const std::string& directory)
+{
     return directory.empty() || directory.back() == '/' ? directory : directory + "/";
 }
 
 }  // namespace
 
 std::vector<FoundFile> findFiles(const std::string& directory, std::string_view pattern, std::uint32_t admitted,
-                                 bool byName) {
+                                 bool byName)
+{
     std::vector<FoundFile> out;
     Listing l = matchingNames(directory, pattern, byName);
-    if (!l.dir) return out;
+    if (!l.dir)
+        return out;
     const int dfd = dirfd(l.dir.get());
     const std::uint32_t excluded = excludedBy(admitted);
     // The purge admits everything and so skips one system call per file.
@@ -191,11 +223,13 @@ std::vector<FoundFile> findFiles(const std::string& directory, std::string_view 
     bool xattrSupported = true;
     const std::string dir = withSlash(directory);
     for (auto& name : l.names) {
-        struct stat st{};
-        if (fstatat(dfd, name.c_str(), &st, 0) != 0) continue;  // vanished, or a dangling link
+        struct stat st {};
+        if (fstatat(dfd, name.c_str(), &st, 0) != 0)
+            continue;  // vanished, or a dangling link
         FoundFile f;
         f.attributes = attributesOf(st, -1, dir, name, needDosAttrib, xattrSupported);
-        if (f.attributes & excluded) continue;
+        if (f.attributes & excluded)
+            continue;
         f.lastWrite = lastWriteTime(st);
         f.size = static_cast<std::uint64_t>(st.st_size);
         f.name = std::move(name);
@@ -209,12 +243,14 @@ namespace {
 // Opens and looks at one listed name and hands it to `visit` unless the filter excludes it.
 // Returns false when `visit` ends the enumeration.
 bool visitName(int dfd, const std::string& dir, std::string name, std::uint32_t excluded, bool needDosAttrib,
-               bool& xattrSupported, const std::function<bool(const FoundFile&, int fd)>& visit) {
+               bool& xattrSupported, const std::function<bool(const FoundFile&, int fd)>& visit)
+{
     // Non-blocking, so that a pipe whose name matches cannot hang the enumeration.
     const int fd = openat(dfd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    struct stat st{};
+    struct stat st {};
     if ((fd >= 0 ? fstat(fd, &st) : fstatat(dfd, name.c_str(), &st, 0)) != 0) {
-        if (fd >= 0) close(fd);
+        if (fd >= 0)
+            close(fd);
         return true;
     }
     FoundFile f;
@@ -226,32 +262,39 @@ bool visitName(int dfd, const std::string& dir, std::string name, std::uint32_t 
         f.name = std::move(name);
         more = visit(f, fd);
     }
-    if (fd >= 0) close(fd);
+    if (fd >= 0)
+        close(fd);
     return more;
 }
 
 }  // namespace
 
 void forEachFile(const std::string& directory, std::string_view pattern, std::uint32_t admitted,
-                 const std::function<bool(const FoundFile&, int fd)>& visit) {
+                 const std::function<bool(const FoundFile&, int fd)>& visit)
+{
     Listing l = matchingNames(directory, pattern);
-    if (!l.dir) return;
+    if (!l.dir)
+        return;
     const int dfd = dirfd(l.dir.get());
     const std::uint32_t excluded = excludedBy(admitted);
     const bool needDosAttrib = (excluded & (kAttrHidden | kAttrSystem)) != 0;
     bool xattrSupported = true;
     const std::string dir = withSlash(directory);
     for (auto& name : l.names)
-        if (!visitName(dfd, dir, std::move(name), excluded, needDosAttrib, xattrSupported, visit)) return;
+        if (!visitName(dfd, dir, std::move(name), excluded, needDosAttrib, xattrSupported, visit))
+            return;
 }
 
-std::vector<std::string> namesIn(const std::string& directory) {
+std::vector<std::string> namesIn(const std::string& directory)
+{
     std::vector<std::string> names;
     std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(directory.empty() ? "." : directory.c_str()), ::closedir);
-    if (!d) return names;
+    if (!d)
+        return names;
     while (const dirent* e = ::readdir(d.get())) {
         const std::string_view name = e->d_name;
-        if (name != "." && name != "..") names.emplace_back(name);
+        if (name != "." && name != "..")
+            names.emplace_back(name);
     }
     return names;
 }
@@ -265,8 +308,11 @@ public:
     explicit PatternHead(std::string_view pattern)
         : literal_(pattern.size() >= 2 && pattern[0] != '*' && pattern[0] != '?' && pattern[1] != '*' &&
                    pattern[1] != '?'),
-          head0_(literal_ ? foldCase(pattern[0]) : 0), head1_(literal_ ? foldCase(pattern[1]) : 0) {}
-    bool admits(const std::string& name) const {
+          head0_(literal_ ? foldCase(pattern[0]) : 0), head1_(literal_ ? foldCase(pattern[1]) : 0)
+    {
+    }
+    bool admits(const std::string& name) const
+    {
         return !literal_ || (name.size() >= 2 && foldCase(name[0]) == head0_ && foldCase(name[1]) == head1_);
     }
 
@@ -277,36 +323,45 @@ private:
 
 }  // namespace
 
-DirectoryListing::DirectoryListing(const std::string& directory) : directory_(withSlash(directory)) {
+DirectoryListing::DirectoryListing(const std::string& directory) : directory_(withSlash(directory))
+{
     fd_ = open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd_ < 0) return;
+    if (fd_ < 0)
+        return;
     // readdir gets a descriptor of its own; fd_ stays open for the openat calls of the visits.
     const int readFd = fcntl(fd_, F_DUPFD_CLOEXEC, 0);
     std::unique_ptr<DIR, int (*)(DIR*)> d(readFd >= 0 ? fdopendir(readFd) : nullptr, closedir);
     if (!d) {
-        if (readFd >= 0) close(readFd);
+        if (readFd >= 0)
+            close(readFd);
         return;
     }
     while (dirent* e = readdir(d.get())) {
         const std::string_view name = e->d_name;
-        if (name != "." && name != "..") names_.emplace_back(name);
+        if (name != "." && name != "..")
+            names_.emplace_back(name);
     }
 }
 
-std::size_t DirectoryListing::count(std::string_view pattern) const {
+std::size_t DirectoryListing::count(std::string_view pattern) const
+{
     const PatternHead head(pattern);
     return static_cast<std::size_t>(std::count_if(names_.begin(), names_.end(), [&](const std::string& n) {
         return head.admits(n) && matchesWildcard(pattern, n);
     }));
 }
 
-DirectoryListing::~DirectoryListing() {
-    if (fd_ >= 0) close(fd_);
+DirectoryListing::~DirectoryListing()
+{
+    if (fd_ >= 0)
+        close(fd_);
 }
 
 void forEachFile(const DirectoryListing& listing, std::string_view pattern, std::uint32_t admitted,
-                 const std::function<bool(const FoundFile&, int fd)>& visit) {
-    if (listing.fd_ < 0) return;
+                 const std::function<bool(const FoundFile&, int fd)>& visit)
+{
+    if (listing.fd_ < 0)
+        return;
     const std::uint32_t excluded = excludedBy(admitted);
     const bool needDosAttrib = (excluded & (kAttrHidden | kAttrSystem)) != 0;
     bool xattrSupported = true;
@@ -322,15 +377,18 @@ void forEachFile(const DirectoryListing& listing, std::string_view pattern, std:
             return;
 }
 
-std::optional<FoundFile> findFile(const std::string& directory, const std::string& name, std::uint32_t admitted) {
+std::optional<FoundFile> findFile(const std::string& directory, const std::string& name, std::uint32_t admitted)
+{
     const std::string dir = withSlash(directory);
-    struct stat st{};
-    if (name.empty() || name == "." || name == ".." || ::stat((dir + name).c_str(), &st) != 0) return std::nullopt;
+    struct stat st {};
+    if (name.empty() || name == "." || name == ".." || ::stat((dir + name).c_str(), &st) != 0)
+        return std::nullopt;
     const std::uint32_t excluded = excludedBy(admitted);
     bool xattrSupported = true;
     FoundFile f;
     f.attributes = attributesOf(st, -1, dir, name, (excluded & (kAttrHidden | kAttrSystem)) != 0, xattrSupported);
-    if (f.attributes & excluded) return std::nullopt;
+    if (f.attributes & excluded)
+        return std::nullopt;
     f.name = name;
     f.lastWrite = lastWriteTime(st);
     f.size = static_cast<std::uint64_t>(st.st_size);

@@ -20,8 +20,7 @@ public:
     // GetProcAddress: null when the library does not export the name.
     void* symbol(const char* name) const;
 
-    template <typename Fn>
-    Fn function(const char* name) const { return reinterpret_cast<Fn>(symbol(name)); }
+    template <typename Fn> Fn function(const char* name) const { return reinterpret_cast<Fn>(symbol(name)); }
 
     // "BRVREG.DLL" -> "libbrvreg.so"
     static std::string sharedObjectName(const std::string& windowsName);

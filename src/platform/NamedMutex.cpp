@@ -22,7 +22,7 @@ std::string NamedMutex::fallbackLockFolder(const std::string& tmp, std::string* 
     };
     if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
         return refuse(std::string("cannot be made: ") + std::strerror(errno));
-    struct stat st{};
+    struct stat st {};
     if (lstat(dir.c_str(), &st) != 0)
         return refuse(std::string("cannot be read: ") + std::strerror(errno));
     if (!S_ISDIR(st.st_mode))

@@ -47,12 +47,10 @@ PrinterMetrics metricsOf(const QPrinter& printer)
 {
     // With fullPage off, the printer's paint area is its printable area, and painting starts at
     // that area's top-left corner.
-    return PrinterMetrics{printer.logicalDpiX(), printer.logicalDpiY(), printer.width(),
-                          printer.height()};
+    return PrinterMetrics{printer.logicalDpiX(), printer.logicalDpiY(), printer.width(), printer.height()};
 }
 
-TextLayout::TextLayout(const QString& text, const QFont& rawFont, QPaintDevice* device,
-                       qreal lineWidth)
+TextLayout::TextLayout(const QString& text, const QFont& rawFont, QPaintDevice* device, qreal lineWidth)
     : length_(static_cast<int>(text.size()))
 {
     const QFont font = printableFont(rawFont);
@@ -70,8 +68,8 @@ TextLayout::TextLayout(const QString& text, const QFont& rawFont, QPaintDevice* 
             line.setLeadingIncluded(true);
             line.setLineWidth(std::max<qreal>(lineWidth, 1));
             line.setPosition(QPointF(0, 0));
-            lines_.push_back(Line{static_cast<int>(paragraphs_.size()), line.lineNumber(),
-                                  start + line.textStart(), line.height()});
+            lines_.push_back(
+                Line{static_cast<int>(paragraphs_.size()), line.lineNumber(), start + line.textStart(), line.height()});
         }
         layout->endLayout();
         paragraphs_.push_back(std::move(layout));
@@ -102,8 +100,7 @@ int TextLayout::formatRange(QPainter* painter, int from, const QRectF& rect) con
     return length_;
 }
 
-int printLaidOutText(QPrinter& printer, const QString& text, const QFont& font, const QColor& color,
-                     const Rect& twips)
+int printLaidOutText(QPrinter& printer, const QString& text, const QFont& font, const QColor& color, const Rect& twips)
 {
     // A printer object without a queue and without a file is what Qt leaves when the system has
     // no printer at all; starting a job on it would fail without saying why.
@@ -120,8 +117,9 @@ int printLaidOutText(QPrinter& printer, const QString& text, const QFont& font, 
     printer.setDocName(QString::fromLatin1(kJobName));
     QPainter painter;
     if (!painter.begin(&printer))
-        throw PrintError(QStringLiteral("印刷を開始できません（%1）。").arg(
-            printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName()).toStdString());
+        throw PrintError(QStringLiteral("印刷を開始できません（%1）。")
+                             .arg(printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName())
+                             .toStdString());
     painter.setPen(color);
 
     const TextLayout layout(text, font, &printer, rect.width());
@@ -143,8 +141,7 @@ int printLaidOutText(QPrinter& printer, const QString& text, const QFont& font, 
     return pages;
 }
 
-int printText(QPrinter& printer, const QString& text, const QFont& font, const QColor& color,
-              const Margins& margins)
+int printText(QPrinter& printer, const QString& text, const QFont& font, const QColor& color, const Margins& margins)
 {
     // The margins are the user's in millimetres; Qt's own page margins would add to them. Only the
     // border the printer cannot print on stays.

@@ -63,13 +63,11 @@ private:
 // Prints `text` as one job named kJobName, every page into `twips` (from the printable area's
 // top-left corner). An empty text still gives one blank page. Returns the number of pages.
 // Throws PrintError when the printer cannot be used or refuses the job.
-int printLaidOutText(QPrinter& printer, const QString& text, const QFont& font, const QColor& color,
-                     const Rect& twips);
+int printLaidOutText(QPrinter& printer, const QString& text, const QFont& font, const QColor& color, const Rect& twips);
 
 // The whole print: the printer's paint area set to all it can print on, the rectangle from the
 // margins and the printer's metrics (or that whole area when the margins leave none), then the
 // job. Returns the number of pages.
-int printText(QPrinter& printer, const QString& text, const QFont& font, const QColor& color,
-              const Margins& margins);
+int printText(QPrinter& printer, const QString& text, const QFont& font, const QColor& color, const Margins& margins);
 
 }  // namespace print

@@ -7,10 +7,7 @@ namespace print {
 
 namespace {
 
-int roundDots(double value)
-{
-    return static_cast<int>(std::lround(value));
-}
+int roundDots(double value) { return static_cast<int>(std::lround(value)); }
 
 int dotsToTwips(int dots, int dpi)
 {

@@ -49,7 +49,6 @@ bool WriteSettings(SettingsBackend& backend, const SettingsRecord& record, const
 // path and why, through the host's message box. The store keeps what it held before.
 void ShowUnwritableSettings();
 
-
 // A font-size text as the original conversion takes it: optional blanks, optional sign, decimal
 // digits, within 32 bits; nullopt otherwise.
 std::optional<std::int32_t> parseInteger(const std::string& text);

@@ -19,11 +19,11 @@ namespace store {
 namespace {
 
 constexpr std::uint32_t kFolderEvents = IN_CREATE | IN_OPEN | IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE |
-                                        IN_CLOSE_NOWRITE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE |
-                                        IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+                                        IN_CLOSE_NOWRITE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE | IN_DELETE_SELF |
+                                        IN_MOVE_SELF | IN_ONLYDIR;
 // Events that tell even of a known file: it is gone or replaced, or the folder itself is.
-constexpr std::uint32_t kLeaveOrSelfEvents = IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE | IN_DELETE_SELF |
-                                             IN_MOVE_SELF | IN_IGNORED | IN_Q_OVERFLOW | IN_ISDIR;
+constexpr std::uint32_t kLeaveOrSelfEvents =
+    IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE | IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_Q_OVERFLOW | IN_ISDIR;
 
 std::string withoutSlash(std::string s)
 {
@@ -38,7 +38,7 @@ long long nanoseconds(const timespec& t) { return static_cast<long long>(t.tv_se
 // host raises no event at all.
 const char* networkFileSystem(const std::string& path)
 {
-    struct statfs fs{};
+    struct statfs fs {};
     if (::statfs(path.c_str(), &fs) != 0)
         return nullptr;
     switch (static_cast<unsigned long>(fs.f_type)) {
@@ -145,7 +145,7 @@ void ArrivalWatch::watchFolder(Clock::time_point now, bool baseline)
             startPolling(std::string("a network file system (") + network + "), which inotify does not see", now);
     }
     if (!pollReason_.empty()) {
-        struct stat st{};
+        struct stat st {};
         folderSeen_ = ::stat(dir_.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     } else {
         // The watch comes before the listing, so that nothing falls between the two.
@@ -301,7 +301,7 @@ void ArrivalWatch::handle(std::uint32_t mask, const std::string& name, Clock::ti
 
 void ArrivalWatch::schedule(Pending& p, const std::string& name, Clock::time_point now)
 {
-    struct stat st{};
+    struct stat st {};
     if (::stat((dir_ + name).c_str(), &st) == 0) {
         p.size = st.st_size;
         p.mtimeNs = nanoseconds(st.st_mtim);
@@ -316,7 +316,7 @@ void ArrivalWatch::settle(const std::string& name, Clock::time_point now, Arriva
         p.deadline.reset();  // a writer still has it open: its close decides
         return;
     }
-    struct stat st{};
+    struct stat st {};
     if (::stat((dir_ + name).c_str(), &st) != 0) {
         pending_.erase(name);
         return;
@@ -337,7 +337,7 @@ void ArrivalWatch::decide(const std::string& name, ArrivalChanges& changes)
     if (k < 0 || !platform::findFile(dir_, name, 0)) {
         // Hidden, system or a folder: not listed, so not counted. A poll looks again only once
         // its attributes have changed.
-        struct stat st{};
+        struct stat st {};
         if (!pollReason_.empty() && ::stat((dir_ + name).c_str(), &st) == 0)
             unlisted_[name] = nanoseconds(st.st_ctim);
         return;
@@ -388,15 +388,14 @@ void ArrivalWatch::rescan(Clock::time_point now, ArrivalChanges& changes)
         schedule(p, name, now);
     }
     for (const platform::FoundFile& f : platform::findFiles(dir_, "*", platform::kAttrAnyFile, false)) {
-        if (categoryOfName(f.name) >= 0 && !known_.count(f.name) && !counted_.count(f.name) &&
-            !pending_.count(f.name))
+        if (categoryOfName(f.name) >= 0 && !known_.count(f.name) && !counted_.count(f.name) && !pending_.count(f.name))
             schedule(pending_[f.name], f.name, now);
     }
 }
 
 void ArrivalWatch::poll(Clock::time_point now, ArrivalChanges& changes)
 {
-    struct stat st{};
+    struct stat st {};
     const bool there = ::stat(dir_.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     if (!there) {
         if (folderSeen_)
@@ -425,7 +424,7 @@ void ArrivalWatch::poll(Clock::time_point now, ArrivalChanges& changes)
         if (known_.count(name) || counted_.count(name) || pending_.count(name))
             continue;
         if (const auto it = unlisted_.find(name); it != unlisted_.end()) {
-            struct stat file{};
+            struct stat file {};
             if (::stat((dir_ + name).c_str(), &file) != 0 || nanoseconds(file.st_ctim) == it->second)
                 continue;
             unlisted_.erase(it);

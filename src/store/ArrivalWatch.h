@@ -107,7 +107,7 @@ private:
     bool followOpens_ = true;
     std::string pollReason_;
     Clock::time_point nextPoll_{};
-    bool folderSeen_ = false;  // polling: the folder was there at the last look
+    bool folderSeen_ = false;                    // polling: the folder was there at the last look
     std::map<std::string, long long> unlisted_;  // polling: names the loader would not list, by ctime
     std::unordered_set<std::string> known_;      // there when the watch began
     std::map<std::string, Pending> pending_;     // touched, not yet whole

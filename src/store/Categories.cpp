@@ -14,20 +14,24 @@ constexpr std::array<CategoryInfo, kCategoryCount> kCategories{{
     {"CKES???.*", "決算", "KessanBt", "決算修正率表示", "NKessan", "決算ｺﾒﾝﾄ", "GroupBox4", "決算修正率コメント"},
 }};
 
-void checkIndex(int k) {
-    if (!isValidCategory(k)) throw std::out_of_range("comment category " + std::to_string(k));
+void checkIndex(int k)
+{
+    if (!isValidCategory(k))
+        throw std::out_of_range("comment category " + std::to_string(k));
 }
 
 }  // namespace
 
-const CategoryInfo& categoryInfo(int k) {
+const CategoryInfo& categoryInfo(int k)
+{
     checkIndex(k);
     return kCategories[static_cast<std::size_t>(k)];
 }
 
 std::string_view filePattern(int k) { return categoryInfo(k).filePattern; }
 
-const std::string& label(int k) {
+const std::string& label(int k)
+{
     checkIndex(k);
     static const std::array<std::string, kCategoryCount> labels{
         shiftjis::fromUtf8(kCategories[0].labelUtf8), shiftjis::fromUtf8(kCategories[1].labelUtf8),
@@ -35,8 +39,10 @@ const std::string& label(int k) {
     return labels[static_cast<std::size_t>(k)];
 }
 
-CommentDirs CommentDirs::forSuite(std::string suiteDir) {
-    if (!suiteDir.empty() && suiteDir.back() != '/') suiteDir += '/';
+CommentDirs CommentDirs::forSuite(std::string suiteDir)
+{
+    if (!suiteDir.empty() && suiteDir.back() != '/')
+        suiteDir += '/';
     return CommentDirs{suiteDir + "RecvData/", suiteDir + "Result/COMMENT/"};
 }
 

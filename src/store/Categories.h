@@ -15,14 +15,14 @@ constexpr bool isValidCategory(int k) { return k >= 0 && k < kCategoryCount; }
 
 // What the windows show for a category. Texts are UTF-8 literals for the Qt edge.
 struct CategoryInfo {
-    std::string_view filePattern;      // "COMMENT.*"
-    std::string_view labelUtf8;        // "連絡": used inside messages
-    std::string_view buttonName;       // "CommentBt"
-    std::string_view buttonHintUtf8;   // "お知らせ表示"
-    std::string_view menuItemName;     // "NComment"
-    std::string_view menuCaptionUtf8;  // "連絡"
-    std::string_view groupBoxName;     // "GroupBox1"
-    std::string_view groupCaptionUtf8; // "連絡コメント"
+    std::string_view filePattern;       // "COMMENT.*"
+    std::string_view labelUtf8;         // "連絡": used inside messages
+    std::string_view buttonName;        // "CommentBt"
+    std::string_view buttonHintUtf8;    // "お知らせ表示"
+    std::string_view menuItemName;      // "NComment"
+    std::string_view menuCaptionUtf8;   // "連絡"
+    std::string_view groupBoxName;      // "GroupBox1"
+    std::string_view groupCaptionUtf8;  // "連絡コメント"
 };
 
 // Throws std::out_of_range for an index outside 0..3.

@@ -12,7 +12,8 @@ namespace store::fold {
 
 namespace {
 
-const UNormalizer2* normalizer() {
+const UNormalizer2* normalizer()
+{
     static const UNormalizer2* n = [] {
         UErrorCode status = U_ZERO_ERROR;
         const UNormalizer2* nfkcCf = icu::functions().getNFKCCasefoldInstance(&status);
@@ -25,8 +26,10 @@ const UNormalizer2* normalizer() {
 
 }  // namespace
 
-void normalizeInto(std::u16string_view in, std::u16string& out) {
-    if (in.empty()) return;
+void normalizeInto(std::u16string_view in, std::u16string& out)
+{
+    if (in.empty())
+        return;
     const std::size_t at = out.size();
     out.resize(at + in.size() * 4 + 16);
     UErrorCode status = U_ZERO_ERROR;
@@ -46,20 +49,24 @@ void normalizeInto(std::u16string_view in, std::u16string& out) {
     out.resize(at + static_cast<std::size_t>(n));
 }
 
-const Tables& Tables::get() {
+const Tables& Tables::get()
+{
     static const Tables t;
     return t;
 }
 
-std::u16string Tables::foldOf(char16_t c) const {
+std::u16string Tables::foldOf(char16_t c) const
+{
     const std::uint32_t f = fold[c];
-    if (lengthOf(f) > 0) return pool.substr(offsetOf(f), lengthOf(f));
+    if (lengthOf(f) > 0)
+        return pool.substr(offsetOf(f), lengthOf(f));
     std::u16string out;
     normalizeInto(std::u16string_view(&c, 1), out);
     return out;
 }
 
-Tables::Tables() {
+Tables::Tables()
+{
     buildDecoder();
     const UNormalizer2* n = normalizer();
     std::u16string folded;
@@ -90,16 +97,20 @@ Tables::Tables() {
     for (std::size_t b = 0; b < 256; ++b)
         singleFold[b] = leadIndex[b] >= 0 ? kLead | static_cast<std::uint32_t>(leadIndex[b]) : byteEntry(single[b]);
     pairFold.resize(pair.size());
-    for (std::size_t i = 0; i < pair.size(); ++i) pairFold[i] = pair[i] ? byteEntry(pair[i]) | kPair : 0;
+    for (std::size_t i = 0; i < pair.size(); ++i)
+        pairFold[i] = pair[i] ? byteEntry(pair[i]) | kPair : 0;
     replacementFold = byteEntry(kReplacement);
 }
 
-void Tables::classifyMarkJoins() {
+void Tables::classifyMarkJoins()
+{
     std::vector<char16_t> chars{kReplacement};
     for (std::size_t b = 0; b < 256; ++b)
-        if (leadIndex[b] < 0) chars.push_back(single[b]);
+        if (leadIndex[b] < 0)
+            chars.push_back(single[b]);
     for (const char16_t c : pair)
-        if (c) chars.push_back(c);
+        if (c)
+            chars.push_back(c);
     std::sort(chars.begin(), chars.end());
     chars.erase(std::unique(chars.begin(), chars.end()), chars.end());
     const char16_t marks[2] = {0xFF9E, 0xFF9F};
@@ -118,11 +129,13 @@ void Tables::classifyMarkJoins() {
         }
         bool composes = true, wraps = false;
         for (int k = 0; k < 2; ++k)
-            for (int k2 = 0; k2 < 2; ++k2) composes = composes && fold({c, marks[k], marks[k2]}) == with[k] + markFold[k2];
+            for (int k2 = 0; k2 < 2; ++k2)
+                composes = composes && fold({c, marks[k], marks[k2]}) == with[k] + markFold[k2];
         std::size_t head = alone.size();
         while (!composes && !wraps && head > 1) {
             --head;
-            const std::u16string_view h = std::u16string_view(alone).substr(0, head), tail = std::u16string_view(alone).substr(head);
+            const std::u16string_view h = std::u16string_view(alone).substr(0, head),
+                                      tail = std::u16string_view(alone).substr(head);
             wraps = true;
             for (int k = 0; k < 2; ++k) {
                 wraps = wraps && with[k] == std::u16string(h) + markFold[k] + std::u16string(tail);
@@ -133,7 +146,8 @@ void Tables::classifyMarkJoins() {
         }
         if (composes) {
             markJoin[c] = kComposes;
-            for (std::uint32_t k = 0; k < 2; ++k) withMarks_[std::uint32_t{c} << 1 | k] = entry(with[k]);
+            for (std::uint32_t k = 0; k < 2; ++k)
+                withMarks_[std::uint32_t{c} << 1 | k] = entry(with[k]);
         } else if (wraps) {
             markJoin[c] = kWraps;
             withMarks_[std::uint32_t{c} << 1] = entry(alone.substr(0, head));
@@ -141,25 +155,30 @@ void Tables::classifyMarkJoins() {
     }
 }
 
-std::uint32_t Tables::composedEntry(char16_t c, char16_t mark) const {
+std::uint32_t Tables::composedEntry(char16_t c, char16_t mark) const
+{
     return withMarks_[std::uint32_t{c} << 1 | (mark == 0xFF9F ? 1u : 0u)];
 }
 
 std::uint32_t Tables::wrapEntry(char16_t c) const { return composedEntry(c, 0xFF9E); }
 
 // Offset and length of `folded` in the pool; 0 (left to ICU) when it is empty or too long.
-std::uint32_t Tables::entry(const std::u16string& folded) {
-    if (folded.empty() || folded.size() >= 64) return 0;
+std::uint32_t Tables::entry(const std::u16string& folded)
+{
+    if (folded.empty() || folded.size() >= 64)
+        return 0;
     const auto e = static_cast<std::uint32_t>(pool.size()) | static_cast<std::uint32_t>(folded.size()) << 24;
     pool += folded;
     return e;
 }
 
-void Tables::buildDecoder() {
+void Tables::buildDecoder()
+{
     UErrorCode status = U_ZERO_ERROR;
     const icu::Functions& f = icu::functions();
     std::unique_ptr<UConverter, void (*)(UConverter*)> cnv(f.open("windows-31j", &status), f.close);
-    if (U_FAILURE(status)) throw std::runtime_error(std::string("ICU windows-31j: ") + f.errorName(status));
+    if (U_FAILURE(status))
+        throw std::runtime_error(std::string("ICU windows-31j: ") + f.errorName(status));
     auto decode = [&](const char* bytes, int length, char16_t* out) {
         UErrorCode st = U_ZERO_ERROR;
         f.reset(cnv.get());
@@ -181,7 +200,8 @@ void Tables::buildDecoder() {
     pair.assign(static_cast<std::size_t>(leads) * 256, 0);
     for (int lead = 0; lead < 256; ++lead) {
         const int li = leadIndex[static_cast<std::size_t>(lead)];
-        if (li < 0) continue;
+        if (li < 0)
+            continue;
         for (int trail = 0x40; trail <= 0xFC; ++trail) {
             const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
             char16_t out[4];
@@ -193,7 +213,8 @@ void Tables::buildDecoder() {
     }
 }
 
-std::size_t decodeInto(std::string_view bytes, bool last, std::u16string& out) {
+std::size_t decodeInto(std::string_view bytes, bool last, std::u16string& out)
+{
     const Tables& t = Tables::get();
     const std::size_t n = bytes.size();
     const std::size_t at = out.size();
@@ -209,13 +230,13 @@ std::size_t decodeInto(std::string_view bytes, bool last, std::u16string& out) {
             continue;
         }
         if (i + 1 == n) {
-            if (!last) break;
+            if (!last)
+                break;
             *o++ = kReplacement;
             ++i;
             continue;
         }
-        const char16_t c =
-            t.pair[static_cast<std::size_t>(li) * 256 + static_cast<unsigned char>(bytes[i + 1])];
+        const char16_t c = t.pair[static_cast<std::size_t>(li) * 256 + static_cast<unsigned char>(bytes[i + 1])];
         *o++ = c ? c : kReplacement;
         i += c ? 2 : 1;
     }

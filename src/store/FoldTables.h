@@ -51,8 +51,8 @@ public:
     std::uint32_t wrapEntry(char16_t c) const;
     std::u16string pool;
 
-    std::array<char16_t, 256> single{};      // a byte that is not a lead byte
-    std::vector<char16_t> pair;              // (lead index * 256 + trail); 0: not a pair
+    std::array<char16_t, 256> single{};         // a byte that is not a lead byte
+    std::vector<char16_t> pair;                 // (lead index * 256 + trail); 0: not a pair
     std::array<std::int16_t, 256> leadIndex{};  // -1: not a lead byte
     // For scanning files, per byte and per pair of bytes: kBoundary as above; kDirect with the
     // folded unit in the low 16 bits when the character folds to one unit, else the decoded unit

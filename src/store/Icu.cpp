@@ -15,17 +15,20 @@ namespace {
 #define COMMENT_ICU_NAME(f) COMMENT_ICU_STRING(f)
 #define COMMENT_ICU_STRING(f) #f
 
-template <typename Fn>
-void bind(void* library, Fn& fn, const char* name) {
+template <typename Fn> void bind(void* library, Fn& fn, const char* name)
+{
     fn = reinterpret_cast<Fn>(dlsym(library, name));
-    if (!fn) throw std::runtime_error(std::string("ICU has no ") + name);
+    if (!fn)
+        throw std::runtime_error(std::string("ICU has no ") + name);
 }
 
-Functions load() {
+Functions load()
+{
     const std::string name = std::string("libicuuc.so.") + U_ICU_VERSION_SHORT;
     // Kept for the life of the process: the functions are used until its end.
     void* library = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!library) throw std::runtime_error("cannot load " + name);
+    if (!library)
+        throw std::runtime_error("cannot load " + name);
     Functions f{};
     bind(library, f.errorName, COMMENT_ICU_NAME(u_errorName));
     bind(library, f.strFromUTF8WithSub, COMMENT_ICU_NAME(u_strFromUTF8WithSub));
@@ -47,16 +50,20 @@ std::list<Functions> everBound;  // a search may still hold functions bound befo
 
 }  // namespace
 
-const Functions& functions() {
-    if (const Functions* f = bound.load(std::memory_order_acquire)) return *f;
+const Functions& functions()
+{
+    if (const Functions* f = bound.load(std::memory_order_acquire))
+        return *f;
     const std::lock_guard lock(bindMutex);
-    if (const Functions* f = bound.load(std::memory_order_relaxed)) return *f;
+    if (const Functions* f = bound.load(std::memory_order_relaxed))
+        return *f;
     const Functions& f = everBound.emplace_back(customLoader ? customLoader() : load());
     bound.store(&f, std::memory_order_release);
     return f;
 }
 
-void setLoader(std::function<Functions()> loader) {
+void setLoader(std::function<Functions()> loader)
+{
     const std::lock_guard lock(bindMutex);
     customLoader = std::move(loader);
     bound.store(nullptr, std::memory_order_release);

@@ -31,7 +31,8 @@ struct Texts {
     std::string stopText = shiftjis::fromUtf8("読み込みを中止します。");
 };
 
-const Texts& texts() {
+const Texts& texts()
+{
     static const Texts t;
     return t;
 }
@@ -39,8 +40,10 @@ const Texts& texts() {
 class Fd {
 public:
     explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
+    ~Fd()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
     }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
@@ -58,25 +61,30 @@ public:
 
     enum class Result { Line, End, Error };
 
-    Result next(std::string& line) {
+    Result next(std::string& line)
+    {
         line.clear();
         bool any = false;
         for (;;) {
-            if (pos_ == len_ && !fill()) return error_ ? Result::Error : (any ? Result::Line : Result::End);
+            if (pos_ == len_ && !fill())
+                return error_ ? Result::Error : (any ? Result::Line : Result::End);
             // Take the run up to the next line end or end-of-text mark in one piece.
             std::size_t end = pos_;
-            while (end < len_ && buf_[end] != '\n' && buf_[end] != '\r' && buf_[end] != kEndOfFileMark) ++end;
+            while (end < len_ && buf_[end] != '\n' && buf_[end] != '\r' && buf_[end] != kEndOfFileMark)
+                ++end;
             // Only the head of a line can ever be listed: a file of one 100 MB line must fill
             // neither memory nor the list. One byte more than the limit tells the cut that follows.
             if (line.size() <= kListLineLimit) {
                 // Appended whole, then cut: with a bounded length the compiler copied by rep movsq,
                 // slower than the C library's memcpy for the few bytes of a line.
                 line.append(buf_.data() + pos_, end - pos_);
-                if (line.size() > kListLineLimit + 1) line.resize(kListLineLimit + 1);
+                if (line.size() > kListLineLimit + 1)
+                    line.resize(kListLineLimit + 1);
             }
             any = any || end > pos_;
             pos_ = end;
-            if (pos_ == len_) continue;
+            if (pos_ == len_)
+                continue;
             const char c = buf_[pos_];
             if (c == kEndOfFileMark) {
                 eof_ = true;
@@ -84,22 +92,26 @@ public:
                 return any ? Result::Line : Result::End;
             }
             ++pos_;
-            if (c == '\r' && (pos_ < len_ || fill()) && buf_[pos_] == '\n') ++pos_;
+            if (c == '\r' && (pos_ < len_ || fill()) && buf_[pos_] == '\n')
+                ++pos_;
             error_ = false;  // a failed look-ahead after CR shows up at the next read
             return Result::Line;
         }
     }
 
 private:
-    bool fill() {
-        if (eof_) return false;
+    bool fill()
+    {
+        if (eof_)
+            return false;
         for (;;) {
             // The first read is small: the two lines a list text needs are mostly in the first
             // few hundred bytes, and copying a whole block per file was most of what the system
             // did for a listing. A line that goes on is read in whole blocks.
             const std::size_t want = reads_++ == 0 ? kFirstRead : buf_.size();
             const ssize_t n = ::read(fd_, buf_.data(), want);
-            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno == EINTR)
+                continue;
             if (n <= 0) {
                 eof_ = n == 0;
                 error_ = n < 0;
@@ -119,13 +131,15 @@ private:
     bool eof_ = false, error_ = false;
 };
 
-std::string_view fileNameOf(std::string_view path) {
+std::string_view fileNameOf(std::string_view path)
+{
     const auto slash = path.find_last_of('/');
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
 // Whether 年, 月 and 日 all stand in the line as characters; one pass over it.
-bool isDateLine(std::string_view line) {
+bool isDateLine(std::string_view line)
+{
     const Texts& t = texts();
     auto code = [](std::string_view c) {
         return static_cast<unsigned>(static_cast<unsigned char>(c[0]) << 8 | static_cast<unsigned char>(c[1]));
@@ -157,15 +171,18 @@ struct HeadLines {
 };
 
 // Takes the lines apart: the list text is built in the first line's string where it can be.
-std::string composeListText(int k, const std::string& path, HeadLines&& lines) {
+std::string composeListText(int k, const std::string& path, HeadLines&& lines)
+{
     const Texts& t = texts();
     if (k == kEarnings) {
         std::string text = lines.empty() ? std::string() : std::move(lines[0]);
         const int n = earningsCount(fileNameOf(path));
-        if (n < 0) return text.append(7, ' ');  // no count to show: keep the column blank
+        if (n < 0)
+            return text.append(7, ' ');  // no count to show: keep the column blank
         // The count right-aligned in five columns (it has at most three digits).
         char count[5] = {' ', ' ', char('0' + n / 100), char('0' + n / 10 % 10), char('0' + n % 10)};
-        for (int i = 2; i < 4 && count[i] == '0'; ++i) count[i] = ' ';
+        for (int i = 2; i < 4 && count[i] == '0'; ++i)
+            count[i] = ' ';
         return text.append(count, sizeof count).append(t.count);
     }
     if ((k == kNotices || k == kWeekend) && lines.size() == 2) {
@@ -174,17 +191,22 @@ std::string composeListText(int k, const std::string& path, HeadLines&& lines) {
         std::string text = date1 ? std::move(lines[1]) : date0 ? std::move(lines[0]) : std::string();
         text.reserve(std::max(text.size(), kDateColumnWidth) + 2 + (date0 ? 0 : lines[0].size()) +
                      (date1 ? 0 : lines[1].size()));
-        if (text.size() < kDateColumnWidth) text.append(kDateColumnWidth - text.size(), ' ');
+        if (text.size() < kDateColumnWidth)
+            text.append(kDateColumnWidth - text.size(), ' ');
         text += "  ";
-        if (!date0) text += lines[0];
-        if (!date1) text += lines[1];
+        if (!date0)
+            text += lines[0];
+        if (!date1)
+            text += lines[1];
         return text;
     }
-    if (lines.empty()) return t.untitled;
+    if (lines.empty())
+        return t.untitled;
     return std::move(lines[0]);
 }
 
-void report(MessageSink& sink, const std::string& title, const std::string& path, const std::string& what) {
+void report(MessageSink& sink, const std::string& title, const std::string& path, const std::string& what)
+{
     // Paths are file names of this platform (UTF-8); the message speaks code page 932.
     sink.showMessage(title, shiftjis::fromUtf8(path) + what, texts().stopText, kMessageError);
 }
@@ -196,7 +218,8 @@ const std::string& untitledMarker() { return texts().untitled; }
 namespace {
 
 // NormalizeLine on the line's own string: the reader keeps its buffer, and no copy is made.
-void normalizeInPlace(std::string& line) {
+void normalizeInPlace(std::string& line)
+{
     const std::string& blank = texts().fullWidthBlank;
     for (std::size_t at; (at = shiftjis::find(line, blank)) != std::string::npos;) {
         // The blank becomes two spaces in place (both two bytes); what follows is cut to 255 bytes.
@@ -210,38 +233,46 @@ void normalizeInPlace(std::string& line) {
         line.erase(0, 1);
         line.resize(shiftjis::safeCut(line, kCutLength).size());
         std::size_t lead = 0;
-        while (lead < line.size() && line[lead] == ' ') ++lead;
+        while (lead < line.size() && line[lead] == ' ')
+            ++lead;
         line.erase(0, lead);
     }
     // 0x20 is never the trail byte of a double-byte character, so trimming from the end is safe.
-    while (!line.empty() && line.back() == ' ') line.pop_back();
+    while (!line.empty() && line.back() == ' ')
+        line.pop_back();
 }
 
 }  // namespace
 
-std::string NormalizeLine(std::string_view in) {
+std::string NormalizeLine(std::string_view in)
+{
     std::string line(in);
     normalizeInPlace(line);
     return line;
 }
 
-int earningsCount(std::string_view name) {
-    if (name.size() < 7) return -1;
+int earningsCount(std::string_view name)
+{
+    if (name.size() < 7)
+        return -1;
     int n = 0;
     for (std::size_t i = 4; i < 7; ++i) {
-        if (name[i] < '0' || name[i] > '9') return -1;
+        if (name[i] < '0' || name[i] > '9')
+            return -1;
         n = n * 10 + (name[i] - '0');
     }
     return n;
 }
 
-bool ReadListText(int k, const std::string& path, std::string& listText, MessageSink& sink) {
+bool ReadListText(int k, const std::string& path, std::string& listText, MessageSink& sink)
+{
     // Non-blocking, so that a pipe that happens to match a pattern cannot hang the list.
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     return ReadListText(k, path, fd.get(), listText, sink);
 }
 
-bool ReadListText(int k, const std::string& path, int fd, std::string& listText, MessageSink& sink) {
+bool ReadListText(int k, const std::string& path, int fd, std::string& listText, MessageSink& sink)
+{
     if (fd < 0) {
         report(sink, texts().openTitle, path, texts().openText);
         listText = composeListText(k, path, HeadLines{});
@@ -253,15 +284,18 @@ bool ReadListText(int k, const std::string& path, int fd, std::string& listText,
     while (lines.count < 2) {
         std::string& line = lines[lines.count];
         const auto r = reader.next(line);
-        if (r == LineReader::Result::End) break;
+        if (r == LineReader::Result::End)
+            break;
         if (r == LineReader::Result::Error) {
             report(sink, texts().readTitle, path, texts().readText);
             listText = composeListText(k, path, HeadLines{});
             return false;
         }
-        if (line.size() > kListLineLimit) line.resize(shiftjis::safeCut(line, kListLineLimit).size());
+        if (line.size() > kListLineLimit)
+            line.resize(shiftjis::safeCut(line, kListLineLimit).size());
         normalizeInPlace(line);
-        if (!line.empty()) ++lines.count;
+        if (!line.empty())
+            ++lines.count;
     }
     listText = composeListText(k, path, std::move(lines));
     return true;

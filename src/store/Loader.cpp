@@ -14,7 +14,8 @@ namespace {
 
 constexpr std::uint32_t kListed = 0;  // normal, read-only and archive files only
 
-void warnTableFull(int k, MessageSink& sink) {
+void warnTableFull(int k, MessageSink& sink)
+{
     static const std::string title = shiftjis::fromUtf8("コメントの読み込みを中止します");
     static const std::string text = shiftjis::fromUtf8("コメントが保存設定件数を超えました。");
     static const std::string unneeded = shiftjis::fromUtf8("不要な");
@@ -30,12 +31,14 @@ namespace {
 using Enumerate = std::function<void(const std::function<bool(const platform::FoundFile&, int fd)>&)>;
 
 void loadBlock(CommentTable& table, const std::string& dir, int k, const settings::SettingsRecord& settings,
-               MessageSink& sink, const Enumerate& enumerate) {
+               MessageSink& sink, const Enumerate& enumerate)
+{
     int n = 0;
     enumerate([&](const platform::FoundFile& f, int fd) {
         if (n == kBlockSize) {
             const auto i = static_cast<std::size_t>(k);
-            if (!settings.delCmntInfo[i] && settings.maxCmntInfo[i] < kBlockSize + 1) warnTableFull(k, sink);
+            if (!settings.delCmntInfo[i] && settings.maxCmntInfo[i] < kBlockSize + 1)
+                warnTableFull(k, sink);
             return false;
         }
         ++n;
@@ -52,11 +55,13 @@ void loadBlock(CommentTable& table, const std::string& dir, int k, const setting
         // strings a dozen times each.
         TCmntInfo* first = &table.entry(k, 1);
         std::vector<int> order(static_cast<std::size_t>(n));
-        for (int i = 0; i < n; ++i) order[static_cast<std::size_t>(i)] = i;
+        for (int i = 0; i < n; ++i)
+            order[static_cast<std::size_t>(i)] = i;
         std::stable_sort(order.begin(), order.end(), [first](int a, int b) { return first[a].time > first[b].time; });
         std::vector<TCmntInfo> sorted;
         sorted.reserve(order.size());
-        for (const int i : order) sorted.push_back(std::move(first[i]));
+        for (const int i : order)
+            sorted.push_back(std::move(first[i]));
         std::move(sorted.begin(), sorted.end(), first);
     }
 }
@@ -64,15 +69,18 @@ void loadBlock(CommentTable& table, const std::string& dir, int k, const setting
 }  // namespace
 
 void LoadCategory(CommentTable& table, const CommentDirs& dirs, bool receivedMode, int k,
-                  const settings::SettingsRecord& settings, MessageSink& sink) {
-    if (!isValidCategory(k)) throw std::out_of_range("comment category " + std::to_string(k));
+                  const settings::SettingsRecord& settings, MessageSink& sink)
+{
+    if (!isValidCategory(k))
+        throw std::out_of_range("comment category " + std::to_string(k));
     const std::string& dir = receivedMode ? dirs.received : dirs.saved;
     loadBlock(table, dir, k, settings, sink,
               [&](const auto& visit) { platform::forEachFile(dir, filePattern(k), kListed, visit); });
 }
 
 void LoadCategories(CommentTable& table, const CommentDirs& dirs, bool receivedMode,
-                    const settings::SettingsRecord& settings, MessageSink& sink) {
+                    const settings::SettingsRecord& settings, MessageSink& sink)
+{
     const std::string& dir = receivedMode ? dirs.received : dirs.saved;
     const platform::DirectoryListing listing(dir);
     for (int k = 0; k < kCategoryCount; ++k)

@@ -15,8 +15,7 @@ class MessageSink {
 public:
     virtual ~MessageSink() = default;
     // All texts are code page 932 bytes.
-    virtual void showMessage(const std::string& title, const std::string& text, const std::string& text2,
-                             int kind) = 0;
+    virtual void showMessage(const std::string& title, const std::string& text, const std::string& text2, int kind) = 0;
 };
 
 // For reads whose failures show elsewhere or not at all (a search skips an unreadable file, a

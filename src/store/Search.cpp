@@ -32,8 +32,10 @@ class Scanner {
 public:
     using Hit = std::function<void(std::size_t word, std::size_t begin, std::size_t end)>;
 
-    Scanner(const SearchQuery& query, bool positions) : words_(query.words()), positions_(positions) {
-        for (const auto& w : words_) keep_ = std::max(keep_, w.size());
+    Scanner(const SearchQuery& query, bool positions) : words_(query.words()), positions_(positions)
+    {
+        for (const auto& w : words_)
+            keep_ = std::max(keep_, w.size());
         keep_ = keep_ > 0 ? keep_ - 1 : 0;
         next_.assign(words_.size(), 0);
         found_.assign(words_.size(), false);
@@ -44,7 +46,8 @@ public:
 
     // Folds and searches what input() holds. `last`: the text ends here. With `hit` null, each
     // word is searched until found once; with `hit`, every occurrence is reported.
-    void scan(bool last, const Hit& hit = {}) {
+    void scan(bool last, const Hit& hit = {})
+    {
         const Tables& t = Tables::get();
         const std::uint32_t* fold = t.fold.data();
         const char16_t* in = input_.data();
@@ -59,8 +62,8 @@ public:
                 nextIsMark = Tables::isMark(in[i]);
                 const std::size_t length = i - start;
                 if (!(fold[in[i]] & Tables::kBoundary) &&
-                    !(nextIsMark && cutsBeforeMark(t.markJoin[in[start]], length,
-                                                   length == 2 && Tables::isMark(in[start + 1]))))
+                    !(nextIsMark &&
+                      cutsBeforeMark(t.markJoin[in[start]], length, length == 2 && Tables::isMark(in[start + 1]))))
                     continue;
             } else if (!last) {
                 break;  // the segment may go on in the next piece
@@ -76,7 +79,8 @@ public:
 
     // The same for code page 932 bytes, decoded and folded in one pass. Returns how many bytes at
     // the end were not consumed (the last segment, or a lead byte without its trail) unless `last`.
-    std::size_t scanCp932(std::string_view bytes, bool last) {
+    std::size_t scanCp932(std::string_view bytes, bool last)
+    {
         const Tables& t = Tables::get();
         const unsigned char* b = reinterpret_cast<const unsigned char*>(bytes.data());
         const std::size_t n = bytes.size();
@@ -92,7 +96,8 @@ public:
             std::size_t length = 1;
             if (e & Tables::kLead) {
                 if (i + 1 == n) {
-                    if (!last) break;
+                    if (!last)
+                        break;
                     e = t.replacementFold;
                 } else {
                     const std::uint32_t p = pairs[(e & 0xFFu) * 256 + b[i + 1]];
@@ -110,8 +115,10 @@ public:
                     chars = 0;
                 }
             }
-            if (chars == 1) secondIsMark = (e & Tables::kMark) != 0;
-            if (chars++ == 0) startFold = e;
+            if (chars == 1)
+                secondIsMark = (e & Tables::kMark) != 0;
+            if (chars++ == 0)
+                startFold = e;
             i += length;
         }
         if (last && chars > 0) {
@@ -123,7 +130,10 @@ public:
         return n - start;
     }
 
-    bool allFound() const { return std::all_of(found_.begin(), found_.end(), [](bool f) { return f; }); }
+    bool allFound() const
+    {
+        return std::all_of(found_.begin(), found_.end(), [](bool f) { return f; });
+    }
     bool found(std::size_t word) const { return found_[word]; }
 
 private:
@@ -131,16 +141,19 @@ private:
     // tells how the segment's first character meets a mark, `length` is its characters and
     // `secondIsMark` whether the second of two is a mark. Otherwise the marks fold together with
     // what comes before them.
-    static bool cutsBeforeMark(std::uint8_t join, std::size_t length, bool secondIsMark) {
-        if (length == 1) return join == Tables::kApart || join == Tables::kWraps;
+    static bool cutsBeforeMark(std::uint8_t join, std::size_t length, bool secondIsMark)
+    {
+        if (length == 1)
+            return join == Tables::kApart || join == Tables::kWraps;
         return length == 2 && join == Tables::kComposes && secondIsMark;
     }
 
     // Appends the folding of one segment (source units [from, to)); `nextIsMark`: a mark that
     // does not join it comes next. A character whose folding wraps marks gives only its head
     // now; the rest follows the last of the marks.
-    void foldSegment(std::u16string_view segment, bool nextIsMark, std::size_t& out, std::size_t rest,
-                     std::size_t from, std::size_t to) {
+    void foldSegment(std::u16string_view segment, bool nextIsMark, std::size_t& out, std::size_t rest, std::size_t from,
+                     std::size_t to)
+    {
         const Tables& t = Tables::get();
         if (segment.size() == 1 && nextIsMark && t.markJoin[segment[0]] == Tables::kWraps) {
             const std::uint32_t head = t.wrapEntry(segment[0]);
@@ -160,7 +173,8 @@ private:
     }
 
     void emitBytes(std::string_view segment, std::uint32_t startFold, std::size_t chars, bool nextIsMark,
-                   std::size_t& out, std::size_t rest) {
+                   std::size_t& out, std::size_t rest)
+    {
         if (chars == 1) {
             // The entry holds the folded unit when it is one, else the decoded character.
             const char16_t c = static_cast<char16_t>(startFold);
@@ -181,21 +195,26 @@ private:
     }
 
     // The source span of the units appended since the last call.
-    void place(std::size_t out, std::size_t from, std::size_t to) {
-        if (!positions_) return;
+    void place(std::size_t out, std::size_t from, std::size_t to)
+    {
+        if (!positions_)
+            return;
         begins_.resize(out, from);
         ends_.resize(out, to);
     }
 
-    void put(std::u16string_view units, std::size_t& out, std::size_t rest) {
-        if (out + units.size() + rest + 16 > folded_.size()) folded_.resize(out + units.size() + rest + 16);
+    void put(std::u16string_view units, std::size_t& out, std::size_t rest)
+    {
+        if (out + units.size() + rest + 16 > folded_.size())
+            folded_.resize(out + units.size() + rest + 16);
         std::copy(units.begin(), units.end(), folded_.begin() + static_cast<std::ptrdiff_t>(out));
         out += units.size();
     }
 
     // Appends the folding of one segment at folded_[out]: `e` its table entry when it is a single
     // character; ICU for anything else. `rest` keeps room for the units still to come.
-    void foldSegment(std::u16string_view segment, std::uint32_t e, std::size_t& out, std::size_t rest) {
+    void foldSegment(std::u16string_view segment, std::uint32_t e, std::size_t& out, std::size_t rest)
+    {
         const Tables& t = Tables::get();
         if (segment.size() == 2 && Tables::isMark(segment[1]) && t.markJoin[segment[0]] == Tables::kComposes)
             e = t.composedEntry(segment[0], segment[1]);
@@ -213,15 +232,18 @@ private:
         put(slow_, out, rest);
     }
 
-    void search(const Hit& hit) {
+    void search(const Hit& hit)
+    {
         const std::u16string_view text(folded_);
         for (std::size_t w = 0; w < words_.size(); ++w) {
-            if (found_[w] && !hit) continue;
+            if (found_[w] && !hit)
+                continue;
             const std::u16string& word = words_[w];
             std::size_t at = next_[w];
             while ((at = text.find(word, at)) != std::u16string_view::npos) {
                 found_[w] = true;
-                if (!hit) break;
+                if (!hit)
+                    break;
                 hit(w, begins_[at], ends_[at + word.size() - 1]);
                 ++at;
             }
@@ -237,7 +259,8 @@ private:
                 begins_.erase(begins_.begin(), begins_.begin() + static_cast<std::ptrdiff_t>(drop));
                 ends_.erase(ends_.begin(), ends_.begin() + static_cast<std::ptrdiff_t>(drop));
             }
-            for (auto& next : next_) next = next > drop ? next - drop : 0;
+            for (auto& next : next_)
+                next = next > drop ? next - drop : 0;
         }
     }
 
@@ -245,8 +268,8 @@ private:
     const bool positions_;
     std::size_t keep_ = 0;
     std::u16string input_, folded_, slow_, decoded_;
-    std::u16string pendingTail_;  // of a character whose folding wraps the marks after it
-    std::size_t tailFrom_ = 0;    // its source index
+    std::u16string pendingTail_;              // of a character whose folding wraps the marks after it
+    std::size_t tailFrom_ = 0;                // its source index
     std::vector<std::size_t> begins_, ends_;  // source span of each folded unit (positions only)
     std::size_t base_ = 0;                    // source index of input_[0]
     std::vector<std::size_t> next_;           // per word: first start in folded_ not yet tried
@@ -255,7 +278,8 @@ private:
 
 constexpr std::size_t kReadBlock = std::size_t{256} * 1024;
 
-ssize_t readSome(int fd, char* to, std::size_t size) {
+ssize_t readSome(int fd, char* to, std::size_t size)
+{
     ssize_t r;
     while ((r = ::read(fd, to, size)) < 0 && errno == EINTR) {
     }
@@ -264,69 +288,90 @@ ssize_t readSome(int fd, char* to, std::size_t size) {
 
 // What a comment's list line shows beyond its text: an earnings comment's count ("12件", from the
 // file name). Empty for the others, whose list lines are made of their own lines.
-std::string listLineExtra(int k, std::string_view fileName) {
-    if (k != kEarnings) return {};
+std::string listLineExtra(int k, std::string_view fileName)
+{
+    if (k != kEarnings)
+        return {};
     const int n = earningsCount(fileName);
     static const std::string count = shiftjis::fromUtf8("件");
     return n < 0 ? std::string() : std::to_string(n) + count;
 }
 
 // Every word found in the text or else in `extra`.
-FileMatch verdict(const SearchQuery& query, const Scanner& text, std::string_view extra) {
-    if (text.allFound()) return FileMatch::Match;
-    if (extra.empty()) return FileMatch::NoMatch;
+FileMatch verdict(const SearchQuery& query, const Scanner& text, std::string_view extra)
+{
+    if (text.allFound())
+        return FileMatch::Match;
+    if (extra.empty())
+        return FileMatch::NoMatch;
     Scanner more(query, false);
     more.scanCp932(extra, true);
     for (std::size_t w = 0; w < query.words().size(); ++w)
-        if (!text.found(w) && !more.found(w)) return FileMatch::NoMatch;
+        if (!text.found(w) && !more.found(w))
+            return FileMatch::NoMatch;
     return FileMatch::Match;
 }
 
 // Reads an open file in blocks through the scanner until every word is found; a word may also be
 // found in `extra`, the part of the list line that the text does not hold.
 FileMatch matchOpenFile(const SearchQuery& query, int fd, const std::function<bool()>& cancelled,
-                        std::string_view extra, std::size_t kBlock = kReadBlock) {
-    if (query.empty()) return FileMatch::NoMatch;
+                        std::string_view extra, std::size_t kBlock = kReadBlock)
+{
+    if (query.empty())
+        return FileMatch::NoMatch;
     Scanner scanner(query, false);
     thread_local std::string block;
-    if (block.size() < 2 * kBlock) block.resize(2 * kBlock);
+    if (block.size() < 2 * kBlock)
+        block.resize(2 * kBlock);
     // A comment that fits one block is looked at whole: most are ruled out by the quick look.
     const ssize_t first = readSome(fd, block.data(), kBlock);
-    if (first < 0) return FileMatch::Unreadable;
-    if (cancelled && cancelled()) return FileMatch::Cancelled;
+    if (first < 0)
+        return FileMatch::Unreadable;
+    if (cancelled && cancelled())
+        return FileMatch::Cancelled;
     const ssize_t second = first > 0 ? readSome(fd, block.data() + first, kBlock) : 0;
-    if (second < 0) return FileMatch::Unreadable;
+    if (second < 0)
+        return FileMatch::Unreadable;
     if (second == 0) {
         const std::string_view whole(block.data(), static_cast<std::size_t>(first));
-        if (cancelled && cancelled()) return FileMatch::Cancelled;
-        if (!query.mayOccurIn(whole, extra)) return FileMatch::NoMatch;
-        if (cancelled && cancelled()) return FileMatch::Cancelled;
+        if (cancelled && cancelled())
+            return FileMatch::Cancelled;
+        if (!query.mayOccurIn(whole, extra))
+            return FileMatch::NoMatch;
+        if (cancelled && cancelled())
+            return FileMatch::Cancelled;
         scanner.scanCp932(whole, true);
         return verdict(query, scanner, extra);
     }
     std::size_t carried = static_cast<std::size_t>(first + second);  // not yet scanned
     for (bool firstRound = true;; firstRound = false) {
-        if (cancelled && cancelled()) return FileMatch::Cancelled;
-        if (block.size() < carried + kBlock) block.resize(carried + kBlock);
+        if (cancelled && cancelled())
+            return FileMatch::Cancelled;
+        if (block.size() < carried + kBlock)
+            block.resize(carried + kBlock);
         const ssize_t r = firstRound ? 0 : readSome(fd, block.data() + carried, kBlock);
-        if (r < 0) return FileMatch::Unreadable;
+        if (r < 0)
+            return FileMatch::Unreadable;
         const bool last = r == 0 && !firstRound;
         const std::size_t have = carried + static_cast<std::size_t>(r);
         carried = scanner.scanCp932(std::string_view(block.data(), have), last);
         std::copy(block.begin() + static_cast<std::ptrdiff_t>(have - carried),
                   block.begin() + static_cast<std::ptrdiff_t>(have), block.begin());
-        if (scanner.allFound()) return FileMatch::Match;
-        if (last) return verdict(query, scanner, extra);
+        if (scanner.allFound())
+            return FileMatch::Match;
+        if (last)
+            return verdict(query, scanner, extra);
     }
 }
 
 bool isBlank(char16_t c) { return c == u' ' || c == u'\u3000' || c == u'\t'; }
 
-
 struct Fd {
     int fd;
-    ~Fd() {
-        if (fd >= 0) ::close(fd);
+    ~Fd()
+    {
+        if (fd >= 0)
+            ::close(fd);
     }
 };
 
@@ -334,12 +379,15 @@ struct Fd {
 
 bool isBlankQuery(std::u16string_view text) { return std::all_of(text.begin(), text.end(), isBlank); }
 
-SearchQuery::SearchQuery(std::u16string_view text) {
+SearchQuery::SearchQuery(std::u16string_view text)
+{
     std::size_t i = 0;
     while (i < text.size()) {
-        while (i < text.size() && isBlank(text[i])) ++i;
+        while (i < text.size() && isBlank(text[i]))
+            ++i;
         std::size_t j = i;
-        while (j < text.size() && !isBlank(text[j])) ++j;
+        while (j < text.size() && !isBlank(text[j]))
+            ++j;
         if (j > i) {
             std::u16string word = foldText(text.substr(i, j - i));
             if (!word.empty() && std::find(words_.begin(), words_.end(), word) == words_.end())
@@ -347,7 +395,8 @@ SearchQuery::SearchQuery(std::u16string_view text) {
         }
         i = j;
     }
-    if (!words_.empty()) sieve_ = std::make_shared<const Sieve>(words_);
+    if (!words_.empty())
+        sieve_ = std::make_shared<const Sieve>(words_);
 }
 
 // Per code page 932 character code (a byte, or lead << 8 | trail): bit w when its folding holds
@@ -364,30 +413,37 @@ struct SearchQuery::Sieve {
     std::uint16_t replacement = 0;
     std::vector<std::pair<std::uint32_t, std::uint8_t>> composed;  // (code << 1 | mark, mask), sorted
 
-    std::uint8_t maskOf(std::u16string_view folded) const {
+    std::uint8_t maskOf(std::u16string_view folded) const
+    {
         std::uint8_t m = 0;
         for (std::size_t k = 0; k < keys.size(); ++k)
-            if (folded.find(keys[k]) != std::u16string_view::npos) m |= static_cast<std::uint8_t>(1u << k);
+            if (folded.find(keys[k]) != std::u16string_view::npos)
+                m |= static_cast<std::uint8_t>(1u << k);
         return m;
     }
 
-    explicit Sieve(const std::vector<std::u16string>& words) {
+    explicit Sieve(const std::vector<std::u16string>& words)
+    {
         const Tables& t = Tables::get();
         auto eachFolding = [&](auto visit) {
             for (std::size_t b = 0; b < 256; ++b)
-                if (t.leadIndex[b] < 0) visit(static_cast<std::uint16_t>(b), t.single[b]);
+                if (t.leadIndex[b] < 0)
+                    visit(static_cast<std::uint16_t>(b), t.single[b]);
             for (std::size_t lead = 0; lead < 256; ++lead) {
-                if (t.leadIndex[lead] < 0) continue;
+                if (t.leadIndex[lead] < 0)
+                    continue;
                 for (std::size_t trail = 0; trail < 256; ++trail) {
                     const char16_t c = t.pair[static_cast<std::size_t>(t.leadIndex[lead]) * 256 + trail];
-                    if (c) visit(static_cast<std::uint16_t>(lead << 8 | trail), c);
+                    if (c)
+                        visit(static_cast<std::uint16_t>(lead << 8 | trail), c);
                 }
             }
         };
         std::u16string scratch;
         auto foldingOf = [&](char16_t c) -> std::u16string_view {
             const std::uint32_t f = t.fold[c];
-            if (Tables::lengthOf(f) > 0) return std::u16string_view(t.pool).substr(Tables::offsetOf(f), Tables::lengthOf(f));
+            if (Tables::lengthOf(f) > 0)
+                return std::u16string_view(t.pool).substr(Tables::offsetOf(f), Tables::lengthOf(f));
             scratch = t.foldOf(c);
             return scratch;
         };
@@ -395,14 +451,16 @@ struct SearchQuery::Sieve {
         static const std::vector<std::uint32_t> sources = [&] {
             std::vector<std::uint32_t> counts(0x10000, 0);  // how many characters fold to hold a unit
             eachFolding([&](std::uint16_t, char16_t c) {
-                for (const char16_t u : foldingOf(c)) ++counts[u];
+                for (const char16_t u : foldingOf(c))
+                    ++counts[u];
             });
             return counts;
         }();
         for (std::size_t w = 0; w < words.size() && w < kMaxWords; ++w) {
             char16_t key = words[w][0];
             for (const char16_t u : words[w])
-                if (sources[u] < sources[key]) key = u;
+                if (sources[u] < sources[key])
+                    key = u;
             keys.push_back(key);
             all |= static_cast<std::uint8_t>(1u << w);
         }
@@ -413,26 +471,30 @@ struct SearchQuery::Sieve {
         replacement = flags(kReplacement);
         for (std::size_t lead = 0; lead < 256; ++lead)
             if (t.leadIndex[lead] >= 0)
-                for (std::size_t trail = 0; trail < 256; ++trail) codes[lead << 8 | trail] = kLoneLead | replacement;
+                for (std::size_t trail = 0; trail < 256; ++trail)
+                    codes[lead << 8 | trail] = kLoneLead | replacement;
         eachFolding([&](std::uint16_t code, char16_t c) {
             codes[code] = flags(c);
-            if (t.markJoin[c] != Tables::kComposes) return;
+            if (t.markJoin[c] != Tables::kComposes)
+                return;
             for (std::uint32_t k = 0; k < 2; ++k) {
                 const std::uint32_t e = t.composedEntry(c, static_cast<char16_t>(0xFF9E + k));
-                composed.emplace_back(std::uint32_t{code} << 1 | k,
-                                      maskOf(std::u16string_view(t.pool).substr(Tables::offsetOf(e), Tables::lengthOf(e))));
+                composed.emplace_back(std::uint32_t{code} << 1 | k, maskOf(std::u16string_view(t.pool).substr(
+                                                                        Tables::offsetOf(e), Tables::lengthOf(e))));
             }
         });
         std::sort(composed.begin(), composed.end());
     }
 
-    std::uint8_t composedMask(std::uint32_t code, std::uint8_t markByte) const {
+    std::uint8_t composedMask(std::uint32_t code, std::uint8_t markByte) const
+    {
         const std::uint32_t key = code << 1 | (markByte == 0xDF ? 1u : 0u);
         const auto it = std::lower_bound(composed.begin(), composed.end(), std::make_pair(key, std::uint8_t{0}));
         return it != composed.end() && it->first == key ? it->second : 0;
     }
 
-    std::uint8_t foldedMask(std::string_view bytes) const {
+    std::uint8_t foldedMask(std::string_view bytes) const
+    {
         thread_local std::u16string decoded, folded;
         decoded.clear();
         folded.clear();
@@ -443,7 +505,8 @@ struct SearchQuery::Sieve {
 
     // Bit w when the key unit of word w occurs in the folding of `bytes`. Segments are cut as the
     // scanner cuts them; a segment that ICU must fold is folded once, when it ends.
-    std::uint8_t seenIn(std::string_view bytes) const {
+    std::uint8_t seenIn(std::string_view bytes) const
+    {
         const Tables& t = Tables::get();
         const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
         const std::size_t n = bytes.size();
@@ -471,7 +534,8 @@ struct SearchQuery::Sieve {
                 starts = chars == 1 ? join == Tables::kApart || join == Tables::kWraps
                                     : chars == 2 && join == Tables::kComposes && secondIsMark;
             if (starts) {
-                if (whole) seen |= foldedMask(bytes.substr(segment, i - segment));
+                if (whole)
+                    seen |= foldedMask(bytes.substr(segment, i - segment));
                 segment = i;
                 chars = 0;
                 whole = false;
@@ -482,100 +546,120 @@ struct SearchQuery::Sieve {
             } else {
                 whole = true;
             }
-            if (chars == 1) secondIsMark = (v & kMark) != 0;
+            if (chars == 1)
+                secondIsMark = (v & kMark) != 0;
             ++chars;
             seen |= static_cast<std::uint8_t>(v);
             i += length;
         }
-        if (whole) seen |= foldedMask(bytes.substr(segment));
+        if (whole)
+            seen |= foldedMask(bytes.substr(segment));
         return seen;
     }
 };
 
-bool SearchQuery::mayOccurIn(std::string_view cp932, std::string_view extra) const {
-    if (!sieve_) return true;
+bool SearchQuery::mayOccurIn(std::string_view cp932, std::string_view extra) const
+{
+    if (!sieve_)
+        return true;
     const std::uint8_t seen = sieve_->seenIn(cp932) | (extra.empty() ? 0 : sieve_->seenIn(extra));
     return (seen & sieve_->all) == sieve_->all;
 }
 
-SearchQuery SearchQuery::fromUtf8(std::string_view text) {
+SearchQuery SearchQuery::fromUtf8(std::string_view text)
+{
     std::u16string u16(text.size() + 1, u'\0');
     int32_t length = 0;
     UErrorCode status = U_ZERO_ERROR;
     icu::functions().strFromUTF8WithSub(u16.data(), static_cast<int32_t>(u16.size()), &length, text.data(),
-                         static_cast<int32_t>(text.size()), kReplacement, nullptr, &status);
+                                        static_cast<int32_t>(text.size()), kReplacement, nullptr, &status);
     u16.resize(U_SUCCESS(status) ? static_cast<std::size_t>(length) : 0);
     return SearchQuery(u16);
 }
 
-std::u16string foldText(std::u16string_view text) {
+std::u16string foldText(std::u16string_view text)
+{
     std::u16string out;
     normalizeInto(text, out);
     return out;
 }
 
-std::u16string decodeCp932(std::string_view bytes) {
+std::u16string decodeCp932(std::string_view bytes)
+{
     std::u16string out;
     decodeInto(bytes, true, out);
     return out;
 }
 
-bool matchesText(const SearchQuery& query, std::string_view cp932) {
-    if (query.empty() || !query.mayOccurIn(cp932)) return false;
+bool matchesText(const SearchQuery& query, std::string_view cp932)
+{
+    if (query.empty() || !query.mayOccurIn(cp932))
+        return false;
     Scanner scanner(query, false);
     scanner.scanCp932(cp932, true);
     return scanner.allFound();
 }
 
 FileMatch matchFile(const SearchQuery& query, const std::string& path, const std::function<bool()>& cancelled,
-                    std::size_t blockSize) {
+                    std::size_t blockSize)
+{
     // Non-blocking, so that a pipe that happens to carry a comment's name cannot hang the search.
     const Fd fd{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
-    if (fd.fd < 0) return FileMatch::Unreadable;
+    if (fd.fd < 0)
+        return FileMatch::Unreadable;
     return matchOpenFile(query, fd.fd, cancelled, {}, blockSize > 0 ? blockSize : kReadBlock);
 }
 
-bool plainMatch(const SearchQuery& query, std::string_view cp932) {
-    if (query.empty()) return false;
+bool plainMatch(const SearchQuery& query, std::string_view cp932)
+{
+    if (query.empty())
+        return false;
     const std::u16string text = foldText(decodeCp932(cp932));
     return std::all_of(query.words().begin(), query.words().end(),
                        [&](const std::u16string& word) { return text.find(word) != std::u16string::npos; });
 }
 
 std::vector<TextRange> findOccurrences(const SearchQuery& query, std::u16string_view text,
-                                       const std::function<bool()>& cancelled, std::size_t pieceSize) {
+                                       const std::function<bool()>& cancelled, std::size_t pieceSize)
+{
     std::vector<TextRange> ranges;
-    if (query.empty()) return ranges;
+    if (query.empty())
+        return ranges;
     Scanner scanner(query, true);
     const std::size_t kPiece = pieceSize > 0 ? pieceSize : std::size_t{64} * 1024;
     for (std::size_t at = 0; at < text.size() || at == 0; at += kPiece) {
-        if (cancelled && cancelled()) return {};
+        if (cancelled && cancelled())
+            return {};
         scanner.input().append(text.substr(std::min(at, text.size()), kPiece));
         const bool last = at + kPiece >= text.size();
-        scanner.scan(last, [&](std::size_t, std::size_t begin, std::size_t end) {
-            ranges.push_back({begin, end});
-        });
-        if (last) break;
+        scanner.scan(last, [&](std::size_t, std::size_t begin, std::size_t end) { ranges.push_back({begin, end}); });
+        if (last)
+            break;
     }
-    std::sort(ranges.begin(), ranges.end(),
-              [](const TextRange& a, const TextRange& b) { return a.begin != b.begin ? a.begin < b.begin : a.end < b.end; });
+    std::sort(ranges.begin(), ranges.end(), [](const TextRange& a, const TextRange& b) {
+        return a.begin != b.begin ? a.begin < b.begin : a.end < b.end;
+    });
     return ranges;
 }
 
 SearchOutcome searchFolder(const CommentDirs& dirs, bool receivedMode, const SearchQuery& query,
-                           const std::function<void(const SearchHit&)>& found,
-                           const std::function<bool()>& cancelled, int onlyCategory) {
+                           const std::function<void(const SearchHit&)>& found, const std::function<bool()>& cancelled,
+                           int onlyCategory)
+{
     SearchOutcome outcome;
-    if (query.empty()) return outcome;
+    if (query.empty())
+        return outcome;
     const std::string& dir = receivedMode ? dirs.received : dirs.saved;
     const platform::DirectoryListing listing(dir);
     SilentSink sink;
     for (int k = 0; k < kCategoryCount && !outcome.cancelled; ++k) {
-        if (onlyCategory >= 0 && onlyCategory != k) continue;
+        if (onlyCategory >= 0 && onlyCategory != k)
+            continue;
         int n = 0;
         // The same files, filter and limit as the loader, so every hit is a line of the list.
         platform::forEachFile(listing, filePattern(k), 0, [&](const platform::FoundFile& f, int fd) {
-            if (n++ == kBlockSize) return false;
+            if (n++ == kBlockSize)
+                return false;
             if (cancelled && cancelled()) {
                 outcome.cancelled = true;
                 return false;
@@ -587,8 +671,10 @@ SearchOutcome searchFolder(const CommentDirs& dirs, bool receivedMode, const Sea
                 outcome.cancelled = true;
                 return false;
             }
-            if (m == FileMatch::Unreadable) ++outcome.unreadable;
-            if (m != FileMatch::Match) return true;
+            if (m == FileMatch::Unreadable)
+                ++outcome.unreadable;
+            if (m != FileMatch::Match)
+                return true;
             SearchHit hit{k, dir + f.name, {}, platform::toLocalDateTime(f.lastWrite)};
             ::lseek(fd, 0, SEEK_SET);
             ReadListText(k, hit.path, fd, hit.listText, sink);
@@ -599,7 +685,8 @@ SearchOutcome searchFolder(const CommentDirs& dirs, bool receivedMode, const Sea
     return outcome;
 }
 
-std::size_t keepMatching(CommentTable& table, const SearchQuery& query, std::size_t& unreadable) {
+std::size_t keepMatching(CommentTable& table, const SearchQuery& query, std::size_t& unreadable)
+{
     std::size_t kept = 0;
     for (int k = 0; k < kCategoryCount; ++k) {
         int to = 0;
@@ -609,11 +696,15 @@ std::size_t keepMatching(CommentTable& table, const SearchQuery& query, std::siz
             const std::string_view name = std::string_view(path).substr(path.rfind('/') + 1);
             const FileMatch m =
                 fd.fd < 0 ? FileMatch::Unreadable : matchOpenFile(query, fd.fd, {}, listLineExtra(k, name));
-            if (m == FileMatch::Unreadable) ++unreadable;
-            if (m != FileMatch::Match) continue;
-            if (++to != n) table.entry(k, to) = std::move(table.entry(k, n));
+            if (m == FileMatch::Unreadable)
+                ++unreadable;
+            if (m != FileMatch::Match)
+                continue;
+            if (++to != n)
+                table.entry(k, to) = std::move(table.entry(k, n));
         }
-        for (int n = to + 1; n <= table.count(k); ++n) table.clearEntry(k, n);
+        for (int n = to + 1; n <= table.count(k); ++n)
+            table.clearEntry(k, n);
         table.setCount(k, to);
         kept += static_cast<std::size_t>(to);
     }

@@ -54,8 +54,8 @@ enum class FileMatch { Match, NoMatch, Unreadable, Cancelled };
 
 // The same for a comment file, read in blocks, so a 100 MB comment needs no 100 MB of memory.
 // `cancelled` is polled between blocks. `blockSize` (0: 256 KiB) lets tests cut the file elsewhere.
-FileMatch matchFile(const SearchQuery& query, const std::string& path,
-                    const std::function<bool()>& cancelled = {}, std::size_t blockSize = 0);
+FileMatch matchFile(const SearchQuery& query, const std::string& path, const std::function<bool()>& cancelled = {},
+                    std::size_t blockSize = 0);
 
 // What matchesText must answer, read plainly: the whole text decoded, folded and searched at once.
 // For tests; slow and memory-hungry on large text.

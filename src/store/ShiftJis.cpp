@@ -17,7 +17,8 @@ constexpr std::uint16_t kNone = 0xFFFF;
 // than converting a list text.
 class Converter {
 public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+    Converter(const char* to, const char* from) : cd_(iconv_open(to, from))
+    {
         // (iconv_t)-1 is iconv_open's documented failure value; there is no other way to test for it.
         if (cd_ == reinterpret_cast<iconv_t>(-1))  // NOLINT(performance-no-int-to-ptr)
             throw std::runtime_error(std::string("iconv_open ") + from + " -> " + to);
@@ -26,7 +27,8 @@ public:
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
-    std::string convert(std::string_view in, std::string_view replacement) {
+    std::string convert(std::string_view in, std::string_view replacement)
+    {
         iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
         std::string out;
         out.reserve(in.size() * 2);
@@ -52,7 +54,8 @@ private:
 };
 
 // Writes the UTF-8 form of a code point below U+10000 at `out`; returns the end.
-char* putUtf8(char* out, std::uint32_t cp) {
+char* putUtf8(char* out, std::uint32_t cp)
+{
     if (cp < 0x80) {
         *out++ = static_cast<char>(cp);
     } else if (cp < 0x800) {
@@ -66,9 +69,11 @@ char* putUtf8(char* out, std::uint32_t cp) {
     return out;
 }
 
-constexpr bool asciiIsItself() {
+constexpr bool asciiIsItself()
+{
     for (unsigned b = 0; b < 0x80; ++b)
-        if (kSingle[b] != b) return false;
+        if (kSingle[b] != b)
+            return false;
     return true;
 }
 // glibc's code page 932 leaves ASCII as it is; the byte copy below relies on that.
@@ -78,7 +83,8 @@ constexpr bool kAsciiIsItself = asciiIsItself();
 // reading the files. Anything they leave out (a broken or unmapped character) returns false, and
 // the whole text goes through iconv, whose answer the tables were taken from.
 // Appends to `out`; on false `out` is left longer than it was, and the caller cuts it back.
-bool tableToUtf8(std::string_view in, std::string& out) {
+bool tableToUtf8(std::string_view in, std::string& out)
+{
     const std::size_t start = out.size();
     out.resize(start + in.size() * 3);  // a single byte becomes at most three (half-width katakana)
     char* o = out.data() + start;
@@ -93,9 +99,11 @@ bool tableToUtf8(std::string_view in, std::string& out) {
         if (cp != kNone) {
             ++i;
         } else {
-            if (i + 1 >= in.size()) return false;
+            if (i + 1 >= in.size())
+                return false;
             cp = kPairs[kLeadRow[b]][static_cast<unsigned char>(in[i + 1])];
-            if (cp == kNone) return false;
+            if (cp == kNone)
+                return false;
             i += 2;
         }
         o = putUtf8(o, cp);
@@ -104,7 +112,8 @@ bool tableToUtf8(std::string_view in, std::string& out) {
     return true;
 }
 
-bool tableFromUtf8(std::string_view in, std::string& out) {
+bool tableFromUtf8(std::string_view in, std::string& out)
+{
     out.clear();
     out.reserve(in.size());
     auto cont = [&](std::size_t at) { return at < in.size() && (static_cast<unsigned char>(in[at]) & 0xC0) == 0x80; };
@@ -120,7 +129,8 @@ bool tableFromUtf8(std::string_view in, std::string& out) {
         } else if ((b & 0xF0) == 0xE0 && cont(i + 1) && cont(i + 2)) {
             cp = ((b & 0x0Fu) << 12) | ((static_cast<unsigned char>(in[i + 1]) & 0x3Fu) << 6) |
                  (static_cast<unsigned char>(in[i + 2]) & 0x3Fu);
-            if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)) return false;  // overlong or a surrogate
+            if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))
+                return false;  // overlong or a surrogate
             i += 3;
         } else {
             return false;
@@ -128,9 +138,11 @@ bool tableFromUtf8(std::string_view in, std::string& out) {
         const auto* end = std::end(kFromUnicode);
         const auto* at = std::lower_bound(std::begin(kFromUnicode), end, cp,
                                           [](const std::uint16_t(&e)[2], std::uint32_t c) { return e[0] < c; });
-        if (at == end || (*at)[0] != cp) return false;
+        if (at == end || (*at)[0] != cp)
+            return false;
         const std::uint16_t bytes = (*at)[1];
-        if (bytes > 0xFF) out += static_cast<char>(bytes >> 8);
+        if (bytes > 0xFF)
+            out += static_cast<char>(bytes >> 8);
         out += static_cast<char>(bytes & 0xFF);
     }
     return true;
@@ -138,37 +150,49 @@ bool tableFromUtf8(std::string_view in, std::string& out) {
 
 }  // namespace
 
-std::string_view safeCut(std::string_view s, std::size_t maxBytes) {
-    if (s.size() <= maxBytes) return s;
+std::string_view safeCut(std::string_view s, std::size_t maxBytes)
+{
+    if (s.size() <= maxBytes)
+        return s;
     std::size_t at = 0;
-    for (std::size_t next; (next = nextChar(s, at)) <= maxBytes;) at = next;
+    for (std::size_t next; (next = nextChar(s, at)) <= maxBytes;)
+        at = next;
     return s.substr(0, at);
 }
 
-std::size_t find(std::string_view s, std::string_view needle, std::size_t from) {
-    if (needle.empty()) return from <= s.size() ? from : std::string_view::npos;
+std::size_t find(std::string_view s, std::string_view needle, std::size_t from)
+{
+    if (needle.empty())
+        return from <= s.size() ? from : std::string_view::npos;
     // A match on a character boundary is a match of the bytes: most lines have neither.
-    if (s.find(needle, from) == std::string_view::npos) return std::string_view::npos;
+    if (s.find(needle, from) == std::string_view::npos)
+        return std::string_view::npos;
     for (std::size_t at = from; at + needle.size() <= s.size(); at = nextChar(s, at))
-        if (s[at] == needle[0] && s.compare(at, needle.size(), needle) == 0) return at;
+        if (s[at] == needle[0] && s.compare(at, needle.size(), needle) == 0)
+            return at;
     return std::string_view::npos;
 }
 
-std::string fromUtf8(std::string_view utf8) {
+std::string fromUtf8(std::string_view utf8)
+{
     std::string out;
-    if (tableFromUtf8(utf8, out)) return out;
+    if (tableFromUtf8(utf8, out))
+        return out;
     thread_local Converter converter("CP932", "UTF-8");
     return converter.convert(utf8, "?");
 }
-std::string toUtf8(std::string_view cp932) {
+std::string toUtf8(std::string_view cp932)
+{
     std::string out;
     appendUtf8(out, cp932);
     return out;
 }
 
-void appendUtf8(std::string& out, std::string_view cp932) {
+void appendUtf8(std::string& out, std::string_view cp932)
+{
     const std::size_t start = out.size();
-    if (tableToUtf8(cp932, out)) return;
+    if (tableToUtf8(cp932, out))
+        return;
     out.resize(start);
     thread_local Converter converter("UTF-8", "CP932");
     out += converter.convert(cp932, "\xEF\xBF\xBD");

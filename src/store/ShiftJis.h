@@ -12,8 +12,10 @@ namespace shiftjis {
 constexpr bool isLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
 // Index just past the character that starts at `at`. A lead byte at the end stands alone.
-inline std::size_t nextChar(std::string_view s, std::size_t at) {
-    if (at >= s.size()) return s.size();
+inline std::size_t nextChar(std::string_view s, std::size_t at)
+{
+    if (at >= s.size())
+        return s.size();
     return (isLeadByte(static_cast<unsigned char>(s[at])) && at + 1 < s.size()) ? at + 2 : at + 1;
 }
 

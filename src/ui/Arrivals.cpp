@@ -36,7 +36,7 @@ std::string fileName(const std::string& path) { return path.substr(path.find_las
 
 bool exists(const std::string& path)
 {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
 }
 
@@ -193,8 +193,8 @@ void Arrivals::apply(const store::ArrivalChanges& changes)
 }
 
 std::vector<store::Arrival> Arrivals::joinReceivedList(const std::vector<store::Arrival>& arrived,
-                                                        std::chrono::steady_clock::time_point deadline, size_t& used,
-                                                        std::vector<std::string>& listedAlready)
+                                                       std::chrono::steady_clock::time_point deadline, size_t& used,
+                                                       std::vector<std::string>& listedAlready)
 {
     indexListed();
     struct Join {
@@ -216,7 +216,7 @@ std::vector<store::Arrival> Arrivals::joinReceivedList(const std::vector<store::
             continue;  // gone again: nothing to list, nothing to report
         store::TCmntInfo entry;
         entry.path = a.path;
-        struct stat st{};
+        struct stat st {};
         if (fd >= 0 && ::fstat(fd, &st) == 0)
             entry.time = localTime(st);
         store::ReadListText(a.category, a.path, fd, entry.listText, form_->messageSink());
@@ -305,7 +305,7 @@ void Arrivals::indexListed()
         } else if (const auto t = tableTimes.find(p); t != tableTimes.end()) {
             times.emplace(p, t->second);
         } else {
-            struct stat st{};
+            struct stat st {};
             times.emplace(p, ::stat(p.c_str(), &st) == 0 ? localTime(st) : 0.0);
         }
     }

@@ -26,7 +26,7 @@ class TForm1;
 namespace docking {
 class TDock;
 class TToolbarButton;
-}
+}  // namespace docking
 namespace ui {
 class DesktopNotice;
 }
@@ -104,7 +104,7 @@ private:
     std::unordered_map<std::string, double> listedTimes_;
     bool listedKnown_ = false;
     bool listing_ = false;  // this class is changing the list
-    int unseen_ = 0;                             // arrivals since the window was last active
+    int unseen_ = 0;        // arrivals since the window was last active
     // What arrived while a command's dialog was up, or the rest of a flood: shown when the
     // command has ended, or on the next turn of the event loop.
     store::ArrivalChanges deferred_;

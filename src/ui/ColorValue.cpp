@@ -56,10 +56,7 @@ constexpr std::array<std::optional<SystemColor>, 31> kSystemColors{{
 
 }  // namespace
 
-bool isSystemColor(settings::ColorValue value)
-{
-    return value < 0;
-}
+bool isSystemColor(settings::ColorValue value) { return value < 0; }
 
 QColor colorFromValue(settings::ColorValue value, const QPalette& palette)
 {
@@ -73,10 +70,7 @@ QColor colorFromValue(settings::ColorValue value, const QPalette& palette)
     return QColor(int(bits & 0xFFu), int((bits >> 8) & 0xFFu), int((bits >> 16) & 0xFFu));
 }
 
-QColor colorFromValue(settings::ColorValue value)
-{
-    return colorFromValue(value, QApplication::palette());
-}
+QColor colorFromValue(settings::ColorValue value) { return colorFromValue(value, QApplication::palette()); }
 
 settings::ColorValue valueFromColor(const QColor& color)
 {

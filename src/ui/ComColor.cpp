@@ -162,10 +162,7 @@ void TForm3::BitBtn1Click()
     record_.clMainFont = mainFont_;
 }
 
-void TForm3::BitBtn3Click()
-{
-    platform::WinHelp(platform::HELP_CONTEXT, kHelpContext);
-}
+void TForm3::BitBtn3Click() { platform::WinHelp(platform::HELP_CONTEXT, kHelpContext); }
 
 namespace ui {
 

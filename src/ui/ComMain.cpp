@@ -288,8 +288,7 @@ void TForm1::buildToolbars()
 
 void TForm1::connectDeleteButton()
 {
-    deleteButtonConnection_ =
-        connect(ToolbarButton4, &TToolbarButton::clicked, this, &TForm1::ToolbarButton4Click);
+    deleteButtonConnection_ = connect(ToolbarButton4, &TToolbarButton::clicked, this, &TForm1::ToolbarButton4Click);
 }
 
 docking::TToolbarButton* TForm1::categoryButton(int k) const
@@ -313,7 +312,7 @@ void TForm1::FormCreate()
     QApplication::setApplicationName(title);
     setWindowTitle(title);
 
-    settings::SettingsRecord& s = Settings();  // read in the constructor
+    settings::SettingsRecord& s = Settings();                  // read in the constructor
     arrivals_ = new Arrivals(this, std::move(arrivalWatch_));  // watching since the constructor
 
     const QScreen* screen = QGuiApplication::primaryScreen();

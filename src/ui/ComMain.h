@@ -43,7 +43,7 @@ namespace ui {
 class CommentListView;
 class CommentViewLoader;
 class StartupLoad;
-}
+}  // namespace ui
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -106,9 +106,9 @@ public:
     const std::vector<std::string>& pathList() const { return pathList_; }
     const store::CommentDirs& dirs() const { return dirs_; }
     QString settingsKey() const;
-    Arrivals* arrivals() const { return arrivals_; }  // comments that arrive while the window is open
+    Arrivals* arrivals() const { return arrivals_; }            // comments that arrive while the window is open
     store::MessageSink& messageSink() const { return *sink_; }  // where the store's messages go
-    QMenu* viewMenu() const { return viewMenu_; }                // 表示
+    QMenu* viewMenu() const { return viewMenu_; }               // 表示
 
     // ---- Verbs for what arrives while the window is open ----
     // The received folder as it now is, listed as at a start, the list focused. False when it

@@ -36,10 +36,7 @@ int TForm1::CurrentCategory() const
     return c;
 }
 
-void TForm1::refreshLine(int row, std::string listText)
-{
-    ListBox1->lines()->replaceLine(row, std::move(listText));
-}
+void TForm1::refreshLine(int row, std::string listText) { ListBox1->lines()->replaceLine(row, std::move(listText)); }
 
 void TForm1::addArrivals(int row, const std::vector<store::TCmntInfo>& entries)
 {
@@ -177,7 +174,8 @@ bool TForm1::showComment(int category, const std::string& path)
         // As a click on the line: it alone is chosen, so 保存 and 削除 act on what the view shows.
         const QSignalBlocker block(ListBox1);
         const QModelIndex index = ListBox1->model()->index(row, 0);
-        ListBox1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        ListBox1->selectionModel()->setCurrentIndex(index,
+                                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         ListBox1->scrollTo(index);
     }
     ListBox1Click();
@@ -199,13 +197,13 @@ void TForm1::ShowSelectedComment()
     const std::string& path = pathList_[static_cast<size_t>(row)];
     // A large comment shows its beginning at once and the rest while the window stays usable.
     switch (viewLoader_->show(path)) {
-    case ui::CommentViewLoader::Result::Shown:
-        break;
+    case ui::CommentViewLoader::Result::Shown: break;
     case ui::CommentViewLoader::Result::OpenFailed:
         ui::showFrameworkError(this, QStringLiteral("ファイル %1 を開けません。").arg(platform::displayFileName(path)));
         break;
     case ui::CommentViewLoader::Result::ReadFailed:
-        ui::showFrameworkError(this, QStringLiteral("ファイル %1 を読み込めません。").arg(platform::displayFileName(path)));
+        ui::showFrameworkError(this,
+                               QStringLiteral("ファイル %1 を読み込めません。").arg(platform::displayFileName(path)));
         break;
     }
 }
@@ -232,10 +230,7 @@ void TForm1::UpDown1Click()
     ListBox1->show();
 }
 
-void TForm1::Copy1Click()
-{
-    viewLoader_->copy();
-}
+void TForm1::Copy1Click() { viewLoader_->copy(); }
 
 void TForm1::applyColors()
 {

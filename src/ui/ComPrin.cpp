@@ -58,8 +58,8 @@ TForm2::TForm2(QWidget* parent, settings::SettingsRecord& record, PrinterSetup p
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(6);
     const QFont editFont = fixedPitchFont(font());
-    const auto makeRow = [&](int row, const QString& caption, QLabel*& label, QLineEdit*& edit,
-                             TUpDown*& upDown, QLabel*& unit) {
+    const auto makeRow = [&](int row, const QString& caption, QLabel*& label, QLineEdit*& edit, TUpDown*& upDown,
+                             QLabel*& unit) {
         label = new QLabel(caption, this);
         edit = new QLineEdit(this);
         edit->setFont(editFont);
@@ -141,8 +141,7 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::KeyPress) {
         const QString typed = static_cast<QKeyEvent*>(event)->text();
         // Keys without a character (arrows, function keys) are not typing; they pass.
-        if (!typed.isEmpty() &&
-            !Edit1KeyPress(typed.at(0), int(edit->text().size()), int(edit->selectedText().size())))
+        if (!typed.isEmpty() && !Edit1KeyPress(typed.at(0), int(edit->text().size()), int(edit->selectedText().size())))
             return true;
     } else if (event->type() == QEvent::InputMethod) {
         ui::filterCommittedText(static_cast<QInputMethodEvent*>(event), edit, &TForm2::Edit1KeyPress);
@@ -150,10 +149,7 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-void TForm2::BitBtn1Click()
-{
-    printerSetup_(this);
-}
+void TForm2::BitBtn1Click() { printerSetup_(this); }
 
 void TForm2::BitBtn2Click()
 {

@@ -294,10 +294,7 @@ void CommentViewLoader::copy()
         QGuiApplication::clipboard()->setText(textBetween(cursor.selectionStart(), cursor.selectionEnd()));
 }
 
-QString CommentViewLoader::text() const
-{
-    return textBetween(0, view_->document()->characterCount() - 1);
-}
+QString CommentViewLoader::text() const { return textBetween(0, view_->document()->characterCount() - 1); }
 
 QString CommentViewLoader::textBetween(int from, int to) const
 {

@@ -94,9 +94,9 @@ private:
     QTimer timer_;
     // Moving the cuts to a new width.
     QTimer rewrapTimer_;
-    qreal rewrapWidth_ = 0;     // the width the cuts were made for
+    qreal rewrapWidth_ = 0;  // the width the cuts were made for
     bool rewrapPending_ = false;
-    std::size_t rewrapAt_ = 0;  // the next cut to look at
+    std::size_t rewrapAt_ = 0;                  // the next cut to look at
     std::size_t rewrapFrom_ = std::size_t(-1);  // the first cut made without laying out, if any
     bool finishing_ = false;
 };

@@ -93,15 +93,15 @@ void DesktopNotice::notify(const QString& summary, const QString& shownBody)
         auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
         connect(watcher, &QDBusPendingCallWatcher::finished, this,
                 [this, summary, shownBody](QDBusPendingCallWatcher* w) {
-            w->deleteLater();
-            const QDBusPendingReply<uint> reply = *w;
-            if (reply.isError()) {
-                busFailed_ = true;  // no notification service on this bus: the tray, if any, from now on
-                showInTray(summary, shownBody);
-                return;
-            }
-            lastId_ = reply.value();
-        });
+                    w->deleteLater();
+                    const QDBusPendingReply<uint> reply = *w;
+                    if (reply.isError()) {
+                        busFailed_ = true;  // no notification service on this bus: the tray, if any, from now on
+                        showInTray(summary, shownBody);
+                        return;
+                    }
+                    lastId_ = reply.value();
+                });
         return;
     }
 #endif

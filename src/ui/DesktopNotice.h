@@ -29,7 +29,7 @@ private:
     void showInTray(const QString& summary, const QString& body);
 
     enum class Markup { Unknown, Asking, Plain, Marked };
-    Markup markup_ = Markup::Unknown;  // what the service's GetCapabilities said of the body
+    Markup markup_ = Markup::Unknown;       // what the service's GetCapabilities said of the body
     QString waitingSummary_, waitingBody_;  // the notice to show once that is known
     bool busFailed_ = false;
     uint lastId_ = 0;

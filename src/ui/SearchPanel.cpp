@@ -140,7 +140,8 @@ private:
         batch.generation = generation;
         batch.done = true;
         batch.error = error;
-        QMetaObject::invokeMethod(panel_, [panel = panel_, b = std::move(batch)] { panel->receive(b); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            panel_, [panel = panel_, b = std::move(batch)] { panel->receive(b); }, Qt::QueuedConnection);
     }
 
     void runSearch(const Job& job)
@@ -153,18 +154,20 @@ private:
             std::stable_sort(batch.hits.begin(), batch.hits.end(), newerFirst);
             for (const store::SearchHit& hit : batch.hits)
                 batch.lines << lineFor(hit);
-            QMetaObject::invokeMethod(panel_, [panel = panel_, b = batch] { panel->receive(b); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                panel_, [panel = panel_, b = batch] { panel->receive(b); }, Qt::QueuedConnection);
             batch.hits.clear();
             batch.lines.clear();
             last = std::chrono::steady_clock::now();
         };
-        batch.outcome = store::searchFolder(job.scope.dirs, job.scope.receivedMode, store::SearchQuery(job.query),
-                                            [&](const store::SearchHit& hit) {
-                                                batch.hits.push_back(hit);
-                                                if (std::chrono::steady_clock::now() - last >= kBatchInterval)
-                                                    post();
-                                            },
-                                            cancelled);
+        batch.outcome = store::searchFolder(
+            job.scope.dirs, job.scope.receivedMode, store::SearchQuery(job.query),
+            [&](const store::SearchHit& hit) {
+                batch.hits.push_back(hit);
+                if (std::chrono::steady_clock::now() - last >= kBatchInterval)
+                    post();
+            },
+            cancelled);
         if (batch.outcome.cancelled)
             return;
         batch.done = true;
@@ -240,7 +243,9 @@ private:
         const std::size_t length = base + window.size();
         QMetaObject::invokeMethod(
             panel_,
-            [panel = panel_, g = job.generation, length, r = std::move(ranges)] { panel->applyHighlight(g, r, length); },
+            [panel = panel_, g = job.generation, length, r = std::move(ranges)] {
+                panel->applyHighlight(g, r, length);
+            },
             Qt::QueuedConnection);
     }
 
@@ -280,9 +285,8 @@ SearchPanel::SearchPanel(QWidget* owner, QPlainTextEdit* view)
     delay_->setInterval(kTypingPauseMs);
     connect(delay_, &QTimer::timeout, this, &SearchPanel::startSearch);
     connect(Edit, &QLineEdit::textChanged, this, &SearchPanel::textEdited);
-    connect(Edit, &QLineEdit::returnPressed, this, [this] {
-        activate(Results->currentItem() ? Results->currentItem() : Results->item(0));
-    });
+    connect(Edit, &QLineEdit::returnPressed, this,
+            [this] { activate(Results->currentItem() ? Results->currentItem() : Results->item(0)); });
     connect(Results, &QListWidget::itemActivated, this, &SearchPanel::activate);
     connect(view_, &QPlainTextEdit::textChanged, this, [this] {
         // The rest of the comment on show coming in keeps its marks.
@@ -409,12 +413,14 @@ void SearchPanel::receive(const Batch& batch)
         auto hitAt = [&](std::size_t i) -> const store::SearchHit& {
             return i < hits_.size() ? hits_[i] : batch.hits[i - hits_.size()];
         };
-        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return newerFirst(hitAt(a), hitAt(b)); });
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return newerFirst(hitAt(a), hitAt(b)); });
         std::vector<store::SearchHit> merged;
         QStringList mergedLines;
         for (const std::size_t i : order) {
             merged.push_back(hitAt(i));
-            mergedLines << (i < hits_.size() ? lines[static_cast<int>(i)] : batch.lines[static_cast<int>(i - hits_.size())]);
+            mergedLines << (i < hits_.size() ? lines[static_cast<int>(i)]
+                                             : batch.lines[static_cast<int>(i - hits_.size())]);
         }
         hits_ = std::move(merged);
         Results->clear();
@@ -440,7 +446,8 @@ void SearchPanel::activate(QListWidgetItem* item)
         return;
     const store::SearchHit& hit = hits_[static_cast<std::size_t>(row)];
     if (!showComment(hit.category, hit.path)) {
-        Status->setText(QStringLiteral("このコメントは一覧にありません（保存・削除されたか、表示する件数を超えています）"));
+        Status->setText(
+            QStringLiteral("このコメントは一覧にありません（保存・削除されたか、表示する件数を超えています）"));
         return;
     }
     worker_->highlight(viewGeneration_, hit.path, query_);

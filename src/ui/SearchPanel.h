@@ -70,9 +70,9 @@ private:
     QPlainTextEdit* view_;
     QTimer* delay_;
     std::unique_ptr<Worker> worker_;
-    unsigned generation_ = 0;      // the search whose results are shown
-    unsigned viewGeneration_ = 0;  // counts the texts the view has shown
-    std::u16string query_;  // the text searched for
+    unsigned generation_ = 0;             // the search whose results are shown
+    unsigned viewGeneration_ = 0;         // counts the texts the view has shown
+    std::u16string query_;                // the text searched for
     std::vector<store::SearchHit> hits_;  // newest first, parallel to Results
     // Marks of a comment still loading, all set once it is there.
     struct PendingMarks {

@@ -34,8 +34,7 @@ private:
             std::string title, text, text2;
             int kind;
         };
-        void showMessage(const std::string& title, const std::string& text, const std::string& text2,
-                         int kind) override
+        void showMessage(const std::string& title, const std::string& text, const std::string& text2, int kind) override
         {
             messages.push_back({title, text, text2, kind});
         }

@@ -148,9 +148,10 @@ bool TForm4::eventFilter(QObject* watched, QEvent* event)
             if (text.size() == 1 && !FilterKey(edit, text.front(), 3, QStringLiteral("0123456789")))
                 return true;  // the typed character is discarded
         } else if (event->type() == QEvent::InputMethod) {
-            ui::filterCommittedText(static_cast<QInputMethodEvent*>(event), edit, [](QChar c, int length, int selection) {
-                return FilterKey(c, length, selection, 3, QStringLiteral("0123456789"));
-            });
+            ui::filterCommittedText(static_cast<QInputMethodEvent*>(event), edit,
+                                    [](QChar c, int length, int selection) {
+                                        return FilterKey(c, length, selection, 3, QStringLiteral("0123456789"));
+                                    });
         } else if (event->type() == QEvent::FocusOut) {
             // The focus moving on to another control (or OK) is the exit; the edit's context menu
             // or another window taking it only for a while is not: the user comes back to finish

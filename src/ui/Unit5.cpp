@@ -58,15 +58,9 @@ void TForm5::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
-void TForm5::FormShow()
-{
-    Label1->setText(kWarningText);
-}
+void TForm5::FormShow() { Label1->setText(kWarningText); }
 
-void TForm5::Button1Click()
-{
-    close();
-}
+void TForm5::Button1Click() { close(); }
 
 namespace ui {
 
@@ -99,7 +93,7 @@ std::string ReadUserId(const std::string& dataDir)
         ::close(fd);
         return {};
     }
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         return {};
 

@@ -124,10 +124,10 @@ TEST_F(Startup, FirstNonzeroCodeStopsTheChain)
         const char* variable;
         const char* expectedCalls;
     };
-    for (const Case c : {Case{"FAKE_MUTEX_CODE", "GetMutexName\n"},
-                         Case{"FAKE_PROGRAM_CODE", "GetMutexName\nGetProgramName\n"},
-                         Case{"FAKE_WINDOW_CODE", "GetMutexName\nGetProgramName\nGetWindowName\n"},
-                         Case{"FAKE_PATH_CODE", "GetMutexName\nGetProgramName\nGetWindowName\nGetBrevonPath\n"}}) {
+    for (const Case c :
+         {Case{"FAKE_MUTEX_CODE", "GetMutexName\n"}, Case{"FAKE_PROGRAM_CODE", "GetMutexName\nGetProgramName\n"},
+          Case{"FAKE_WINDOW_CODE", "GetMutexName\nGetProgramName\nGetWindowName\n"},
+          Case{"FAKE_PATH_CODE", "GetMutexName\nGetProgramName\nGetWindowName\nGetBrevonPath\n"}}) {
         SCOPED_TRACE(c.variable);
         fs::remove(dir + "/messages.log");
         fs::remove(dir + "/calls.log");
@@ -223,12 +223,14 @@ TEST_F(Startup, SuitePathAndNameSlots)
 
     // The host hands paths over in code page 932; the directories are this platform's file names.
     // "表" ends in the byte of "\", which must not be taken for a separator.
-    const std::string japanese = probe({{"FAKE_PATH", "/srv/\x8a\x94\x8e\xae \x83\x75\x83\x8c\x83\x7b\x83\x93\x95\x5c"}});
+    const std::string japanese =
+        probe({{"FAKE_PATH", "/srv/\x8a\x94\x8e\xae \x83\x75\x83\x8c\x83\x7b\x83\x93\x95\x5c"}});
     EXPECT_NE(japanese.find("received=/srv/株式 ブレボン表/RecvData/\n"), std::string::npos) << japanese;
     EXPECT_EQ(messages(), "");
     // A lead byte without its trail byte names no file: the start ends with a message that says so.
     EXPECT_EQ(probe({{"FAKE_PATH", "/srv/\x8a\x94\x8e"}}, 3), "");
-    EXPECT_EQ(messages(), "BrevonMessage\tGetBrevonPath Error\tBrevonフォルダ名をファイル名に変換できない\t/srv/株\t1\n");
+    EXPECT_EQ(messages(),
+              "BrevonMessage\tGetBrevonPath Error\tBrevonフォルダ名をファイル名に変換できない\t/srv/株\t1\n");
     fs::remove(dir + "/messages.log");
 
     const std::string full = probe({{"FAKE_MUTEX_SLOT", "full30"}});

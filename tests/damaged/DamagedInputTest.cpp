@@ -28,7 +28,9 @@ const std::string kBin = COMMENT_BIN_DIR;
 const std::string kKey = "Software\\Brevon\\Comment";
 
 // Code page 932 texts used in file contents and expected list texts.
-const std::string kYearMonthDay = "2024\x94\x4e" "1\x8c\x8e" "2\x93\xfa";
+const std::string kYearMonthDay = "2024\x94\x4e"
+                                  "1\x8c\x8e"
+                                  "2\x93\xfa";
 
 class DamagedInput : public ::testing::Test {
 protected:

@@ -171,7 +171,8 @@ TEST_F(TDockTest, RuleBreakingPlacementsFailWithTheirMessages)
               "A TDock control cannot be placed inside a tool window or another TDock");
 
     auto* panel = new QWidget(form.get());
-    EXPECT_EQ(messageOf([&] { new TToolbar(panel); }), "A tool window can only be placed on a TDock or directly on the form");
+    EXPECT_EQ(messageOf([&] { new TToolbar(panel); }),
+              "A tool window can only be placed on a TDock or directly on the form");
     EXPECT_EQ(messageOf([&] { new TToolbar(form.get()); }), "");
 }
 

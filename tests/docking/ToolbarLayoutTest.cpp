@@ -65,8 +65,8 @@ protected:
 
     static Place placeOf(const TCustomToolWindow* tw)
     {
-        return {tw->dockedTo(), tw->isFloating(), tw->dockRow(), tw->dockPos(), tw->isToolWindowVisible(),
-                tw->isFloating() ? tw->floatingPosition() : QPoint()};
+        return {tw->dockedTo(), tw->isFloating(),          tw->dockRow(),
+                tw->dockPos(),  tw->isToolWindowVisible(), tw->isFloating() ? tw->floatingPosition() : QPoint()};
     }
 
     std::vector<Place> places() const { return {placeOf(toolbar1), placeOf(toolbar2), placeOf(toolbar3)}; }
@@ -150,7 +150,7 @@ TEST_F(ToolbarLayoutTest, UnknownRevisionsAndMissingDocksLeaveTheToolbarInPlace)
     write("Toolbar2", "Visible", "0");
     write("Toolbar2", "DockedTo", "dock2");  // names are compared with their case
     write("Toolbar3", "DockedTo", "");
-    write("Toolbar3", "Visible", "zero");    // not a number: the current visibility stays
+    write("Toolbar3", "Visible", "zero");  // not a number: the current visibility stays
     LoadToolbarLayout(form.get(), kKey);
     EXPECT_EQ(placeOf(toolbar1), before[0]);
     EXPECT_EQ(toolbar2->dockedTo(), dock1);

@@ -123,7 +123,7 @@ std::int32_t GetRegKeyName(std::int32_t program, std::int32_t* reserved, const c
     logCall("GetRegKeyName");
     if (reserved)
         *reserved = 0;
-    *key = program == host::kProgramNumber  ? "Software\\Brevon\\Comment"
+    *key = program == host::kProgramNumber    ? "Software\\Brevon\\Comment"
            : program == host::kCommonSettings ? "Software\\Brevon\\Common"
                                               : "";
     return 0;

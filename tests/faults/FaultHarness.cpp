@@ -68,15 +68,15 @@ struct FileSpec {
 
 struct Totals {
     int trials = 0;
-    int killedMidBatch = 0;      // the kill came before the batch ended
-    int trialsWithTemporary = 0; // a temporary was there when the driver died
-    int trialsWithBoth = 0;      // a file was in both folders when the driver died
-    int bothAfterStart = 0;      // files in both folders after the next start's clean-up
+    int killedMidBatch = 0;       // the kill came before the batch ended
+    int trialsWithTemporary = 0;  // a temporary was there when the driver died
+    int trialsWithBoth = 0;       // a file was in both folders when the driver died
+    int bothAfterStart = 0;       // files in both folders after the next start's clean-up
     int lost = 0;
     int torn = 0;
     int temporariesLeft = 0;
     int otherChanges = 0;
-    int failures = 0;            // trials with any fault
+    int failures = 0;  // trials with any fault
 };
 
 [[noreturn]] void die(const std::string& what)
@@ -164,7 +164,10 @@ std::vector<FileSpec> makeComments(int count, std::mt19937& rng)
             std::snprintf(name, sizeof name, "%s%04d", kPrefixes[k], n);
         FileSpec wanted;
         wanted.name = name;
-        wanted.bytes = "Title " + wanted.name + "\r\n2024\x94\x4e" "1\x8c\x8e" "2\x93\xfa\r\n";
+        wanted.bytes = "Title " + wanted.name +
+                       "\r\n2024\x94\x4e"
+                       "1\x8c\x8e"
+                       "2\x93\xfa\r\n";
         const int size = (n % 97 == 0) ? 300000 + smallSize(rng) : smallSize(rng);
         wanted.bytes.reserve(static_cast<std::size_t>(size) + wanted.bytes.size());
         for (int b = 0; b < size; ++b)
@@ -259,7 +262,8 @@ bool Harness::makePlainFolders()
     if (opt_.sameFs) {
         saved_ = base_ + "/suite/Result/COMMENT/";
     } else {
-        struct stat here{}, shm{};
+        struct stat here {
+        }, shm{};
         if (::stat(base_.c_str(), &here) != 0 || ::stat("/dev/shm", &shm) != 0 || shm.st_dev == here.st_dev) {
             whyNot_ = "no second file system without mounting: /dev/shm is missing or on the same one as " +
                       fs::current_path().string();
@@ -401,8 +405,7 @@ bool Harness::checkWhole(const std::string& when, bool expectAllSaved, std::set<
 {
     bool ok = true;
     std::map<std::string, int> wholeCopies;
-    auto checkFolder = [&](const std::string& dir, const std::map<std::string, FileSpec>& bystanders,
-                           bool isReceived) {
+    auto checkFolder = [&](const std::string& dir, const std::map<std::string, FileSpec>& bystanders, bool isReceived) {
         std::set<std::string> seenBystanders;
         for (const auto& name : entriesOf(dir)) {
             const std::string path = dir + name;
@@ -429,7 +432,7 @@ bool Harness::checkWhole(const std::string& when, bool expectAllSaved, std::set<
             }
             bool read = false;
             const std::string bytes = readAll(path, &read);
-            struct stat st{};
+            struct stat st {};
             const bool statted = ::stat(path.c_str(), &st) == 0;
             if (!read || bytes != wanted->bytes) {
                 fault(when + ": torn: " + path + " holds " + std::to_string(bytes.size()) + " bytes, not " +
@@ -529,7 +532,8 @@ bool Harness::killTrial(int trial, double batchSeconds)
         fault("the next save-all ended with " + std::to_string(again) + ":\n" + readAll(work_ + "again.out"));
     checkWhole("after the next save-all", true);
     if (opt_.verbose)
-        std::printf("trial %d: kill after %.2f ms, %s\n", trial, killAfter * 1000, code ? "batch had ended" : "mid-batch");
+        std::printf("trial %d: kill after %.2f ms, %s\n", trial, killAfter * 1000,
+                    code ? "batch had ended" : "mid-batch");
     return !trialFailed_;
 }
 
@@ -591,8 +595,8 @@ bool Harness::readOnlyTrial(int trial)
     // Every file that stayed was reported. (A reported one may be gone: its copy had arrived whole,
     // and the start finished the move.)
     if (!std::includes(reported.begin(), reported.end(), stillReceived.begin(), stillReceived.end()))
-        fault("reported " + std::to_string(reported.size()) + " failures, but " +
-              std::to_string(stillReceived.size()) + " files stayed in the received folder");
+        fault("reported " + std::to_string(reported.size()) + " failures, but " + std::to_string(stillReceived.size()) +
+              " files stayed in the received folder");
     if (reported.empty())
         fault("the target turned read-only after the batch had ended: nothing was tested");
     std::printf("read-only trial %d: %zu files moved, %zu reported as failed and still received\n", trial,

@@ -71,7 +71,8 @@ TEST(BrvMsgNoDisplay, WithoutLogOrDisplayTheMessageGoesToStderrWithoutBlocking)
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(shown, 0);
     EXPECT_NE(err.find("BRVREG.DLL not found"), std::string::npos);
-    for (auto [name, value] : {std::pair{"QT_QPA_PLATFORM", platform}, {"DISPLAY", display}, {"WAYLAND_DISPLAY", wayland}})
+    for (auto [name, value] :
+         {std::pair{"QT_QPA_PLATFORM", platform}, {"DISPLAY", display}, {"WAYLAND_DISPLAY", wayland}})
         if (!value.isNull())
             ::setenv(name, value.constData(), 1);
 }

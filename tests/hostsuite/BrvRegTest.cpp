@@ -94,8 +94,8 @@ class BrvRegStore : public hostsuite_test::StoreTest {};
 
 TEST_F(BrvRegStore, IntegersRoundTripAndLandUnderTheProgramKey)
 {
-    const std::array<std::pair<const char*, std::int32_t>, 5> values{{
-        {"Top", 42}, {"Left", 0}, {"clTitleBack", -16777211}, {"MaxCmntInfo0", INT_MAX}, {"PageTop", INT_MIN}}};
+    const std::array<std::pair<const char*, std::int32_t>, 5> values{
+        {{"Top", 42}, {"Left", 0}, {"clTitleBack", -16777211}, {"MaxCmntInfo0", INT_MAX}, {"PageTop", INT_MIN}}};
     for (const auto& [name, v] : values)
         ASSERT_EQ(BrevonRegWriteInteger(host::kProgramNumber, name, v), 0) << name;
     for (const auto& [name, v] : values) {
@@ -150,7 +150,8 @@ TEST_F(BrvRegStore, StringsRoundTripAsCodePage932IncludingJapanese)
 TEST_F(BrvRegStore, StoredTextWithoutACodePage932FormCountsAsAbsent)
 {
     platform::Registry seed(storeFile);
-    seed.write(QString::fromStdString(kCommentKey), QStringLiteral("TSRPageURL"), QStringLiteral("https://x.example/😀"));
+    seed.write(QString::fromStdString(kCommentKey), QStringLiteral("TSRPageURL"),
+               QStringLiteral("https://x.example/😀"));
     seed.flush();
     const char* text = "default";
     EXPECT_EQ(BrevonRegReadString(host::kProgramNumber, "TSRPageURL", &text), 0);
@@ -210,7 +211,9 @@ TEST_F(BrvRegStore, AStoreThatCannotBeWrittenWholeKeepsWhatItHeld)
     QProcess writer;
     writer.setChildProcessModifier([] {
         std::signal(SIGXFSZ, SIG_IGN);
-        const struct rlimit limit{1024, 1024};
+        const struct rlimit limit {
+            1024, 1024
+        };
         ::setrlimit(RLIMIT_FSIZE, &limit);
     });
     writer.start(QStringLiteral(REG_WRITER), {QStringLiteral("New"), QStringLiteral("3"), QStringLiteral("0")});

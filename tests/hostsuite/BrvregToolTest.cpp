@@ -31,7 +31,8 @@ TEST_F(BrvregTool, AddedValuesAreWhatTheLibraryReadsAndTheOtherWayRound)
 
     const std::string japanese = sj("週末ｺﾒﾝﾄ");
     ASSERT_EQ(BrevonRegWriteString(host::kProgramNumber, "Caption", japanese.c_str()), 0);
-    const auto r = brvreg({QStringLiteral("query"), QStringLiteral("Software\\Brevon\\Comment"), QStringLiteral("Caption")});
+    const auto r =
+        brvreg({QStringLiteral("query"), QStringLiteral("Software\\Brevon\\Comment"), QStringLiteral("Caption")});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, kKey + QStringLiteral("\n    Caption    REG_SZ    週末ｺﾒﾝﾄ\n"));
 }
@@ -55,7 +56,8 @@ TEST_F(BrvregTool, DeleteRemovesOneValueOrAWholeKeyWithItsSubkeys)
 {
     brvreg({QStringLiteral("add"), kKey, QStringLiteral("Top"), QStringLiteral("10")});
     brvreg({QStringLiteral("add"), kKey, QStringLiteral("Left"), QStringLiteral("20")});
-    brvreg({QStringLiteral("add"), kKey + QStringLiteral("\\Default\\ToolBar1"), QStringLiteral("Row"), QStringLiteral("0")});
+    brvreg({QStringLiteral("add"), kKey + QStringLiteral("\\Default\\ToolBar1"), QStringLiteral("Row"),
+            QStringLiteral("0")});
 
     EXPECT_EQ(brvreg({QStringLiteral("delete"), kKey, QStringLiteral("Top")}).exitCode, 0);
     std::int32_t v = 0;

@@ -52,15 +52,17 @@ TEST(MakeDemoSuite, WritesCodePage932WithCrlfAndTheListedTimes)
     writeFile(demo.filePath(QStringLiteral("Result/COMMENT/CKES012.TXT")), "決算\r\n");
     writeFile(demo.filePath(QStringLiteral("Data/USER_ID.DAT")), "BRV0001\n");
     writeFile(demo.filePath(QStringLiteral("notes.txt")), "not part of the suite\n");
-    writeFile(demo.filePath(QStringLiteral("times.tsv")),
-              "# comment line\nRecvData/COMMENT.001\t2026-11-30 16:20\nResult/COMMENT/CKES012.TXT\t2026-12-01 06:10:30\n");
+    writeFile(
+        demo.filePath(QStringLiteral("times.tsv")),
+        "# comment line\nRecvData/COMMENT.001\t2026-11-30 16:20\nResult/COMMENT/CKES012.TXT\t2026-12-01 06:10:30\n");
 
     const auto r = makeSuite(demo.path(), suite.path());
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
 
     EXPECT_EQ(readAll(suite.filePath(QStringLiteral("RecvData/COMMENT.001"))),
               QByteArray("\x98\x41\x97\x8d\r\n\x93\xf1\x8d\x73\x96\xda\r\n"));
-    EXPECT_EQ(readAll(suite.filePath(QStringLiteral("Result/COMMENT/CKES012.TXT"))), QByteArray("\x8c\x88\x8e\x5a\r\n"));
+    EXPECT_EQ(readAll(suite.filePath(QStringLiteral("Result/COMMENT/CKES012.TXT"))),
+              QByteArray("\x8c\x88\x8e\x5a\r\n"));
     EXPECT_EQ(readAll(suite.filePath(QStringLiteral("Data/USER_ID.DAT"))), QByteArray("BRV0001\r\n"));
     EXPECT_FALSE(QFileInfo::exists(suite.filePath(QStringLiteral("notes.txt"))));
 
@@ -119,9 +121,11 @@ TEST(MakeDemoSuite, BundledDemoGivesAUsableSuite)
             ASSERT_EQ(lines.size(), 2) << file.fileName().toStdString();
             if (category == QLatin1String("COMM") || category == QLatin1String("CWEK")) {
                 const auto isDate = [](const QString& l) {
-                    return l.contains(QStringLiteral("年")) && l.contains(QStringLiteral("月")) && l.contains(QStringLiteral("日"));
+                    return l.contains(QStringLiteral("年")) && l.contains(QStringLiteral("月")) &&
+                           l.contains(QStringLiteral("日"));
                 };
-                EXPECT_NE(isDate(lines[0]), isDate(lines[1])) << "one title, one date: " << file.fileName().toStdString();
+                EXPECT_NE(isDate(lines[0]), isDate(lines[1]))
+                    << "one title, one date: " << file.fileName().toStdString();
             }
         }
         EXPECT_EQ(perCategory.size(), 4) << folder;

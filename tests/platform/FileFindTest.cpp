@@ -11,13 +11,16 @@ using testsupport::writeFile;
 
 namespace {
 
-std::vector<std::string> names(const std::vector<FoundFile>& found) {
+std::vector<std::string> names(const std::vector<FoundFile>& found)
+{
     std::vector<std::string> out;
-    for (const auto& f : found) out.push_back(f.name);
+    for (const auto& f : found)
+        out.push_back(f.name);
     return out;
 }
 
-TEST(WildcardTest, StarMatchesAnyRunAndQuestionMarkExactlyOneCharacter) {
+TEST(WildcardTest, StarMatchesAnyRunAndQuestionMarkExactlyOneCharacter)
+{
     EXPECT_TRUE(matchesWildcard("COMMENT.*", "COMMENT.001"));
     EXPECT_TRUE(matchesWildcard("COMMENT.*", "COMMENT."));
     EXPECT_TRUE(matchesWildcard("COMMENT.*", "COMMENT.a.b"));
@@ -31,17 +34,20 @@ TEST(WildcardTest, StarMatchesAnyRunAndQuestionMarkExactlyOneCharacter) {
     EXPECT_FALSE(matchesWildcard("a*b*c", "aXXbYbZ"));
 }
 
-TEST(WildcardTest, LettersMatchWithoutRegardToCase) {
+TEST(WildcardTest, LettersMatchWithoutRegardToCase)
+{
     EXPECT_TRUE(matchesWildcard("COMMENT.*", "comment.txt"));
     EXPECT_TRUE(matchesWildcard("ckes???.*", "CkEs001.x"));
 }
 
-TEST(WildcardTest, QuestionMarkTakesAWholeUtf8Character) {
+TEST(WildcardTest, QuestionMarkTakesAWholeUtf8Character)
+{
     EXPECT_TRUE(matchesWildcard("CKES???.*", "CKES決算1.txt"));
     EXPECT_FALSE(matchesWildcard("CKES???.*", "CKES決1.txt"));
 }
 
-TEST(DosAttribTest, ReadsWineTextAndSambaRecords) {
+TEST(DosAttribTest, ReadsWineTextAndSambaRecords)
+{
     EXPECT_EQ(parseDosAttrib("0x2"), kAttrHidden);
     EXPECT_EQ(parseDosAttrib("0x26"), kAttrHidden | kAttrSystem | kAttrArchive);
     EXPECT_EQ(parseDosAttrib("0x1"), 0u);  // read-only comes from the permission bits
@@ -63,7 +69,8 @@ protected:
     TempDir dir;
 };
 
-TEST_F(FindFilesTest, FiltersHiddenSystemAndFoldersUnlessAdmitted) {
+TEST_F(FindFilesTest, FiltersHiddenSystemAndFoldersUnlessAdmitted)
+{
     writeFile(dir / "COMMENT.plain", "x");
     writeFile(dir / "COMMENT.hidden", "x");
     writeFile(dir / "COMMENT.system", "x");
@@ -94,18 +101,18 @@ TEST_F(FindFilesTest, FiltersHiddenSystemAndFoldersUnlessAdmitted) {
     }
 }
 
-TEST_F(FindFilesTest, ListsByNameWithoutRegardToCaseWhateverTheCreationOrder) {
+TEST_F(FindFilesTest, ListsByNameWithoutRegardToCaseWhateverTheCreationOrder)
+{
     for (const char* n : {"cmarket.b", "CMARKET.C", "CMarket.a", "CMARKET.10", "CMARKET.9", "COMMENT.1"})
         writeFile(dir / n, "x");
     EXPECT_EQ(names(findFiles(dir.path(), "CMARKET.*", 0)),
               (std::vector<std::string>{"CMARKET.10", "CMARKET.9", "CMarket.a", "cmarket.b", "CMARKET.C"}));
 }
 
-TEST_F(FindFilesTest, MissingFolderGivesNothing) {
-    EXPECT_TRUE(findFiles(dir / "absent", "*", kAttrAnyFile).empty());
-}
+TEST_F(FindFilesTest, MissingFolderGivesNothing) { EXPECT_TRUE(findFiles(dir / "absent", "*", kAttrAnyFile).empty()); }
 
-TEST_F(FindFilesTest, ReportsTheLastWriteTime) {
+TEST_F(FindFilesTest, ReportsTheLastWriteTime)
+{
     writeFile(dir / "CWEKEND.1", "x");
     testsupport::setMtime(dir / "CWEKEND.1", 1'700'000'000, 250'000'000);
     const auto found = findFiles(dir.path(), "CWEKEND.*", 0);
@@ -114,9 +121,10 @@ TEST_F(FindFilesTest, ReportsTheLastWriteTime) {
     EXPECT_EQ(found[0].lastWrite.nanoseconds, 250'000'000);
 }
 
-
-TEST_F(FindFilesTest, ForEachFileVisitsTheSameEntriesOpenAndStopsWhenAsked) {
-    for (const char* n : {"CWEKEND.b", "CWEKEND.A", "CWEKEND.c", "CWEKEND.h"}) writeFile(dir / n, n);
+TEST_F(FindFilesTest, ForEachFileVisitsTheSameEntriesOpenAndStopsWhenAsked)
+{
+    for (const char* n : {"CWEKEND.b", "CWEKEND.A", "CWEKEND.c", "CWEKEND.h"})
+        writeFile(dir / n, n);
     testsupport::setDosAttrib(dir / "CWEKEND.h", "0x2");
     testsupport::makeDir(dir / "CWEKEND.d");
     std::vector<std::string> visited;

@@ -20,7 +20,7 @@ TEST(NamedMutexTest, FallbackFolderIsPrivateAndAnUntrustedOneIsRefused)
     const std::string folder = tmp / ("brevon-" + std::to_string(getuid()));
     std::string why;
     EXPECT_EQ(NamedMutex::fallbackLockFolder(tmp.path(), &why), folder);
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(lstat(folder.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
 

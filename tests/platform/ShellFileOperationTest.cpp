@@ -22,7 +22,8 @@ using testsupport::writeFile;
 
 namespace {
 
-ShFileOpStruct moveOp(const std::vector<std::pair<std::string, std::string>>& pairs) {
+ShFileOpStruct moveOp(const std::vector<std::pair<std::string, std::string>>& pairs)
+{
     ShFileOpStruct op;
     op.func = kFoMove;
     for (const auto& [s, t] : pairs) {
@@ -33,28 +34,35 @@ ShFileOpStruct moveOp(const std::vector<std::pair<std::string, std::string>>& pa
     return op;
 }
 
-ShFileOpStruct deleteOp(const std::vector<std::string>& paths) {
+ShFileOpStruct deleteOp(const std::vector<std::string>& paths)
+{
     ShFileOpStruct op;
     op.func = kFoDelete;
-    for (const auto& p : paths) appendMultiPath(op.from, p);
+    for (const auto& p : paths)
+        appendMultiPath(op.from, p);
     op.flags = kFofFilesOnly | kFofNoConfirmation;
     return op;
 }
 
 // Distinct content per file, so a swapped or torn file shows.
-std::string contentFor(int i, std::size_t size) {
+std::string contentFor(int i, std::size_t size)
+{
     std::string s(size, '\0');
-    for (std::size_t k = 0; k < size; ++k) s[k] = static_cast<char>((i * 131 + static_cast<int>(k) * 7) & 0xFF);
+    for (std::size_t k = 0; k < size; ++k)
+        s[k] = static_cast<char>((i * 131 + static_cast<int>(k) * 7) & 0xFF);
     return s;
 }
 
-int countTemporaries(const std::string& dir) {
+int countTemporaries(const std::string& dir)
+{
     int n = 0;
-    for (const auto& f : findFiles(dir, "*", kAttrAnyFile)) n += isMoveTemporaryName(f.name);
+    for (const auto& f : findFiles(dir, "*", kAttrAnyFile))
+        n += isMoveTemporaryName(f.name);
     return n;
 }
 
-TEST(MultiPathTest, PathsEndInNulAndTheListInOneMore) {
+TEST(MultiPathTest, PathsEndInNulAndTheListInOneMore)
+{
     std::string list;
     appendMultiPath(list, "/a/x");
     appendMultiPath(list, "/b/y");
@@ -65,7 +73,8 @@ TEST(MultiPathTest, PathsEndInNulAndTheListInOneMore) {
 
 class FileOperationTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         testsupport::makeDir(from);
         testsupport::makeDir(to);
     }
@@ -74,13 +83,15 @@ protected:
     std::string to = dir / "saved";
 };
 
-TEST_F(FileOperationTest, MoveReplacesATargetOfTheSameNameAndKeepsTheTime) {
+TEST_F(FileOperationTest, MoveReplacesATargetOfTheSameNameAndKeepsTheTime)
+{
     writeFile(from + "/COMMENT.1", "new");
     writeFile(from + "/COMMENT.2", "two");
     writeFile(to + "/COMMENT.1", "old");
     testsupport::setMtime(from + "/COMMENT.1", 1'600'000'000);
 
-    const auto r = shFileOperation(moveOp({{from + "/COMMENT.1", to + "/COMMENT.1"}, {from + "/COMMENT.2", to + "/COMMENT.2"}}));
+    const auto r =
+        shFileOperation(moveOp({{from + "/COMMENT.1", to + "/COMMENT.1"}, {from + "/COMMENT.2", to + "/COMMENT.2"}}));
     EXPECT_EQ(r.code, 0);
     EXPECT_TRUE(r.failures.empty());
     EXPECT_EQ(readFile(to + "/COMMENT.1"), "new");
@@ -90,7 +101,8 @@ TEST_F(FileOperationTest, MoveReplacesATargetOfTheSameNameAndKeepsTheTime) {
     EXPECT_FALSE(exists(from + "/COMMENT.2"));
 }
 
-TEST_F(FileOperationTest, MissingSourceIsReportedAndTheOthersStillMove) {
+TEST_F(FileOperationTest, MissingSourceIsReportedAndTheOthersStillMove)
+{
     writeFile(from + "/COMMENT.1", "one");
     writeFile(from + "/COMMENT.3", "three");
     const auto r = shFileOperation(moveOp({{from + "/COMMENT.1", to + "/COMMENT.1"},
@@ -105,7 +117,8 @@ TEST_F(FileOperationTest, MissingSourceIsReportedAndTheOthersStillMove) {
     EXPECT_EQ(readFile(to + "/COMMENT.3"), "three");
 }
 
-TEST_F(FileOperationTest, UnwritableTargetIsReportedAndTheSourceStays) {
+TEST_F(FileOperationTest, UnwritableTargetIsReportedAndTheSourceStays)
+{
     writeFile(from + "/COMMENT.1", "one");
     writeFile(dir / "plainfile", "not a folder");
     const auto r = shFileOperation(moveOp({{from + "/COMMENT.1", dir / "plainfile/COMMENT.1"}}));
@@ -114,26 +127,30 @@ TEST_F(FileOperationTest, UnwritableTargetIsReportedAndTheSourceStays) {
     EXPECT_EQ(readFile(from + "/COMMENT.1"), "one");
 }
 
-TEST_F(FileOperationTest, MissingTargetFolderIsCreated) {
+TEST_F(FileOperationTest, MissingTargetFolderIsCreated)
+{
     writeFile(from + "/COMMENT.1", "one");
     const auto r = shFileOperation(moveOp({{from + "/COMMENT.1", dir / "Result/COMMENT/COMMENT.1"}}));
     EXPECT_TRUE(r.failures.empty());
     EXPECT_EQ(readFile(dir / "Result/COMMENT/COMMENT.1"), "one");
 }
 
-TEST_F(FileOperationTest, SourceAndTargetThatAreOneFileAreLeftAlone) {
+TEST_F(FileOperationTest, SourceAndTargetThatAreOneFileAreLeftAlone)
+{
     writeFile(from + "/COMMENT.1", "keep me");
     // Same path, and a hard link: rename(2) would succeed without doing anything in the second
     // case, and a copy-then-delete would lose the file in both.
     ASSERT_EQ(::link((from + "/COMMENT.1").c_str(), (to + "/COMMENT.1").c_str()), 0);
-    const auto r = shFileOperation(moveOp({{from + "/COMMENT.1", from + "/COMMENT.1"}, {from + "/COMMENT.1", to + "/COMMENT.1"}}));
+    const auto r =
+        shFileOperation(moveOp({{from + "/COMMENT.1", from + "/COMMENT.1"}, {from + "/COMMENT.1", to + "/COMMENT.1"}}));
     ASSERT_EQ(r.failures.size(), 2u);
     EXPECT_EQ(r.failures[0].error, kErrorSameFile);
     EXPECT_EQ(readFile(from + "/COMMENT.1"), "keep me");
     EXPECT_EQ(readFile(to + "/COMMENT.1"), "keep me");
 }
 
-TEST_F(FileOperationTest, SingleTargetFolderReceivesSeveralFilesButOneFileFailsOnAFolder) {
+TEST_F(FileOperationTest, SingleTargetFolderReceivesSeveralFilesButOneFileFailsOnAFolder)
+{
     writeFile(from + "/COMMENT.1", "one");
     writeFile(from + "/COMMENT.2", "two");
     ShFileOpStruct op;
@@ -154,7 +171,8 @@ TEST_F(FileOperationTest, SingleTargetFolderReceivesSeveralFilesButOneFileFailsO
     EXPECT_FALSE(exists(to + "/COMMENT.3/COMMENT.3"));
 }
 
-TEST_F(FileOperationTest, DeleteRemovesFilesEvenReadOnlyAndReportsTheMissing) {
+TEST_F(FileOperationTest, DeleteRemovesFilesEvenReadOnlyAndReportsTheMissing)
+{
     writeFile(from + "/COMMENT.1", "x");
     writeFile(from + "/COMMENT.2", "x");
     ::chmod((from + "/COMMENT.2").c_str(), 0444);
@@ -165,7 +183,8 @@ TEST_F(FileOperationTest, DeleteRemovesFilesEvenReadOnlyAndReportsTheMissing) {
     EXPECT_EQ(r.failures[0].source, from + "/COMMENT.3");
 }
 
-TEST_F(FileOperationTest, DeleteFileRefusesFoldersAndReadOnlyFiles) {
+TEST_F(FileOperationTest, DeleteFileRefusesFoldersAndReadOnlyFiles)
+{
     writeFile(from + "/a", "x");
     writeFile(from + "/ro", "x");
     ::chmod((from + "/ro").c_str(), 0444);
@@ -177,7 +196,8 @@ TEST_F(FileOperationTest, DeleteFileRefusesFoldersAndReadOnlyFiles) {
     EXPECT_FALSE(deleteFile(from + "/absent"));
 }
 
-TEST_F(FileOperationTest, InterruptedMoveTemporariesGoButThoseOfLiveProcessesStay) {
+TEST_F(FileOperationTest, InterruptedMoveTemporariesGoButThoseOfLiveProcessesStay)
+{
     const std::string stale = to + "/.brevon-move.999999999.0.tmp";
     const std::string live = to + "/.brevon-move." + std::to_string(::getppid()) + ".0.tmp";
     writeFile(stale, "junk");
@@ -191,7 +211,8 @@ TEST_F(FileOperationTest, InterruptedMoveTemporariesGoButThoseOfLiveProcessesSta
 
 // A move killed while its source was held under a private name: the next start puts it back, then
 // finishes the move where the copy arrived whole. Nothing is lost, nothing stays twice.
-TEST_F(FileOperationTest, SourcesHeldByAKilledMoveGoBackAndFinishedMovesAreNotOfferedAgain) {
+TEST_F(FileOperationTest, SourcesHeldByAKilledMoveGoBackAndFinishedMovesAreNotOfferedAgain)
+{
     const std::string held = from + "/.brevon-move.999999999.src.";
     writeFile(held + "COMMENT.1", "copied");
     writeFile(to + "/COMMENT.1", "copied");
@@ -213,9 +234,11 @@ TEST_F(FileOperationTest, SourcesHeldByAKilledMoveGoBackAndFinishedMovesAreNotOf
 
 class CrossFileSystemTest : public FileOperationTest {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         FileOperationTest::SetUp();
-        if (!otherFs.available()) GTEST_SKIP() << "moves across file systems not tested: " << otherFs.whyNot();
+        if (!otherFs.available())
+            GTEST_SKIP() << "moves across file systems not tested: " << otherFs.whyNot();
         other = otherFs.path();
     }
     void TearDown() override { setMoveStepHook(nullptr); }
@@ -223,7 +246,8 @@ protected:
     std::string other;
 };
 
-TEST_F(CrossFileSystemTest, MoveCopiesContentTimeModeAndAttributesThenRemovesTheSource) {
+TEST_F(CrossFileSystemTest, MoveCopiesContentTimeModeAndAttributesThenRemovesTheSource)
+{
     writeFile(from + "/COMMENT.1", contentFor(1, 300'000));
     writeFile(from + "/COMMENT.2", "two");
     writeFile(other + "/COMMENT.2", "old two");
@@ -248,12 +272,14 @@ TEST_F(CrossFileSystemTest, MoveCopiesContentTimeModeAndAttributesThenRemovesThe
 
 // The receiving program may deliver the same name again, or write to it, while it is copied: what
 // the copy never saw must not be deleted.
-TEST_F(CrossFileSystemTest, SourceReplacedOrAppendedToDuringTheCopyStaysAndIsReported) {
+TEST_F(CrossFileSystemTest, SourceReplacedOrAppendedToDuringTheCopyStaysAndIsReported)
+{
     writeFile(from + "/COMMENT.1", contentFor(1, 3 << 20));
     writeFile(from + "/CMARKET.1", contentFor(2, 3 << 20));
     std::set<std::string> changed;
     setMoveStepHook([&](MoveStep step, const std::string& source) {
-        if (step != MoveStep::Copying || !changed.insert(source).second) return 0;
+        if (step != MoveStep::Copying || !changed.insert(source).second)
+            return 0;
         if (source.ends_with("COMMENT.1")) {
             writeFile(source + ".new", "delivered again");
             ::rename((source + ".new").c_str(), source.c_str());
@@ -278,7 +304,8 @@ TEST_F(CrossFileSystemTest, SourceReplacedOrAppendedToDuringTheCopyStaysAndIsRep
 }
 
 // A comment delivered again under the source's name after the last look at it is not the one copied.
-TEST_F(CrossFileSystemTest, SourceReplacedJustBeforeItsRemovalStays) {
+TEST_F(CrossFileSystemTest, SourceReplacedJustBeforeItsRemovalStays)
+{
     writeFile(from + "/COMMENT.1", "copied");
     setMoveStepHook([&](MoveStep step, const std::string& source) {
         if (step == MoveStep::RemovingSource) {
@@ -296,9 +323,11 @@ TEST_F(CrossFileSystemTest, SourceReplacedJustBeforeItsRemovalStays) {
 }
 
 // Until the copy and its folder are on disk, a power cut could take the copy: the source stays.
-TEST_F(CrossFileSystemTest, FailedSyncOrRenameKeepsTheSourceAndReportsTheFile) {
-    const std::map<std::string, MoveStep> failAt{
-        {"COMMENT.1", MoveStep::SyncingFile}, {"COMMENT.2", MoveStep::Renaming}, {"COMMENT.3", MoveStep::SyncingFolder}};
+TEST_F(CrossFileSystemTest, FailedSyncOrRenameKeepsTheSourceAndReportsTheFile)
+{
+    const std::map<std::string, MoveStep> failAt{{"COMMENT.1", MoveStep::SyncingFile},
+                                                 {"COMMENT.2", MoveStep::Renaming},
+                                                 {"COMMENT.3", MoveStep::SyncingFolder}};
     std::vector<std::pair<std::string, std::string>> pairs;
     for (const auto& [name, step] : failAt) {
         writeFile(from + "/" + name, name);
@@ -309,12 +338,15 @@ TEST_F(CrossFileSystemTest, FailedSyncOrRenameKeepsTheSourceAndReportsTheFile) {
     });
     const auto r = shFileOperation(moveOp(pairs));
     ASSERT_EQ(r.failures.size(), 3u);
-    for (const auto& f : r.failures) EXPECT_EQ(f.error, EIO) << f.source;
-    for (const auto& [name, step] : failAt) EXPECT_EQ(readFile(from + "/" + name), name);
+    for (const auto& f : r.failures)
+        EXPECT_EQ(f.error, EIO) << f.source;
+    for (const auto& [name, step] : failAt)
+        EXPECT_EQ(readFile(from + "/" + name), name);
     EXPECT_EQ(countTemporaries(other), 0);
 }
 
-TEST_F(CrossFileSystemTest, MissingSourceAcrossFileSystemsLeavesNoTemporary) {
+TEST_F(CrossFileSystemTest, MissingSourceAcrossFileSystemsLeavesNoTemporary)
+{
     const auto r = shFileOperation(moveOp({{from + "/COMMENT.9", other + "/COMMENT.9"}}));
     ASSERT_EQ(r.failures.size(), 1u);
     EXPECT_EQ(r.failures[0].error, ENOENT);
@@ -323,7 +355,8 @@ TEST_F(CrossFileSystemTest, MissingSourceAcrossFileSystemsLeavesNoTemporary) {
 
 // A batch killed at any moment leaves every file whole in one of the two places, and the next
 // start clears what the interrupted copy left behind.
-TEST_F(CrossFileSystemTest, KillDuringABatchNeverLosesOrTearsAFile) {
+TEST_F(CrossFileSystemTest, KillDuringABatchNeverLosesOrTearsAFile)
+{
     constexpr int kFiles = 300;
     constexpr std::size_t kSize = 96 * 1024;
     int partialRounds = 0;
@@ -368,14 +401,16 @@ TEST_F(CrossFileSystemTest, KillDuringABatchNeverLosesOrTearsAFile) {
             }
             moved += !atSource;
         }
-        if (moved > 0 && moved < kFiles) ++partialRounds;
+        if (moved > 0 && moved < kFiles)
+            ++partialRounds;
         // The next start: temporaries go, and a move killed after its copy arrived is finished.
         removeInterruptedMoves(other);
         removeInterruptedMoves(from);
         finishInterruptedMoves(from, other, [](std::string_view) { return true; });
         EXPECT_EQ(countTemporaries(other), 0);
         int inBoth = 0;
-        for (const auto& [source, target] : pairs) inBoth += exists(source) && exists(target);
+        for (const auto& [source, target] : pairs)
+            inBoth += exists(source) && exists(target);
         EXPECT_EQ(inBoth, 0) << "in both folders after the next start";
     }
     // Otherwise every kill fell before or after the batch, and the test proved nothing.

@@ -19,7 +19,9 @@ namespace pdfprobe {
 inline bool toolsAvailable()
 {
     for (const char* tool : {"pdfinfo", "pdftotext", "pdftoppm"})
-        if (QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("command -v %1 >/dev/null").arg(QLatin1String(tool))}) != 0)
+        if (QProcess::execute(
+                QStringLiteral("sh"),
+                {QStringLiteral("-c"), QStringLiteral("command -v %1 >/dev/null").arg(QLatin1String(tool))}) != 0)
             return false;
     return true;
 }
@@ -45,9 +47,13 @@ inline std::optional<Info> info(const QString& pdf)
     if (out.isEmpty())
         return std::nullopt;
     Info result;
-    const auto pages = QRegularExpression(QStringLiteral("^Pages:\\s+(\\d+)"), QRegularExpression::MultilineOption).match(out);
-    const auto title = QRegularExpression(QStringLiteral("^Title:\\s+(.*)$"), QRegularExpression::MultilineOption).match(out);
-    const auto size = QRegularExpression(QStringLiteral("^Page size:\\s+(-?[\\d.]+) x (-?[\\d.]+)"), QRegularExpression::MultilineOption).match(out);
+    const auto pages =
+        QRegularExpression(QStringLiteral("^Pages:\\s+(\\d+)"), QRegularExpression::MultilineOption).match(out);
+    const auto title =
+        QRegularExpression(QStringLiteral("^Title:\\s+(.*)$"), QRegularExpression::MultilineOption).match(out);
+    const auto size = QRegularExpression(QStringLiteral("^Page size:\\s+(-?[\\d.]+) x (-?[\\d.]+)"),
+                                         QRegularExpression::MultilineOption)
+                          .match(out);
     result.pages = pages.captured(1).toInt();
     result.title = title.captured(1).trimmed();
     result.pageWidth = size.captured(1).toDouble();
@@ -65,8 +71,8 @@ inline std::vector<Word> words(const QString& pdf)
 {
     std::vector<Word> result;
     const QString html = run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
-    static const QRegularExpression tag(QStringLiteral(
-        "<page |<word xMin=\"(-?[\\d.]+)\" yMin=\"(-?[\\d.]+)\" xMax=\"(-?[\\d.]+)\" yMax=\"(-?[\\d.]+)\">([^<]*)</word>"));
+    static const QRegularExpression tag(QStringLiteral("<page |<word xMin=\"(-?[\\d.]+)\" yMin=\"(-?[\\d.]+)\" "
+                                                       "xMax=\"(-?[\\d.]+)\" yMax=\"(-?[\\d.]+)\">([^<]*)</word>"));
     int page = 0;
     for (auto it = tag.globalMatch(html); it.hasNext();) {
         const auto m = it.next();
@@ -85,9 +91,9 @@ inline QImage render(const QString& pdf, int page, int dpi)
 {
     QTemporaryDir scratch;
     const QString prefix = scratch.filePath(QStringLiteral("page"));
-    run(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"),
-                                     QString::number(page), QStringLiteral("-l"), QString::number(page),
-                                     QStringLiteral("-singlefile"), pdf, prefix});
+    run(QStringLiteral("pdftoppm"), {QStringLiteral("-png"), QStringLiteral("-r"), QString::number(dpi),
+                                     QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                                     QString::number(page), QStringLiteral("-singlefile"), pdf, prefix});
     return QImage(prefix + QStringLiteral(".png"));
 }
 

@@ -69,21 +69,25 @@ public:
         ::chmod(QFile::encodeName(d + QStringLiteral("/tmp")).constData(), 01777);
         socket_ = d + QStringLiteral("/cups.sock");
 
-        const QString files = QStringLiteral(
-            "ServerRoot %1/etc\nRequestRoot %1/spool\nTempDir %1/tmp\nCacheDir %1/cache\nStateDir %1/state\n"
-            "ErrorLog %1/log/error_log\nAccessLog %1/log/access_log\nPageLog %1/log/page_log\n"
-            "User lp\nGroup lp\nSystemGroup root\nFileDevice No\n").arg(d);
-        const QString conf = QStringLiteral(
-            "Listen %1\nLogLevel warn\nBrowsing No\nWebInterface No\nDefaultAuthType None\n"
-            "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
-            "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n").arg(socket_);
-        if (!writeFile(d + QStringLiteral("/cups-files.conf"), files) || !writeFile(d + QStringLiteral("/cupsd.conf"), conf))
+        const QString files =
+            QStringLiteral(
+                "ServerRoot %1/etc\nRequestRoot %1/spool\nTempDir %1/tmp\nCacheDir %1/cache\nStateDir %1/state\n"
+                "ErrorLog %1/log/error_log\nAccessLog %1/log/access_log\nPageLog %1/log/page_log\n"
+                "User lp\nGroup lp\nSystemGroup root\nFileDevice No\n")
+                .arg(d);
+        const QString conf =
+            QStringLiteral("Listen %1\nLogLevel warn\nBrowsing No\nWebInterface No\nDefaultAuthType None\n"
+                           "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
+                           "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n")
+                .arg(socket_);
+        if (!writeFile(d + QStringLiteral("/cups-files.conf"), files) ||
+            !writeFile(d + QStringLiteral("/cupsd.conf"), conf))
             return QStringLiteral("cannot write the configuration");
 
         cupsd_.setProcessChannelMode(QProcess::ForwardedChannels);
         cupsd_.start(QStringLiteral("/usr/sbin/cupsd"),
-                     {QStringLiteral("-f"), QStringLiteral("-c"), d + QStringLiteral("/cupsd.conf"), QStringLiteral("-s"),
-                      d + QStringLiteral("/cups-files.conf")});
+                     {QStringLiteral("-f"), QStringLiteral("-c"), d + QStringLiteral("/cupsd.conf"),
+                      QStringLiteral("-s"), d + QStringLiteral("/cups-files.conf")});
         if (!cupsd_.waitForStarted(10000))
             return QStringLiteral("cupsd did not start");
         QElapsedTimer waited;
@@ -204,7 +208,8 @@ TEST(PrintCups, PrintsTheViewThroughCupsIntoAPdf)
     timer->start(10);
     QFont font(QStringLiteral("DejaVu Sans Mono"));
     font.setPointSize(12);
-    const int pages = ui::printComment(nullptr, QStringLiteral("█MARGIN test\r\n連絡コメント 二行目"), font, Qt::black, record);
+    const int pages =
+        ui::printComment(nullptr, QStringLiteral("█MARGIN test\r\n連絡コメント 二行目"), font, Qt::black, record);
     ui::setFrameworkErrorHandler({});
     ASSERT_TRUE(errors.isEmpty()) << errors.join(u'\n').toStdString();
     ASSERT_EQ(pages, 1);
@@ -242,5 +247,6 @@ TEST(PrintCups, PrintsTheViewThroughCupsIntoAPdf)
     EXPECT_NEAR(left, area.left() + margin, 0.5);
     EXPECT_GE(top, area.top() + margin - 0.5);
     EXPECT_LE(top, area.top() + margin + 3.0);
-    if (!qEnvironmentVariableIsSet("PRINT_KEEP")) QFile::remove(pdf);
+    if (!qEnvironmentVariableIsSet("PRINT_KEEP"))
+        QFile::remove(pdf);
 }

@@ -16,9 +16,9 @@ constexpr PrinterMetrics kLaser{600, 600, 4772, 6826};
 TEST(PrintRect, MarginsInMillimetresBecomeRoundedDotsWithoutRightMargin)
 {
     const Rect r = print::printRectangle(Margins{15, 20, 10}, kLaser);
-    EXPECT_EQ(r.left, 236);   // 600 / 25.4 * 10 = 236.22
-    EXPECT_EQ(r.top, 354);    // 354.33
-    EXPECT_EQ(r.right, 4772); // always the printable width
+    EXPECT_EQ(r.left, 236);     // 600 / 25.4 * 10 = 236.22
+    EXPECT_EQ(r.top, 354);      // 354.33
+    EXPECT_EQ(r.right, 4772);   // always the printable width
     EXPECT_EQ(r.bottom, 6354);  // 6826 - 472.44 = 6353.56
 }
 

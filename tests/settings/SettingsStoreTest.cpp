@@ -124,9 +124,9 @@ TEST(SettingsStore, WriteStoresVersionThreeAndEveryValueInOrder)
     EXPECT_EQ(store.integers["DelCmntInfo0"], 1);
     EXPECT_EQ(store.strings["HomePageURL"], "https://www.brevon.example/");
     const std::vector<std::string> head(store.writes.begin(), store.writes.begin() + 13);
-    EXPECT_EQ(head, (std::vector<std::string>{"Version", "Top", "Left", "Width", "Height", "ReHeight", "FontSize",
-                                              "DispMode", "PageTop", "PageBottom", "PageLeft", "BrowsCSw",
-                                              "MaxCmntInfo0"}));
+    EXPECT_EQ(head,
+              (std::vector<std::string>{"Version", "Top", "Left", "Width", "Height", "ReHeight", "FontSize", "DispMode",
+                                        "PageTop", "PageBottom", "PageLeft", "BrowsCSw", "MaxCmntInfo0"}));
     EXPECT_EQ(store.writes.back(), "TSRPageURL");
 
     // Read back: the flags now survive because Version is 3.

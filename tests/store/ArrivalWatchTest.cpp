@@ -190,7 +190,8 @@ TEST_F(ArrivalWatchTest, WithoutInotifyTheFolderIsLookedAtEveryTwoSecondsAndStde
     EXPECT_EQ(c.vanished, std::vector<std::string>{suite.dirs.received + "CMARKET.1"});
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_NE(said.find(suite.dirs.received + " are looked for every 2 s: COMMENT_ARRIVALS_POLL is set.\n"),
-              std::string::npos) << said;
+              std::string::npos)
+        << said;
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
 }
 

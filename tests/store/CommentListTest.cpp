@@ -17,7 +17,8 @@ namespace {
 
 class CommentListTest : public ::testing::Test {
 protected:
-    int run(std::vector<std::string> args, const char* home = nullptr) {
+    int run(std::vector<std::string> args, const char* home = nullptr)
+    {
         out.str("");
         err.str("");
         return commentlist::run(args, home, out, err);
@@ -27,19 +28,24 @@ protected:
     std::ostringstream out, err;
 };
 
-TEST_F(CommentListTest, ListsReceivedCommentsByCategoryNewestFirstInUtf8) {
+TEST_F(CommentListTest, ListsReceivedCommentsByCategoryNewestFirstInUtf8)
+{
     suite.received("CMARKET.1", sjis("速報一\r\n"), utcSeconds(2024, 5, 1, 0, 0, 0));
     suite.received("CMARKET.2", sjis("速報二\r\n"), utcSeconds(2024, 5, 2, 0, 0, 0));
     suite.received("COMMENT.1", sjis("連絡\r\n"), utcSeconds(2024, 4, 1, 0, 0, 0));
     suite.saved("COMMENT.9", sjis("保存済み\r\n"));
     EXPECT_EQ(run({"--suite", suite.dir.path()}), 0);
-    EXPECT_EQ(out.str(),
-              "連絡\t2024-04-01T09:00:00.000\t連絡\t" + suite.dirs.received + "COMMENT.1\n"
-              "速報\t2024-05-02T09:00:00.000\t速報二\t" + suite.dirs.received + "CMARKET.2\n"
-              "速報\t2024-05-01T09:00:00.000\t速報一\t" + suite.dirs.received + "CMARKET.1\n");
+    EXPECT_EQ(out.str(), "連絡\t2024-04-01T09:00:00.000\t連絡\t" + suite.dirs.received +
+                             "COMMENT.1\n"
+                             "速報\t2024-05-02T09:00:00.000\t速報二\t" +
+                             suite.dirs.received +
+                             "CMARKET.2\n"
+                             "速報\t2024-05-01T09:00:00.000\t速報一\t" +
+                             suite.dirs.received + "CMARKET.1\n");
 }
 
-TEST_F(CommentListTest, FallsBackToSavedAndFiltersByCategoryFromTheEnvironmentSuite) {
+TEST_F(CommentListTest, FallsBackToSavedAndFiltersByCategoryFromTheEnvironmentSuite)
+{
     suite.saved("CKES123.DAT", sjis("上方修正\r\n"), utcSeconds(2024, 5, 1, 0, 0, 0));
     suite.saved("COMMENT.1", sjis("連絡\r\n"));
     EXPECT_EQ(run({"--category", "3"}, suite.dir.path().c_str()), 0);
@@ -52,17 +58,20 @@ TEST_F(CommentListTest, FallsBackToSavedAndFiltersByCategoryFromTheEnvironmentSu
     EXPECT_EQ(out.str(), "");
 }
 
-TEST_F(CommentListTest, JsonEscapesAndCarriesCategoryAndLabel) {
+TEST_F(CommentListTest, JsonEscapesAndCarriesCategoryAndLabel)
+{
     suite.saved("CMARKET.1", sjis("\"引用\"\\\r\n"), utcSeconds(2024, 5, 1, 0, 0, 0));
     EXPECT_EQ(run({"--suite", suite.dir.path(), "--saved", "--json"}), 0);
     EXPECT_NE(out.str().find("{\"category\":1,\"label\":\"速報\",\"time\":\"2024-05-01T09:00:00.000\","
-                             "\"text\":\"\\\"引用\\\"\\\\\",\"path\":\"" + suite.dirs.saved + "CMARKET.1\"}"),
+                             "\"text\":\"\\\"引用\\\"\\\\\",\"path\":\"" +
+                             suite.dirs.saved + "CMARKET.1\"}"),
               std::string::npos)
         << out.str();
 }
 
 // A comment must not drive the terminal its listing is printed to; JSON has its own escapes.
-TEST_F(CommentListTest, ControlCharactersOfACommentAreWrittenEscaped) {
+TEST_F(CommentListTest, ControlCharactersOfACommentAreWrittenEscaped)
+{
     const std::string title = "\x1b[2J消去\x07\tタブ\x7f";
     suite.saved("CMARKET.\x1b", sjis(title + "\r\n"), utcSeconds(2024, 5, 1, 0, 0, 0));
     const std::string fields = "\\x1b[2J消去\\x07 タブ\\x7f\t" + suite.dirs.saved + "CMARKET.\\x1b\n";
@@ -75,7 +84,8 @@ TEST_F(CommentListTest, ControlCharactersOfACommentAreWrittenEscaped) {
     EXPECT_NE(out.str().find("\"text\":\"\\u001b[2J消去\\u0007\\tタブ\x7f\""), std::string::npos) << out.str();
 }
 
-TEST_F(CommentListTest, MissingSuiteAndBadArgumentsFailWithAMessage) {
+TEST_F(CommentListTest, MissingSuiteAndBadArgumentsFailWithAMessage)
+{
     EXPECT_EQ(run({}), 1);
     EXPECT_NE(err.str().find("BREVON_HOME"), std::string::npos);
     EXPECT_EQ(run({"--suite", suite.dir / "absent"}), 1);
@@ -87,14 +97,17 @@ TEST_F(CommentListTest, MissingSuiteAndBadArgumentsFailWithAMessage) {
     EXPECT_NE(err.str().find("usage:"), std::string::npos);
 }
 
-TEST_F(CommentListTest, SearchKeepsTheMatchingEntriesAndExitsLikeGrep) {
+TEST_F(CommentListTest, SearchKeepsTheMatchingEntriesAndExitsLikeGrep)
+{
     suite.saved("CMARKET.1", sjis("ＴＯＹＯＴＡ速報\r\n"), utcSeconds(2024, 5, 1, 0, 0, 0));
     suite.saved("CMARKET.2", sjis("見出し\r\n\r\n本文に toyota\r\n"), utcSeconds(2024, 5, 2, 0, 0, 0));
     suite.saved("CMARKET.3", sjis("日産\r\n"));
     const std::string dir = suite.dir.path();
     EXPECT_EQ(run({"--suite", dir, "--search", "Toyota"}), 0);
-    EXPECT_EQ(out.str(), "速報\t2024-05-02T09:00:00.000\t見出し\t" + suite.dirs.saved + "CMARKET.2\n"
-                         "速報\t2024-05-01T09:00:00.000\tＴＯＹＯＴＡ速報\t" + suite.dirs.saved + "CMARKET.1\n");
+    EXPECT_EQ(out.str(), "速報\t2024-05-02T09:00:00.000\t見出し\t" + suite.dirs.saved +
+                             "CMARKET.2\n"
+                             "速報\t2024-05-01T09:00:00.000\tＴＯＹＯＴＡ速報\t" +
+                             suite.dirs.saved + "CMARKET.1\n");
     EXPECT_EQ(run({"--suite", dir, "--json", "--search", "toyota　速報"}), 0);
     EXPECT_NE(out.str().find("CMARKET.1"), std::string::npos);
     EXPECT_EQ(out.str().find("CMARKET.2"), std::string::npos);
@@ -117,8 +130,10 @@ TEST_F(CommentListTest, SearchKeepsTheMatchingEntriesAndExitsLikeGrep) {
     EXPECT_EQ(run({"--suite", suite.dir / "absent", "--search", "toyota"}), 2);
 }
 
-TEST_F(CommentListTest, NeverChangesAFile) {
-    for (int i = 0; i < 600; ++i) suite.saved("CWEKEND." + std::to_string(i), "w", 1'700'000'000 + i);
+TEST_F(CommentListTest, NeverChangesAFile)
+{
+    for (int i = 0; i < 600; ++i)
+        suite.saved("CWEKEND." + std::to_string(i), "w", 1'700'000'000 + i);
     testsupport::writeFile(suite.dirs.saved + ".brevon-move.999999999.0.tmp", "left by a crash");
     const auto before = platform::findFiles(suite.dirs.saved, "*", platform::kAttrAnyFile);
     EXPECT_EQ(run({"--suite", suite.dir.path()}), 0);

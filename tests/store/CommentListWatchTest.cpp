@@ -36,8 +36,8 @@ struct Watcher {
         : outPath(outFile)
     {
         std::vector<std::string> args = launcher;
-        for (const std::string& a : {std::string(COMMENT_BIN_DIR "/comment-list"), std::string("--suite"), suite,
-                                     std::string("--watch")})
+        for (const std::string& a :
+             {std::string(COMMENT_BIN_DIR "/comment-list"), std::string("--suite"), suite, std::string("--watch")})
             args.push_back(a);
         args.insert(args.end(), extra.begin(), extra.end());
         pid = fork();
@@ -64,8 +64,7 @@ struct Watcher {
     std::string output() const { return testsupport::readFile(outPath); }
     std::string errors() const { return testsupport::readFile(outPath + ".err"); }
     // Waits until `done()` holds, looking every 10 ms.
-    template <typename Done>
-    static bool waitFor(Done done, std::chrono::milliseconds span = 10s)
+    template <typename Done> static bool waitFor(Done done, std::chrono::milliseconds span = 10s)
     {
         for (auto end = std::chrono::steady_clock::now() + span; std::chrono::steady_clock::now() < end;
              std::this_thread::sleep_for(10ms))
@@ -101,7 +100,10 @@ struct Watcher {
         return number == SYS_ppoll;
     }
     // Waits until the tool waits for events with nothing left to do.
-    bool waitIdle() const { return waitFor([&] { return idle(); }); }
+    bool waitIdle() const
+    {
+        return waitFor([&] { return idle(); });
+    }
     // Waits until the tool has its inotify watch, on the folder of inode `ino` if given (its
     // descriptor's fdinfo lists one), and is back waiting for events.
     bool waitWatching(std::optional<ino_t> ino = std::nullopt) const
@@ -217,7 +219,7 @@ TEST_F(CommentListWatch, AfterItsEventQueueOverflowedItWatchesTheReceivedFolderM
     std::filesystem::remove_all(suite.dirs.received);
     std::filesystem::create_directory(suite.dirs.received);
     ASSERT_EQ(::kill(w.pid, SIGCONT), 0);
-    struct stat remade{};
+    struct stat remade {};
     ASSERT_EQ(::stat(suite.dirs.received.c_str(), &remade), 0);
     ASSERT_TRUE(w.waitWatching(remade.st_ino));
     testsupport::writeFile(scratch / "a", sjis("連絡\r\n"));
@@ -229,12 +231,13 @@ TEST_F(CommentListWatch, AfterItsEventQueueOverflowedItWatchesTheReceivedFolderM
 // A user namespace of its own lets a test take inotify watches away from the tool alone.
 std::vector<std::string> withInotifyWatches(int limit)
 {
-    return {"unshare", "-U", "-r", "sh", "-c",
-            "echo " + std::to_string(limit) + " > /proc/sys/user/max_inotify_watches && exec \"$0\" \"$@\""};
+    return {"unshare", "-U",
+            "-r",      "sh",
+            "-c",      "echo " + std::to_string(limit) + " > /proc/sys/user/max_inotify_watches && exec \"$0\" \"$@\""};
 }
 
-#define SKIP_WITHOUT_USER_NAMESPACE()                                                                 \
-    if (std::system("unshare -U -r true 2>/dev/null") != 0)                                          \
+#define SKIP_WITHOUT_USER_NAMESPACE()                                                                                  \
+    if (std::system("unshare -U -r true 2>/dev/null") != 0)                                                            \
     GTEST_SKIP() << "no user namespace here (unshare -U -r) to lower the inotify watch limit in"
 
 TEST_F(CommentListWatch, WithNoInotifyWatchLeftItLooksAtTheFolderEveryTwoSecondsAndSaysWhyOnce)
@@ -255,13 +258,12 @@ TEST_F(CommentListWatch, AFolderMadeAgainWhenNoWatchIsLeftIsLookedAtWithoutSpinn
     SKIP_WITHOUT_USER_NAMESPACE();
     Watcher w(suite.dir.path(), scratch / "out", {}, withInotifyWatches(1));
     ASSERT_TRUE(w.waitWatching());
-    struct stat parent{};
+    struct stat parent {};
     ASSERT_EQ(::stat(suite.dir.path().c_str(), &parent), 0);
     std::filesystem::remove(suite.dirs.received);
     ASSERT_TRUE(w.waitWatching(parent.st_ino));
     std::filesystem::create_directory(suite.dirs.received);
-    ASSERT_TRUE(w.waitFor([&] { return w.errors().find("every 2 s") != std::string::npos && w.idle(); }))
-        << w.errors();
+    ASSERT_TRUE(w.waitFor([&] { return w.errors().find("every 2 s") != std::string::npos && w.idle(); })) << w.errors();
     testsupport::writeFile(suite.dirs.received + "CWEKEND.1", sjis("週末\r\n"));
     ASSERT_TRUE(w.waitLines(1, 6s)) << w.errors();
     // Its CPU time (user and system, in clock ticks) in all: the descriptor it waits on is quiet.

@@ -15,7 +15,8 @@ namespace {
 // Records each call of the platform operation and then really runs it.
 struct RecordingOperation {
     std::vector<platform::ShFileOpStruct> calls;
-    FileOperation fn() {
+    FileOperation fn()
+    {
         return [this](const platform::ShFileOpStruct& op) {
             calls.push_back(op);
             return platform::shFileOperation(op);
@@ -29,7 +30,8 @@ protected:
     RecordingOperation recorder;
 };
 
-TEST_F(FileBatchTest, SaveOfOneFileUses0x90AndPairsTheTargetInTheSavedFolder) {
+TEST_F(FileBatchTest, SaveOfOneFileUses0x90AndPairsTheTargetInTheSavedFolder)
+{
     FileBatch batch(BatchCommand::Save, suite.dirs.saved);
     batch.add(suite.dirs.received + "COMMENT.1");
     const auto op = batch.operation();
@@ -39,12 +41,14 @@ TEST_F(FileBatchTest, SaveOfOneFileUses0x90AndPairsTheTargetInTheSavedFolder) {
     EXPECT_EQ(op.to, suite.dirs.saved + "COMMENT.1" + std::string(2, '\0'));
 }
 
-TEST_F(FileBatchTest, SaveOfTwoOrMoreUses0x91AndDeleteAlways0x90WithoutTargets) {
+TEST_F(FileBatchTest, SaveOfTwoOrMoreUses0x91AndDeleteAlways0x90WithoutTargets)
+{
     FileBatch save(BatchCommand::Save, suite.dirs.saved);
     save.add("/a/CMARKET.1");
     save.add("/b/COMMENT.2");
     EXPECT_EQ(save.flags(), 0x91u);
-    EXPECT_EQ(save.operation().to, suite.dirs.saved + "CMARKET.1" + '\0' + suite.dirs.saved + "COMMENT.2" + '\0' + '\0');
+    EXPECT_EQ(save.operation().to,
+              suite.dirs.saved + "CMARKET.1" + '\0' + suite.dirs.saved + "COMMENT.2" + '\0' + '\0');
 
     FileBatch del(BatchCommand::Delete, suite.dirs.saved);
     del.add("/a/CMARKET.1");
@@ -55,10 +59,12 @@ TEST_F(FileBatchTest, SaveOfTwoOrMoreUses0x91AndDeleteAlways0x90WithoutTargets) 
     EXPECT_TRUE(del.operation().to.empty());
 }
 
-TEST_F(FileBatchTest, TakesEveryChosenPathPastTheOriginal51201Bytes) {
+TEST_F(FileBatchTest, TakesEveryChosenPathPastTheOriginal51201Bytes)
+{
     FileBatch batch(BatchCommand::Save, suite.dirs.saved);
     const std::string dir = "/very/long/suite/folder/name/for/the/received/comments/RecvData/";
-    for (int i = 0; i < 2000; ++i) batch.add(dir + "CMARKET." + std::to_string(i));
+    for (int i = 0; i < 2000; ++i)
+        batch.add(dir + "CMARKET." + std::to_string(i));
     const auto op = batch.operation();
     EXPECT_GT(op.from.size(), 51'201u * 2);
     const auto sources = platform::splitMultiPath(op.from);
@@ -69,7 +75,8 @@ TEST_F(FileBatchTest, TakesEveryChosenPathPastTheOriginal51201Bytes) {
     EXPECT_EQ(targets[1999], suite.dirs.saved + "CMARKET.1999");
 }
 
-TEST_F(FileBatchTest, SaveMovesEveryFileInOneCallReplacingSameNamedTargets) {
+TEST_F(FileBatchTest, SaveMovesEveryFileInOneCallReplacingSameNamedTargets)
+{
     const auto a = suite.received("COMMENT.1", "new notice");
     const auto b = suite.received("CMARKET.2", "flash");
     suite.saved("COMMENT.1", "old notice");
@@ -85,7 +92,8 @@ TEST_F(FileBatchTest, SaveMovesEveryFileInOneCallReplacingSameNamedTargets) {
     EXPECT_FALSE(exists(b));
 }
 
-TEST_F(FileBatchTest, MissingSourceComesBackAsAFailureWhileTheRestIsDone) {
+TEST_F(FileBatchTest, MissingSourceComesBackAsAFailureWhileTheRestIsDone)
+{
     const auto a = suite.saved("COMMENT.1");
     const auto c = suite.saved("COMMENT.3");
     FileBatch batch(BatchCommand::Delete, suite.dirs.saved);
@@ -100,9 +108,11 @@ TEST_F(FileBatchTest, MissingSourceComesBackAsAFailureWhileTheRestIsDone) {
     EXPECT_FALSE(exists(c));
 }
 
-TEST_F(FileBatchTest, SaveIntoASavedFolderOnAnotherFileSystemReplacesTargetsAndKeepsTimes) {
+TEST_F(FileBatchTest, SaveIntoASavedFolderOnAnotherFileSystemReplacesTargetsAndKeepsTimes)
+{
     testsupport::OtherFileSystem other(suite.dir.path(), suite.dir / "other");
-    if (!other.available()) GTEST_SKIP() << "moves across file systems not tested: " << other.whyNot();
+    if (!other.available())
+        GTEST_SKIP() << "moves across file systems not tested: " << other.whyNot();
     const std::string saved = other.path() + "/Result/COMMENT/";  // created by the move
     const auto a = suite.received("CWEKEND.1", "weekend", 1'650'000'000);
     const auto b = suite.received("CKES001.T", "earnings", 1'650'000'100);
@@ -124,7 +134,8 @@ TEST_F(FileBatchTest, SaveIntoASavedFolderOnAnotherFileSystemReplacesTargetsAndK
 
 // A save killed after the copy arrived but before the source went leaves the comment in both
 // folders; the next start would offer an already kept comment again.
-TEST_F(FileBatchTest, StartUpFinishesMovesWhoseCopyArrivedAndKeepsDifferingNamesakes) {
+TEST_F(FileBatchTest, StartUpFinishesMovesWhoseCopyArrivedAndKeepsDifferingNamesakes)
+{
     const auto kept = suite.received("COMMENT.1", "same bytes");
     suite.saved("COMMENT.1", "same bytes");
     const auto newer = suite.received("CMARKET.1", "a new flash");
@@ -141,17 +152,22 @@ TEST_F(FileBatchTest, StartUpFinishesMovesWhoseCopyArrivedAndKeepsDifferingNames
 
 class RetentionAtSwitchTest : public FileBatchTest {
 protected:
-    void loadSaved() {
-        for (int k = 0; k < kCategoryCount; ++k) LoadCategory(*table, suite.dirs, false, k, settings, sink);
+    void loadSaved()
+    {
+        for (int k = 0; k < kCategoryCount; ++k)
+            LoadCategory(*table, suite.dirs, false, k, settings, sink);
     }
     settings::SettingsRecord settings;
     testsupport::RecordingSink sink;
     std::unique_ptr<CommentTable> table = std::make_unique<CommentTable>();
 };
 
-TEST_F(RetentionAtSwitchTest, KeepsTheNewestAsManyAsTheLimitWhereDeletionIsOn) {
-    for (int i = 0; i < 5; ++i) suite.saved("COMMENT." + std::to_string(i), "n", 1'700'000'000 + i * 10);
-    for (int i = 0; i < 5; ++i) suite.saved("CMARKET." + std::to_string(i), "m", 1'700'000'000 + i * 10);
+TEST_F(RetentionAtSwitchTest, KeepsTheNewestAsManyAsTheLimitWhereDeletionIsOn)
+{
+    for (int i = 0; i < 5; ++i)
+        suite.saved("COMMENT." + std::to_string(i), "n", 1'700'000'000 + i * 10);
+    for (int i = 0; i < 5; ++i)
+        suite.saved("CMARKET." + std::to_string(i), "m", 1'700'000'000 + i * 10);
     settings.maxCmntInfo = {2, 2, 2, 2};
     settings.delCmntInfo = {true, false, true, true};
     loadSaved();
@@ -164,15 +180,20 @@ TEST_F(RetentionAtSwitchTest, KeepsTheNewestAsManyAsTheLimitWhereDeletionIsOn) {
         EXPECT_TRUE(table->entry(kNotices, n).listText.empty());
         EXPECT_EQ(table->entry(kNotices, n).time, 0);
     }
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(exists(suite.dirs.saved + "COMMENT." + std::to_string(i)), i >= 3) << i;
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(exists(suite.dirs.saved + "COMMENT." + std::to_string(i)), i >= 3) << i;
     // Deletion off: the market flash keeps all five, whatever its limit.
     EXPECT_EQ(table->count(kMarketFlash), 5);
-    for (int i = 0; i < 5; ++i) EXPECT_TRUE(exists(suite.dirs.saved + "CMARKET." + std::to_string(i)));
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(exists(suite.dirs.saved + "CMARKET." + std::to_string(i)));
 }
 
-TEST_F(RetentionAtSwitchTest, FailedDeletionStillClearsTheEntryAndANegativeLimitDeletesNothing) {
-    for (int i = 0; i < 3; ++i) suite.saved("CWEKEND." + std::to_string(i), "w", 1'700'000'000 + i * 10);
-    for (int i = 0; i < 3; ++i) suite.saved("CKES00" + std::to_string(i) + ".T", "k", 1'700'000'000 + i * 10);
+TEST_F(RetentionAtSwitchTest, FailedDeletionStillClearsTheEntryAndANegativeLimitDeletesNothing)
+{
+    for (int i = 0; i < 3; ++i)
+        suite.saved("CWEKEND." + std::to_string(i), "w", 1'700'000'000 + i * 10);
+    for (int i = 0; i < 3; ++i)
+        suite.saved("CKES00" + std::to_string(i) + ".T", "k", 1'700'000'000 + i * 10);
     ::chmod((suite.dirs.saved + "CWEKEND.0").c_str(), 0444);
     settings.maxCmntInfo = {500, 500, 1, -1};
     loadSaved();
@@ -181,7 +202,8 @@ TEST_F(RetentionAtSwitchTest, FailedDeletionStillClearsTheEntryAndANegativeLimit
     EXPECT_TRUE(exists(suite.dirs.saved + "CWEKEND.0"));  // read-only: DeleteFile fails, ignored
     EXPECT_FALSE(exists(suite.dirs.saved + "CWEKEND.1"));
     EXPECT_EQ(table->count(kEarnings), 3);
-    for (int i = 0; i < 3; ++i) EXPECT_TRUE(exists(suite.dirs.saved + "CKES00" + std::to_string(i) + ".T"));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(exists(suite.dirs.saved + "CKES00" + std::to_string(i) + ".T"));
 }
 
 }  // namespace

@@ -15,7 +15,8 @@ namespace {
 class ListTextTest : public ::testing::Test {
 protected:
     // The list text of a file with `utf8` content (CR LF lines) named `name`, for category k.
-    std::string listTextOf(int k, const std::string& name, std::string_view utf8) {
+    std::string listTextOf(int k, const std::string& name, std::string_view utf8)
+    {
         const std::string path = dir / name;
         testsupport::writeFile(path, sjis(utf8));
         std::string text = "previous";
@@ -26,7 +27,8 @@ protected:
     testsupport::RecordingSink sink;
 };
 
-TEST(NormalizeLineTest, FullWidthBlanksBecomeTwoBlanksAndOuterBlanksGo) {
+TEST(NormalizeLineTest, FullWidthBlanksBecomeTwoBlanksAndOuterBlanksGo)
+{
     EXPECT_EQ(NormalizeLine(sjis("　見出し　")), sjis("見出し"));
     EXPECT_EQ(NormalizeLine(sjis("株価　速報")), sjis("株価  速報"));
     EXPECT_EQ(NormalizeLine("   a b   "), "a b");
@@ -35,12 +37,14 @@ TEST(NormalizeLineTest, FullWidthBlanksBecomeTwoBlanksAndOuterBlanksGo) {
     EXPECT_EQ(NormalizeLine("\tx\t"), "\tx\t");  // only half-width blanks are trimmed
 }
 
-TEST(NormalizeLineTest, TrailByteFollowedByAtSignIsNoFullWidthBlank) {
+TEST(NormalizeLineTest, TrailByteFollowedByAtSignIsNoFullWidthBlank)
+{
     const std::string line = sjis("堰@");  // 89 81 40
     EXPECT_EQ(NormalizeLine(line), line);
 }
 
-TEST(NormalizeLineTest, CutsKeepAtMost255BytesAndNeverSplitACharacter) {
+TEST(NormalizeLineTest, CutsKeepAtMost255BytesAndNeverSplitACharacter)
+{
     // After a full-width blank: the rest is cut to 255 bytes; here the 255th byte would be the
     // lead byte of a double-byte character, so 254 remain.
     const std::string rest = std::string(254, 'a') + sjis("年年");
@@ -53,11 +57,13 @@ TEST(NormalizeLineTest, CutsKeepAtMost255BytesAndNeverSplitACharacter) {
     EXPECT_EQ(leadKanji, std::string(254, 'c'));
 }
 
-TEST_F(ListTextTest, MarketFlashIsTheFirstNonBlankLine) {
+TEST_F(ListTextTest, MarketFlashIsTheFirstNonBlankLine)
+{
     EXPECT_EQ(listTextOf(kMarketFlash, "CMARKET.1", "\r\n　　\r\n  日経平均　続伸  \r\n二行目\r\n"), "日経平均  続伸");
 }
 
-TEST_F(ListTextTest, NoticeWithDateLinePutsTheDateIntoA22ByteColumn) {
+TEST_F(ListTextTest, NoticeWithDateLinePutsTheDateIntoA22ByteColumn)
+{
     // "2024年5月1日" is 12 bytes: padded to 22, then two blanks and the title.
     EXPECT_EQ(listTextOf(kNotices, "COMMENT.1", "お知らせ\r\n2024年5月1日\r\n本文\r\n"),
               "2024年5月1日" + std::string(10, ' ') + "  お知らせ");
@@ -65,55 +71,70 @@ TEST_F(ListTextTest, NoticeWithDateLinePutsTheDateIntoA22ByteColumn) {
               "2024年5月4日(土)" + std::string(6, ' ') + "  週末の相場");
 }
 
-TEST_F(ListTextTest, NoticeWithoutDateLineJoinsBothLinesAfterAnEmptyDateColumn) {
+TEST_F(ListTextTest, NoticeWithoutDateLineJoinsBothLinesAfterAnEmptyDateColumn)
+{
     EXPECT_EQ(listTextOf(kNotices, "COMMENT.2", "第一\r\n第二\r\n"), std::string(24, ' ') + "第一第二");
 }
 
-TEST_F(ListTextTest, LongDateLineIsNotCutAndTwoDateLinesKeepTheSecond) {
+TEST_F(ListTextTest, LongDateLineIsNotCutAndTwoDateLinesKeepTheSecond)
+{
     const std::string longDate = "令和6年(2024年)5月1日 水曜日";  // longer than 22 bytes
     EXPECT_EQ(listTextOf(kNotices, "COMMENT.3", "題\r\n" + longDate + "\r\n"), longDate + "  題");
-    EXPECT_EQ(listTextOf(kNotices, "COMMENT.4", "1年2月3日\r\n4年5月6日\r\n"), "4年5月6日" + std::string(13, ' ') + "  ");
+    EXPECT_EQ(listTextOf(kNotices, "COMMENT.4", "1年2月3日\r\n4年5月6日\r\n"),
+              "4年5月6日" + std::string(13, ' ') + "  ");
 }
 
-TEST_F(ListTextTest, DateSearchIgnoresTrailBytesThatLookLikeDateCharacters) {
+TEST_F(ListTextTest, DateSearchIgnoresTrailBytesThatLookLikeDateCharacters)
+{
     // "鉛N" holds the bytes of "年" across a character boundary; "煙時" those of "月".
     EXPECT_EQ(listTextOf(kNotices, "COMMENT.5", "鉛N煙時日\r\n題\r\n"), std::string(24, ' ') + "鉛N煙時日題");
 }
 
-TEST_F(ListTextTest, NoticeWithOneLineIsThatLineAlone) {
+TEST_F(ListTextTest, NoticeWithOneLineIsThatLineAlone)
+{
     EXPECT_EQ(listTextOf(kNotices, "COMMENT.6", "\r\n2024年5月1日\r\n\r\n"), "2024年5月1日");
 }
 
-TEST_F(ListTextTest, BlankOrEmptyFilesShowTheUntitledMarkerOrTheCountAlone) {
+TEST_F(ListTextTest, BlankOrEmptyFilesShowTheUntitledMarkerOrTheCountAlone)
+{
     EXPECT_EQ(listTextOf(kNotices, "COMMENT.7", ""), "【無 題】");
     EXPECT_EQ(listTextOf(kMarketFlash, "CMARKET.7", "\r\n　\r\n   \r\n"), "【無 題】");
     EXPECT_EQ(listTextOf(kWeekend, "CWEKEND.7", "\n\n"), "【無 題】");
     EXPECT_EQ(listTextOf(kEarnings, "CKES007.TXT", "\r\n"), "    7件");
 }
 
-TEST_F(ListTextTest, EarningsShowTitleAndTheCountFromTheName) {
+TEST_F(ListTextTest, EarningsShowTitleAndTheCountFromTheName)
+{
     EXPECT_EQ(listTextOf(kEarnings, "CKES123.DAT", "上方修正\r\n二行目\r\n"), "上方修正  123件");
     EXPECT_EQ(listTextOf(kEarnings, "ckes045.dat", "下方修正"), "下方修正   45件");
 }
 
-TEST_F(ListTextTest, EarningsNameWithoutADigitCountKeepsTheCountColumnBlank) {
+TEST_F(ListTextTest, EarningsNameWithoutADigitCountKeepsTheCountColumnBlank)
+{
     EXPECT_EQ(listTextOf(kEarnings, "CKESABC.DAT", "修正"), "修正       ");
     EXPECT_EQ(earningsCount("CKES1A3.X"), -1);
     EXPECT_EQ(earningsCount("CKES000.X"), 0);
 }
 
-TEST_F(ListTextTest, LoneCarriageReturnsAndLineFeedsEndLinesAndCtrlZEndsTheText) {
-    EXPECT_EQ(listTextOf(kNotices, "COMMENT.8", "題\r2024年1月2日\n本文"), "2024年1月2日" + std::string(10, ' ') + "  題");
-    EXPECT_EQ(listTextOf(kNotices, "COMMENT.9", "題\r\n\x1A" "2024年1月2日\r\n"), "題");
+TEST_F(ListTextTest, LoneCarriageReturnsAndLineFeedsEndLinesAndCtrlZEndsTheText)
+{
+    EXPECT_EQ(listTextOf(kNotices, "COMMENT.8", "題\r2024年1月2日\n本文"),
+              "2024年1月2日" + std::string(10, ' ') + "  題");
+    EXPECT_EQ(listTextOf(kNotices, "COMMENT.9",
+                         "題\r\n\x1A"
+                         "2024年1月2日\r\n"),
+              "題");
 }
 
-TEST_F(ListTextTest, ALineThatGoesOnPastTheFirstReadIsReadWhole) {
+TEST_F(ListTextTest, ALineThatGoesOnPastTheFirstReadIsReadWhole)
+{
     const std::string title(700, 'a');
     EXPECT_EQ(listTextOf(kNotices, "COMMENT.10", "\r\n" + title + "\r\n2024年1月2日\r\n"),
               "2024年1月2日" + std::string(10, ' ') + "  " + title);
 }
 
-TEST_F(ListTextTest, FileThatCannotBeOpenedIsReportedAndListedUntitled) {
+TEST_F(ListTextTest, FileThatCannotBeOpenedIsReportedAndListedUntitled)
+{
     std::string text = "text of the previous file";
     EXPECT_FALSE(ReadListText(kMarketFlash, dir / "CMARKET.gone", text, sink));
     EXPECT_EQ(text, untitledMarker());
@@ -128,7 +149,8 @@ TEST_F(ListTextTest, FileThatCannotBeOpenedIsReportedAndListedUntitled) {
     EXPECT_EQ(shiftjis::toUtf8(text), "   12件");
 }
 
-TEST_F(ListTextTest, MessageShowsAJapaneseFolderNameReadably) {
+TEST_F(ListTextTest, MessageShowsAJapaneseFolderNameReadably)
+{
     const std::string path = dir / "株式 ブレボン表/CMARKET.gone";  // file names are UTF-8 here
     std::string text;
     EXPECT_FALSE(ReadListText(kMarketFlash, path, text, sink));
@@ -136,7 +158,8 @@ TEST_F(ListTextTest, MessageShowsAJapaneseFolderNameReadably) {
     EXPECT_EQ(sink.messages[0].text, path + "のオープンに失敗しました");
 }
 
-TEST_F(ListTextTest, FileThatCannotBeReadIsReportedAndListedUntitled) {
+TEST_F(ListTextTest, FileThatCannotBeReadIsReportedAndListedUntitled)
+{
     testsupport::makeDir(dir / "COMMENT.folder");  // opens, but every read fails
     std::string text = "previous";
     EXPECT_FALSE(ReadListText(kNotices, dir / "COMMENT.folder", text, sink));
@@ -147,7 +170,8 @@ TEST_F(ListTextTest, FileThatCannotBeReadIsReportedAndListedUntitled) {
     EXPECT_EQ(sink.messages[0].kind, kMessageError);
 }
 
-TEST_F(ListTextTest, StopsReadingAfterTheSecondNonBlankLine) {
+TEST_F(ListTextTest, StopsReadingAfterTheSecondNonBlankLine)
+{
     // A pipe that holds only the head and stays open: one read too many finds no data and fails.
     const std::string path = dir / "COMMENT.pipe";
     ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
@@ -164,10 +188,12 @@ TEST_F(ListTextTest, StopsReadingAfterTheSecondNonBlankLine) {
 
 // A damaged file of one 100 MB line made the list hold (and repaint) the whole line, and the start
 // took seconds; only the line's head is kept, cut on a character boundary.
-TEST_F(ListTextTest, AnEndlessLineIsListedByItsHeadCutOnACharacter) {
+TEST_F(ListTextTest, AnEndlessLineIsListedByItsHeadCutOnACharacter)
+{
     const std::string path = dir / "CMARKET.BIG";
     std::string body = "x";
-    for (int i = 0; i < 1000; ++i) body += sjis("株");  // 2 bytes each: the 1024th byte is a lead byte
+    for (int i = 0; i < 1000; ++i)
+        body += sjis("株");  // 2 bytes each: the 1024th byte is a lead byte
     body += std::string(4 << 20, 'y') + "\r\nsecond\r\n";
     testsupport::writeFile(path, body);
     std::string text;

@@ -25,7 +25,8 @@ protected:
     std::unique_ptr<CommentTable> table = std::make_unique<CommentTable>();
 };
 
-TEST_F(LoaderTest, NoMatchingFileOrNoFolderGivesNoEntriesAndNoMessage) {
+TEST_F(LoaderTest, NoMatchingFileOrNoFolderGivesNoEntriesAndNoMessage)
+{
     suite.received("CMARKET.1");
     load(true, kNotices);
     EXPECT_EQ(table->count(kNotices), 0);
@@ -35,7 +36,8 @@ TEST_F(LoaderTest, NoMatchingFileOrNoFolderGivesNoEntriesAndNoMessage) {
     EXPECT_TRUE(sink.messages.empty());
 }
 
-TEST_F(LoaderTest, EntriesCarryPathLocalTimeAndListTextNewestFirst) {
+TEST_F(LoaderTest, EntriesCarryPathLocalTimeAndListTextNewestFirst)
+{
     suite.saved("CMARKET.a", sjis("古い\r\n"), utcSeconds(2024, 1, 1, 0, 0, 0));
     suite.saved("CMARKET.b", sjis("新しい\r\n"), utcSeconds(2024, 3, 1, 0, 0, 0));
     suite.saved("CMARKET.c", sjis("中間\r\n"), utcSeconds(2024, 2, 1, 0, 0, 0));
@@ -50,16 +52,20 @@ TEST_F(LoaderTest, EntriesCarryPathLocalTimeAndListTextNewestFirst) {
     EXPECT_DOUBLE_EQ(table->entry(kMarketFlash, 1).time, 45352 + 9.0 / 24);
 }
 
-TEST_F(LoaderTest, EqualTimesKeepTheListingOrderByName) {
-    for (const char* name : {"CWEKEND.d", "CWEKEND.B", "cwekend.c", "CWEKEND.a"}) suite.received(name, name, 1'700'000'000);
+TEST_F(LoaderTest, EqualTimesKeepTheListingOrderByName)
+{
+    for (const char* name : {"CWEKEND.d", "CWEKEND.B", "cwekend.c", "CWEKEND.a"})
+        suite.received(name, name, 1'700'000'000);
     suite.received("CWEKEND.new", "newest", 1'700'000'100);
     load(true, kWeekend);
     ASSERT_EQ(table->count(kWeekend), 5);
     const char* expected[] = {"newest", "CWEKEND.a", "CWEKEND.B", "cwekend.c", "CWEKEND.d"};
-    for (int n = 1; n <= 5; ++n) EXPECT_EQ(text(kWeekend, n), expected[n - 1]) << n;
+    for (int n = 1; n <= 5; ++n)
+        EXPECT_EQ(text(kWeekend, n), expected[n - 1]) << n;
 }
 
-TEST_F(LoaderTest, HiddenSystemFilesAndFoldersAreNotListedButReadOnlyFilesAre) {
+TEST_F(LoaderTest, HiddenSystemFilesAndFoldersAreNotListedButReadOnlyFilesAre)
+{
     const auto hidden = suite.received("COMMENT.h");
     const auto system = suite.received("COMMENT.s");
     const auto readOnly = suite.received("COMMENT.r");
@@ -74,24 +80,29 @@ TEST_F(LoaderTest, HiddenSystemFilesAndFoldersAreNotListedButReadOnlyFilesAre) {
     EXPECT_EQ(table->entry(kNotices, 2).path, readOnly);
 }
 
-TEST_F(LoaderTest, ReloadRewritesTheBlockFromEntryOne) {
-    for (int i = 0; i < 5; ++i) suite.saved("CKES00" + std::to_string(i) + ".X", "t", 1'700'000'000 + i);
+TEST_F(LoaderTest, ReloadRewritesTheBlockFromEntryOne)
+{
+    for (int i = 0; i < 5; ++i)
+        suite.saved("CKES00" + std::to_string(i) + ".X", "t", 1'700'000'000 + i);
     load(false, kEarnings);
     ASSERT_EQ(table->count(kEarnings), 5);
-    for (int i = 1; i < 5; ++i) ::unlink((suite.dirs.saved + "CKES00" + std::to_string(i) + ".X").c_str());
+    for (int i = 1; i < 5; ++i)
+        ::unlink((suite.dirs.saved + "CKES00" + std::to_string(i) + ".X").c_str());
     load(false, kEarnings);
     ASSERT_EQ(table->count(kEarnings), 1);
     EXPECT_EQ(text(kEarnings, 1), "t    0件");
 }
 
-TEST_F(LoaderTest, CategoryOutsideTheTableIsRefused) {
+TEST_F(LoaderTest, CategoryOutsideTheTableIsRefused)
+{
     EXPECT_THROW(load(false, 4), std::out_of_range);
     EXPECT_THROW(load(false, -1), std::out_of_range);
 }
 
 class TableLimitTest : public LoaderTest {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         // 501 files; names sort so that the 501st listed is the newest.
         for (int i = 0; i < 501; ++i) {
             char name[32];
@@ -101,7 +112,8 @@ protected:
     }
 };
 
-TEST_F(TableLimitTest, The501stFileWarnsWhenDeletionIsOffAndTheLimitIsExceeded) {
+TEST_F(TableLimitTest, The501stFileWarnsWhenDeletionIsOffAndTheLimitIsExceeded)
+{
     settings.delCmntInfo[kMarketFlash] = false;
     settings.maxCmntInfo[kMarketFlash] = 500;
     load(false, kMarketFlash);
@@ -114,7 +126,8 @@ TEST_F(TableLimitTest, The501stFileWarnsWhenDeletionIsOffAndTheLimitIsExceeded) 
     EXPECT_EQ(sink.messages[0].kind, kMessageRetentionNotice);
 }
 
-TEST_F(TableLimitTest, The501stFileStopsSilentlyWhenDeletionIsOnOrTheLimitIsAbove500) {
+TEST_F(TableLimitTest, The501stFileStopsSilentlyWhenDeletionIsOnOrTheLimitIsAbove500)
+{
     settings.delCmntInfo[kMarketFlash] = true;
     load(false, kMarketFlash);
     EXPECT_EQ(table->count(kMarketFlash), 500);
@@ -125,16 +138,19 @@ TEST_F(TableLimitTest, The501stFileStopsSilentlyWhenDeletionIsOnOrTheLimitIsAbov
     EXPECT_TRUE(sink.messages.empty());
 }
 
-TEST_F(LoaderTest, ExactlyFiveHundredFilesFillTheBlockWithoutAWarning) {
+TEST_F(LoaderTest, ExactlyFiveHundredFilesFillTheBlockWithoutAWarning)
+{
     settings.delCmntInfo[kNotices] = false;
     settings.maxCmntInfo[kNotices] = 10;
-    for (int i = 0; i < 500; ++i) suite.saved("COMMENT." + std::to_string(i));
+    for (int i = 0; i < 500; ++i)
+        suite.saved("COMMENT." + std::to_string(i));
     load(false, kNotices);
     EXPECT_EQ(table->count(kNotices), 500);
     EXPECT_TRUE(sink.messages.empty());
 }
 
-TEST_F(LoaderTest, LoadingTheFourCategoriesFromOneListingMatchesLoadingEachOnItsOwn) {
+TEST_F(LoaderTest, LoadingTheFourCategoriesFromOneListingMatchesLoadingEachOnItsOwn)
+{
     // Every category, names in mixed case, near misses of the patterns, a hidden file, a folder,
     // and one category past the table's size with the notice due.
     suite.received("COMMENT.1", sjis("連絡\r\n"), 1'700'000'300);
@@ -145,10 +161,12 @@ TEST_F(LoaderTest, LoadingTheFourCategoriesFromOneListingMatchesLoadingEachOnIts
     suite.received("COMMENTS", sjis("拡張子なし\r\n"));
     testsupport::setDosAttrib(suite.received("CWEKEND.h"), "0x2");
     testsupport::makeDir(suite.dirs.received + "CKES999.dir");
-    for (int i = 0; i < 501; ++i) suite.received("CMARKET." + std::to_string(i), "m", 1'700'000'000 + i);
+    for (int i = 0; i < 501; ++i)
+        suite.received("CMARKET." + std::to_string(i), "m", 1'700'000'000 + i);
     settings.delCmntInfo[kMarketFlash] = false;
 
-    for (int k = 0; k < kCategoryCount; ++k) load(true, k);
+    for (int k = 0; k < kCategoryCount; ++k)
+        load(true, k);
     const auto eachOnItsOwn = std::move(table);
     const auto messagesEach = sink.messages;
     sink.messages.clear();

@@ -21,11 +21,14 @@ protected:
     std::array<bool, kCategoryCount> flags{true, true, true, true};
 };
 
-TEST_F(PurgeTest, BothFoldersCountAgainstOneLimitAndTheOldestGoWherever) {
+TEST_F(PurgeTest, BothFoldersCountAgainstOneLimitAndTheOldestGoWherever)
+{
     // Seven received, five saved; the two oldest of all twelve are one of each.
     std::vector<std::string> received, saved;
-    for (int i = 0; i < 7; ++i) received.push_back(suite.received("COMMENT.r" + std::to_string(i), "x", kBase + 100 + i * 10));
-    for (int i = 0; i < 5; ++i) saved.push_back(suite.saved("COMMENT.s" + std::to_string(i), "x", kBase + 105 + i * 10));
+    for (int i = 0; i < 7; ++i)
+        received.push_back(suite.received("COMMENT.r" + std::to_string(i), "x", kBase + 100 + i * 10));
+    for (int i = 0; i < 5; ++i)
+        saved.push_back(suite.saved("COMMENT.s" + std::to_string(i), "x", kBase + 105 + i * 10));
     testsupport::setMtime(received[3], kBase);
     testsupport::setMtime(saved[4], kBase + 2);
     limits[kNotices] = 10;
@@ -33,14 +36,17 @@ TEST_F(PurgeTest, BothFoldersCountAgainstOneLimitAndTheOldestGoWherever) {
     EXPECT_FALSE(exists(received[3]));
     EXPECT_FALSE(exists(saved[4]));
     int left = 0;
-    for (const auto& p : received) left += exists(p);
-    for (const auto& p : saved) left += exists(p);
+    for (const auto& p : received)
+        left += exists(p);
+    for (const auto& p : saved)
+        left += exists(p);
     EXPECT_EQ(left, 10);
 }
 
 // The packed date has its top bit set from 2044 on; compared as a signed number those files were the
 // oldest, and the newest comments went first.
-TEST_F(PurgeTest, FilesFrom2044OnAreNewerThanThoseBefore) {
+TEST_F(PurgeTest, FilesFrom2044OnAreNewerThanThoseBefore)
+{
     using testsupport::utcSeconds;
     const std::string y2043 = suite.saved("COMMENT.2043", "x", utcSeconds(2043, 6, 1));
     const std::string y2044 = suite.saved("COMMENT.2044", "x", utcSeconds(2044, 6, 1));
@@ -52,34 +58,48 @@ TEST_F(PurgeTest, FilesFrom2044OnAreNewerThanThoseBefore) {
     EXPECT_TRUE(exists(y2100));
 }
 
-TEST_F(PurgeTest, DeletionFlagOffKeepsEverything) {
-    for (int i = 0; i < 6; ++i) suite.saved("CMARKET." + std::to_string(i), "x", kBase + i * 10);
+TEST_F(PurgeTest, DeletionFlagOffKeepsEverything)
+{
+    for (int i = 0; i < 6; ++i)
+        suite.saved("CMARKET." + std::to_string(i), "x", kBase + i * 10);
     flags[kMarketFlash] = false;
     limits[kMarketFlash] = 0;
     purge();
-    for (int i = 0; i < 6; ++i) EXPECT_TRUE(exists(suite.dirs.saved + "CMARKET." + std::to_string(i)));
+    for (int i = 0; i < 6; ++i)
+        EXPECT_TRUE(exists(suite.dirs.saved + "CMARKET." + std::to_string(i)));
 }
 
-TEST_F(PurgeTest, AtOrBelowTheLimitNothingGoesAndLimitZeroEmptiesTheCategory) {
-    for (int i = 0; i < 3; ++i) suite.saved("CWEKEND." + std::to_string(i), "x", kBase + i * 10);
-    for (int i = 0; i < 3; ++i) suite.received("CKES00" + std::to_string(i) + ".T", "x", kBase + i * 10);
+TEST_F(PurgeTest, AtOrBelowTheLimitNothingGoesAndLimitZeroEmptiesTheCategory)
+{
+    for (int i = 0; i < 3; ++i)
+        suite.saved("CWEKEND." + std::to_string(i), "x", kBase + i * 10);
+    for (int i = 0; i < 3; ++i)
+        suite.received("CKES00" + std::to_string(i) + ".T", "x", kBase + i * 10);
     limits[kWeekend] = 3;
     limits[kEarnings] = 0;
     purge();
-    for (int i = 0; i < 3; ++i) EXPECT_TRUE(exists(suite.dirs.saved + "CWEKEND." + std::to_string(i)));
-    for (int i = 0; i < 3; ++i) EXPECT_FALSE(exists(suite.dirs.received + "CKES00" + std::to_string(i) + ".T"));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(exists(suite.dirs.saved + "CWEKEND." + std::to_string(i)));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(exists(suite.dirs.received + "CKES00" + std::to_string(i) + ".T"));
 }
 
-TEST_F(PurgeTest, NegativeLimitFromADamagedStoreDeletesNothing) {
-    for (int i = 0; i < 3; ++i) suite.saved("COMMENT." + std::to_string(i), "x", kBase + i * 10);
+TEST_F(PurgeTest, NegativeLimitFromADamagedStoreDeletesNothing)
+{
+    for (int i = 0; i < 3; ++i)
+        suite.saved("COMMENT." + std::to_string(i), "x", kBase + i * 10);
     limits[kNotices] = -5;
     purge();
-    for (int i = 0; i < 3; ++i) EXPECT_TRUE(exists(suite.dirs.saved + "COMMENT." + std::to_string(i)));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(exists(suite.dirs.saved + "COMMENT." + std::to_string(i)));
 }
 
-TEST_F(PurgeTest, CategoriesNeverCountAgainstEachOther) {
-    for (int i = 0; i < 3; ++i) suite.saved("COMMENT." + std::to_string(i), "x", kBase + i * 10);
-    for (int i = 0; i < 3; ++i) suite.saved("CMARKET." + std::to_string(i), "x", kBase + 5 + i * 10);
+TEST_F(PurgeTest, CategoriesNeverCountAgainstEachOther)
+{
+    for (int i = 0; i < 3; ++i)
+        suite.saved("COMMENT." + std::to_string(i), "x", kBase + i * 10);
+    for (int i = 0; i < 3; ++i)
+        suite.saved("CMARKET." + std::to_string(i), "x", kBase + 5 + i * 10);
     limits = {3, 3, 3, 3};
     purge();
     for (int i = 0; i < 3; ++i) {
@@ -88,7 +108,8 @@ TEST_F(PurgeTest, CategoriesNeverCountAgainstEachOther) {
     }
 }
 
-TEST_F(PurgeTest, HiddenFilesCountAndAnUndeletableOneIsSkippedWithoutReplacement) {
+TEST_F(PurgeTest, HiddenFilesCountAndAnUndeletableOneIsSkippedWithoutReplacement)
+{
     const auto hidden = suite.saved("CMARKET.h", "x", kBase + 10);
     testsupport::setDosAttrib(hidden, "0x2");
     const auto readOnly = suite.saved("CMARKET.ro", "x", kBase);  // oldest, cannot be deleted
@@ -107,7 +128,8 @@ TEST_F(PurgeTest, HiddenFilesCountAndAnUndeletableOneIsSkippedWithoutReplacement
     EXPECT_TRUE(exists(newest));
 }
 
-TEST_F(PurgeTest, TakesEveryMatchingEntryBeyondAThousand) {
+TEST_F(PurgeTest, TakesEveryMatchingEntryBeyondAThousand)
+{
     for (int i = 0; i < 1200; ++i) {
         auto& put = i % 2 ? suite.dirs.received : suite.dirs.saved;
         testsupport::TempSuite::put(put + "CWEKEND." + std::to_string(i), "x", kBase + i * 2);

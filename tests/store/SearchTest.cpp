@@ -17,11 +17,13 @@ using testsupport::sjis;
 
 namespace {
 
-bool found(std::string_view query, std::string_view textUtf8) {
+bool found(std::string_view query, std::string_view textUtf8)
+{
     return store::matchesText(SearchQuery::fromUtf8(query), sjis(textUtf8));
 }
 
-TEST(SearchMatch, IgnoresCaseAndWidthBothWays) {
+TEST(SearchMatch, IgnoresCaseAndWidthBothWays)
+{
     EXPECT_TRUE(found("toyota", "ＴＯＹＯＴＡ自動車の決算"));
     EXPECT_TRUE(found("ＴｏＹｏＴａ", "toyota"));
     EXPECT_TRUE(found("カブ", "ｶﾌﾞ式市場"));
@@ -32,7 +34,8 @@ TEST(SearchMatch, IgnoresCaseAndWidthBothWays) {
     EXPECT_FALSE(found("トヨタ", "トヨ タ"));
 }
 
-TEST(SearchMatch, NeverMatchesPartOfADoubleByteCharacter) {
+TEST(SearchMatch, NeverMatchesPartOfADoubleByteCharacter)
+{
     // "ア" is 0x83 0x41 and "ソ" 0x83 0x5C: their trail bytes are "A" and "\".
     EXPECT_FALSE(found("a", "ア"));
     EXPECT_FALSE(found("A", "アイウ"));
@@ -40,7 +43,8 @@ TEST(SearchMatch, NeverMatchesPartOfADoubleByteCharacter) {
     EXPECT_TRUE(found("a", "アa"));
 }
 
-TEST(SearchMatch, EveryWordMustOccurWhateverTheBlanks) {
+TEST(SearchMatch, EveryWordMustOccurWhateverTheBlanks)
+{
     EXPECT_TRUE(found("トヨタ 決算", "決算期のトヨタ"));
     EXPECT_TRUE(found("  トヨタ　　決算 ", "決算期のトヨタ"));
     EXPECT_FALSE(found("トヨタ　決算", "トヨタの新車"));
@@ -50,14 +54,16 @@ TEST(SearchMatch, EveryWordMustOccurWhateverTheBlanks) {
     EXPECT_FALSE(found("a b c d e f g h", "gfedcba"));
 }
 
-TEST(SearchMatch, OnlyHalfAndFullWidthBlanksAndTabsMakeABlankQuery) {
+TEST(SearchMatch, OnlyHalfAndFullWidthBlanksAndTabsMakeABlankQuery)
+{
     EXPECT_TRUE(store::isBlankQuery(u""));
     EXPECT_TRUE(store::isBlankQuery(u" \u3000\t "));
     EXPECT_FALSE(store::isBlankQuery(u" \u3000a"));
     EXPECT_FALSE(store::isBlankQuery(u"\u00a0"));  // not one of the three: it is searched for
 }
 
-TEST(SearchMatch, OccurrencesAreFoundWhereverTheTextIsCutForScanning) {
+TEST(SearchMatch, OccurrencesAreFoundWhereverTheTextIsCutForScanning)
+{
     // The text is scanned in pieces of 64 Ki units: one match straddles the first cut, one has
     // its voiced mark just after the second.
     std::u16string text(65536 - 3, u'x');
@@ -72,7 +78,8 @@ TEST(SearchMatch, OccurrencesAreFoundWhereverTheTextIsCutForScanning) {
     EXPECT_EQ(ranges[1].end, 65536u * 2 + 1);
 }
 
-TEST(SearchMatch, OccurrencesCoverWholeCharactersOfTheText) {
+TEST(SearchMatch, OccurrencesCoverWholeCharactersOfTheText)
+{
     const std::u16string text = u"ＴＯＹＯＴＡとｶﾌﾞ、toyota";
     const auto ranges = store::findOccurrences(SearchQuery::fromUtf8("toyota カブ"), text);
     ASSERT_EQ(ranges.size(), 3u);
@@ -89,7 +96,8 @@ protected:
     testsupport::TempSuite suite;
 };
 
-TEST_F(SearchFiles, FindsWordsAcrossTheBlocksOfALargeFile) {
+TEST_F(SearchFiles, FindsWordsAcrossTheBlocksOfALargeFile)
+{
     // The half-width "ｶ" ends the first 256 KiB block, its voiced mark begins the next one; the
     // second word lies near the end.
     std::string bytes(256 * 1024 - 1, 'x');
@@ -102,13 +110,15 @@ TEST_F(SearchFiles, FindsWordsAcrossTheBlocksOfALargeFile) {
               store::FileMatch::Unreadable);
 }
 
-TEST_F(SearchFiles, ASmallFileIsGivenUpWhenTheSearchIsCancelled) {
+TEST_F(SearchFiles, ASmallFileIsGivenUpWhenTheSearchIsCancelled)
+{
     const std::string path = suite.saved("CMARKET.1", std::string(64 * 1024, '\xDE') + sjis("決算"));
     EXPECT_EQ(store::matchFile(SearchQuery::fromUtf8("決算"), path, [] { return true; }), store::FileMatch::Cancelled);
     EXPECT_EQ(store::matchFile(SearchQuery::fromUtf8("決算"), path, [] { return false; }), store::FileMatch::Match);
 }
 
-TEST_F(SearchFiles, FolderSearchSkipsAndCountsFilesThatCannotBeRead) {
+TEST_F(SearchFiles, FolderSearchSkipsAndCountsFilesThatCannotBeRead)
+{
     suite.saved("COMMENT.1", sjis("題\r\nトヨタの決算\r\n"), 1'700'000'000);
     suite.saved("CKES012.TXT", sjis("上方修正\r\nﾄﾖﾀ\r\n"), 1'700'000'100);
     suite.saved("CMARKET.1", sjis("日産\r\n"));
@@ -139,18 +149,22 @@ TEST_F(SearchFiles, FolderSearchSkipsAndCountsFilesThatCannotBeRead) {
     EXPECT_EQ(hits[0].category, store::kEarnings);
 
     int polls = 0;
-    const auto stopped = store::searchFolder(suite.dirs, false, SearchQuery::fromUtf8("トヨタ"),
-                                             [](const store::SearchHit&) {}, [&] { return ++polls > 1; });
+    const auto stopped = store::searchFolder(
+        suite.dirs, false, SearchQuery::fromUtf8("トヨタ"), [](const store::SearchHit&) {},
+        [&] { return ++polls > 1; });
     EXPECT_TRUE(stopped.cancelled);
 }
 
-TEST_F(SearchFiles, WithoutICUCommentListSaysWhyAndExitsWithTwo) {
+TEST_F(SearchFiles, WithoutICUCommentListSaysWhyAndExitsWithTwo)
+{
     suite.saved("COMMENT.1", sjis("トヨタ\r\n"));
     std::ostringstream out, err;
     {
         struct IcuMissing {
-            IcuMissing() {
-                store::icu::setLoader([]() -> store::icu::Functions { throw std::runtime_error("cannot load libicuuc.so.99"); });
+            IcuMissing()
+            {
+                store::icu::setLoader(
+                    []() -> store::icu::Functions { throw std::runtime_error("cannot load libicuuc.so.99"); });
             }
             ~IcuMissing() { store::icu::setLoader({}); }
         } missing;

@@ -9,7 +9,8 @@ namespace {
 
 // iconv as the conversions used it before they had tables: a character it cannot take becomes
 // the replacement, one byte at a time.
-std::string throughIconv(const char* to, const char* from, std::string in, const std::string& replacement) {
+std::string throughIconv(const char* to, const char* from, std::string in, const std::string& replacement)
+{
     const iconv_t cd = iconv_open(to, from);
     std::string out;
     char* src = in.data();
@@ -33,14 +34,16 @@ std::string throughIconv(const char* to, const char* from, std::string in, const
 using shiftjis::find;
 using shiftjis::safeCut;
 
-TEST(ShiftJisTest, LiteralsConvertToCodePage932Bytes) {
+TEST(ShiftJisTest, LiteralsConvertToCodePage932Bytes)
+{
     EXPECT_EQ(shiftjis::fromUtf8("　年月日"), "\x81\x40\x94\x4E\x8C\x8E\x93\xFA");
     EXPECT_EQ(shiftjis::fromUtf8("【無 題】"), "\x81\x79\x96\xB3\x20\x91\xE8\x81\x7A");
     EXPECT_EQ(shiftjis::fromUtf8("ｵｰﾌﾟﾝ"), "\xB5\xB0\xCC\xDF\xDD");  // half-width kana: one byte each
     EXPECT_EQ(shiftjis::toUtf8("\x8C\x8F"), "件");
 }
 
-TEST(ShiftJisTest, ConversionsAgreeWithIconvOnEveryCharacter) {
+TEST(ShiftJisTest, ConversionsAgreeWithIconvOnEveryCharacter)
+{
     // Every one- and two-byte text, also broken ones and a lead byte before ASCII.
     for (int b = 0; b < 256; ++b) {
         const std::string one(1, static_cast<char>(b));
@@ -61,13 +64,15 @@ TEST(ShiftJisTest, ConversionsAgreeWithIconvOnEveryCharacter) {
             utf8 = {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
                     static_cast<char>(0x80 | (c & 0x3F))};
         }
-        ASSERT_EQ(shiftjis::fromUtf8(utf8 + "a"), throughIconv("CP932", "UTF-8", utf8 + "a", "?")) << static_cast<unsigned>(c);
+        ASSERT_EQ(shiftjis::fromUtf8(utf8 + "a"), throughIconv("CP932", "UTF-8", utf8 + "a", "?"))
+            << static_cast<unsigned>(c);
     }
     for (const std::string broken : {"\xC0\xAF", "\xE3\x81", "\xED\xA0\x80", "\xF0\x9F\x98\x80", "\xFF"})
         EXPECT_EQ(shiftjis::fromUtf8(broken), throughIconv("CP932", "UTF-8", broken, "?"));
 }
 
-TEST(ShiftJisTest, LeadBytesAndCharacterSteps) {
+TEST(ShiftJisTest, LeadBytesAndCharacterSteps)
+{
     EXPECT_TRUE(shiftjis::isLeadByte(0x81));
     EXPECT_TRUE(shiftjis::isLeadByte(0x9F));
     EXPECT_TRUE(shiftjis::isLeadByte(0xE0));
@@ -82,7 +87,8 @@ TEST(ShiftJisTest, LeadBytesAndCharacterSteps) {
     EXPECT_EQ(shiftjis::nextChar("\x94", 0), 1u);  // a lead byte at the end stands alone
 }
 
-TEST(ShiftJisTest, SafeCutNeverSplitsADoubleByteCharacter) {
+TEST(ShiftJisTest, SafeCutNeverSplitsADoubleByteCharacter)
+{
     const std::string s = "ab\x94\x4E\x8C\x8E";
     EXPECT_EQ(safeCut(s, 6), s);
     EXPECT_EQ(safeCut(s, 5), "ab\x94\x4E");
@@ -91,7 +97,8 @@ TEST(ShiftJisTest, SafeCutNeverSplitsADoubleByteCharacter) {
     EXPECT_EQ(safeCut(s, 0), "");
 }
 
-TEST(ShiftJisTest, SearchMatchesOnlyAtCharacterBoundaries) {
+TEST(ShiftJisTest, SearchMatchesOnlyAtCharacterBoundaries)
+{
     // "堰@" is 89 81 40: the naive byte search finds a full-width blank (81 40) at 1.
     const std::string blankInside = shiftjis::fromUtf8("堰@");
     ASSERT_EQ(blankInside, "\x89\x81\x40");

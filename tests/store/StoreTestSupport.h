@@ -21,7 +21,8 @@ struct RecordedMessage {
 
 class RecordingSink : public store::MessageSink {
 public:
-    void showMessage(const std::string& title, const std::string& text, const std::string& text2, int kind) override {
+    void showMessage(const std::string& title, const std::string& text, const std::string& text2, int kind) override
+    {
         messages.push_back({shiftjis::toUtf8(title), shiftjis::toUtf8(text), shiftjis::toUtf8(text2), kind});
     }
     std::vector<RecordedMessage> messages;
@@ -29,20 +30,24 @@ public:
 
 class TempSuite {
 public:
-    TempSuite() {
+    TempSuite()
+    {
         makeDir(dir / "RecvData");
         makeDir(dir / "Result");
         makeDir(dir / "Result/COMMENT");
         dirs = store::CommentDirs::forSuite(dir.path());
     }
     // A file in the received (or saved) folder with a last-write time in UTC seconds.
-    std::string received(const std::string& name, std::string_view bytes = "x", std::int64_t mtime = 1'700'000'000) {
+    std::string received(const std::string& name, std::string_view bytes = "x", std::int64_t mtime = 1'700'000'000)
+    {
         return put(dirs.received + name, bytes, mtime);
     }
-    std::string saved(const std::string& name, std::string_view bytes = "x", std::int64_t mtime = 1'700'000'000) {
+    std::string saved(const std::string& name, std::string_view bytes = "x", std::int64_t mtime = 1'700'000'000)
+    {
         return put(dirs.saved + name, bytes, mtime);
     }
-    static std::string put(const std::string& path, std::string_view bytes, std::int64_t mtime) {
+    static std::string put(const std::string& path, std::string_view bytes, std::int64_t mtime)
+    {
         writeFile(path, bytes);
         setMtime(path, mtime);
         return path;

@@ -54,10 +54,7 @@ std::optional<int> Child::wait(std::chrono::milliseconds timeout)
     }
 }
 
-void Child::kill(int signal)
-{
-    ::kill(pid, signal);
-}
+void Child::kill(int signal) { ::kill(pid, signal); }
 
 std::string readFile(const std::string& path)
 {
@@ -85,8 +82,8 @@ bool instanceLockHeld(const std::string& runtimeDir)
 
 std::string makeTempDir()
 {
-    std::string pattern = (std::getenv("TMPDIR") ? std::string(std::getenv("TMPDIR")) : std::string("/tmp")) +
-                          "/comment-test-XXXXXX";
+    std::string pattern =
+        (std::getenv("TMPDIR") ? std::string(std::getenv("TMPDIR")) : std::string("/tmp")) + "/comment-test-XXXXXX";
     char* made = mkdtemp(pattern.data());
     return made ? std::string(made) : std::string();
 }

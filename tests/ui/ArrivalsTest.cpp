@@ -200,7 +200,8 @@ TEST_F(ArrivalsTest, InReceivedModeArrivalsJoinTheirBlockNewestFirstAndTheCaretA
     ASSERT_EQ(lines().size(), 6);
     EXPECT_TRUE(lines()[0].endsWith(QStringLiteral("連絡最新")));
     EXPECT_TRUE(lines()[1].endsWith(QStringLiteral("連絡")));
-    EXPECT_EQ(lines().mid(2, 3), (QStringList{QStringLiteral("速報新"), QStringLiteral("速報中"), QStringLiteral("速報古")}));
+    EXPECT_EQ(lines().mid(2, 3),
+              (QStringList{QStringLiteral("速報新"), QStringLiteral("速報中"), QStringLiteral("速報古")}));
     EXPECT_EQ(w.pathList()[static_cast<size_t>(w.ListBox1->currentRow())], suite + "RecvData/CMARKET.002");
     QStringList selected;
     for (const QModelIndex& index : w.ListBox1->selectionModel()->selectedIndexes())
@@ -322,8 +323,8 @@ TEST_F(ArrivalsTest, AServiceThatReadsMarkupGetsTheListLineEscaped)
         GTEST_SKIP() << "needs dbus-daemon and fake-notifications";
     mainWindowTestApp();
     QProcess fake;
-    fake.start(QString::fromStdString(server),
-               {QString::fromStdString(root + "/notices.log"), QStringLiteral("600000"), QStringLiteral("body-markup")});
+    fake.start(QString::fromStdString(server), {QString::fromStdString(root + "/notices.log"), QStringLiteral("600000"),
+                                                QStringLiteral("body-markup")});
     ASSERT_TRUE(fake.waitForReadyRead(10000)) << "fake-notifications did not register on the bus";
     ASSERT_EQ(fake.readAllStandardOutput(), "registered\n");
 
@@ -341,7 +342,8 @@ TEST_F(ArrivalsTest, AServiceThatReadsMarkupGetsTheListLineEscaped)
         << "no notice reached the service";
     fake.terminate();
     fake.waitForFinished(5000);
-    EXPECT_EQ(told.toStdString(), std::string("新着コメント 1件\t&lt;b&gt;注目&lt;/b&gt; 1万円&lt;2万円 &amp; &lt;a href=x&gt;\n"));
+    EXPECT_EQ(told.toStdString(),
+              std::string("新着コメント 1件\t&lt;b&gt;注目&lt;/b&gt; 1万円&lt;2万円 &amp; &lt;a href=x&gt;\n"));
 }
 
 TEST_F(ArrivalsTest, TheDesktopIsToldOnlyWhileTheWindowIsInactiveAndTheSettingAllowsIt)

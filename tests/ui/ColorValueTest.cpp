@@ -16,10 +16,7 @@ QApplication& app()
     return *a;
 }
 
-constexpr settings::ColorValue sys(unsigned index)
-{
-    return static_cast<settings::ColorValue>(0xFF000000u + index);
-}
+constexpr settings::ColorValue sys(unsigned index) { return static_cast<settings::ColorValue>(0xFF000000u + index); }
 
 }  // namespace
 
@@ -51,8 +48,8 @@ TEST(ColorValue, SystemColoursFollowThePalette)
     EXPECT_TRUE(ui::isSystemColor(settings::kSystemWindowColor));
     EXPECT_FALSE(ui::isSystemColor(0x00FFFFFF));
     EXPECT_EQ(ui::colorFromValue(settings::kSystemWindowColor, palette), QColor(1, 2, 3));
-    EXPECT_EQ(ui::colorFromValue(sys(8), palette), QColor(4, 5, 6));    // window text
-    EXPECT_EQ(ui::colorFromValue(sys(15), palette), QColor(7, 8, 9));   // button face
+    EXPECT_EQ(ui::colorFromValue(sys(8), palette), QColor(4, 5, 6));      // window text
+    EXPECT_EQ(ui::colorFromValue(sys(15), palette), QColor(7, 8, 9));     // button face
     EXPECT_EQ(ui::colorFromValue(sys(13), palette), QColor(10, 11, 12));  // highlight
     // Any value with the high bit set names a system index in its low byte.
     EXPECT_EQ(ui::colorFromValue(static_cast<settings::ColorValue>(0x80000005u), palette), QColor(1, 2, 3));

@@ -53,15 +53,9 @@ struct ScriptedChooser {
     }
 };
 
-QColor background(const QWidget* panel)
-{
-    return panel->palette().color(QPalette::Window);
-}
+QColor background(const QWidget* panel) { return panel->palette().color(QPalette::Window); }
 
-QColor textColor(const QLabel* label)
-{
-    return label->palette().color(QPalette::WindowText);
-}
+QColor textColor(const QLabel* label) { return label->palette().color(QPalette::WindowText); }
 
 class ComColorTest : public ::testing::Test {
 protected:
@@ -79,7 +73,8 @@ protected:
 TEST_F(ComColorTest, OpensWithTheSettingsColoursOnItsSamples)
 {
     TForm3 form(nullptr, record, chooser.function());
-    EXPECT_EQ(form.Label4->text(), QStringLiteral("今週の日経平均終値は00000円 前週末比\r主要国で一番強かったのは米国で戻り率"));
+    EXPECT_EQ(form.Label4->text(),
+              QStringLiteral("今週の日経平均終値は00000円 前週末比\r主要国で一番強かったのは米国で戻り率"));
     EXPECT_EQ(form.Button1->property("Tag").toInt(), 1);
     EXPECT_EQ(form.Button4->property("Tag").toInt(), 4);
 

@@ -87,7 +87,8 @@ TEST_F(MainWindow, ReceivedModeListsAllCategoriesNewestFirstAndRefusesToClose)
 
     EXPECT_FALSE(w.close());
     EXPECT_TRUE(w.isVisible());
-    EXPECT_EQ(messages(), "BrevonMessage\t警告\t未処理のコメントが残っています\t[保存]または[削除]を行ってください\t0\n");
+    EXPECT_EQ(messages(),
+              "BrevonMessage\t警告\t未処理のコメントが残っています\t[保存]または[削除]を行ってください\t0\n");
 }
 
 TEST_F(MainWindow, SavedModeStartsOnTheStoredCategoryWithSwitchingEnabled)
@@ -285,7 +286,8 @@ TEST_F(MainWindow, FontSizeStepsByThreeWithinNineToThirty)
     TForm1& w = open();
     // The stand-in for the original fixed-pitch font keeps byte widths lined up.
     const QFontMetricsF metrics(w.ListBox1->font());
-    EXPECT_NEAR(metrics.horizontalAdvance(QStringLiteral("あ")), 2 * metrics.horizontalAdvance(QStringLiteral("a")), 0.1)
+    EXPECT_NEAR(metrics.horizontalAdvance(QStringLiteral("あ")), 2 * metrics.horizontalAdvance(QStringLiteral("a")),
+                0.1)
         << QFontInfo(w.ListBox1->font()).family().toStdString();
     EXPECT_NEAR(metrics.horizontalAdvance(QStringLiteral(" ")), metrics.horizontalAdvance(QStringLiteral("W")), 0.1);
     EXPECT_EQ(w.Edit2->text(), QStringLiteral("30"));
@@ -310,8 +312,8 @@ TEST_F(MainWindow, SettingsThatCannotBeStoredAreReportedOnceAtTheClose)
     store.failWrites = true;
     open();
     form.reset();
-    EXPECT_EQ(messages(), "BrevonMessage\t警告\t設定を保存できません（保存先のフォルダの途中がファイル）。\t" + unwritable +
-                              "\t1\n");
+    EXPECT_EQ(messages(), "BrevonMessage\t警告\t設定を保存できません（保存先のフォルダの途中がファイル）。\t" +
+                              unwritable + "\t1\n");
 
     // The host's settings store alone failing is reported as well.
     std::filesystem::remove(root + "/messages.log");

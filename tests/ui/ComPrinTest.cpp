@@ -38,8 +38,7 @@ QApplication& app()
 }
 
 // Acts on the modal dialog of type D once its event loop runs.
-template <typename D>
-void whenModal(std::function<void(D&)> act)
+template <typename D> void whenModal(std::function<void(D&)> act)
 {
     auto* timer = new QTimer;
     QObject::connect(timer, &QTimer::timeout, [timer, act] {
@@ -88,8 +87,7 @@ protected:
             d.BitBtn1->click();
             d.BitBtn2->click();
         });
-        return ui::printComment(nullptr, text, testFont(), color, record,
-                                [file](QWidget*) { choosePdfFile(file); });
+        return ui::printComment(nullptr, text, testFont(), color, record, [file](QWidget*) { choosePdfFile(file); });
     }
 
     // Where text printed at the given margins starts, in points from the page's corner: the

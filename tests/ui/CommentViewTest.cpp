@@ -65,7 +65,8 @@ TEST_F(CommentView, AnUnreadableNextCommentLeavesTheEarlierOneWhole)
     selectRow(1);  // its file is gone while the large one still loads
     ASSERT_EQ(errors.size(), 1);
     const QString copied = copyAll();
-    EXPECT_TRUE(copied == big.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))) << copied.size() << " of " << big.size();
+    EXPECT_TRUE(copied == big.replace(QStringLiteral("\r\n"), QStringLiteral("\n")))
+        << copied.size() << " of " << big.size();
 }
 
 // One line of 100,000 characters: words and blanks, so the view breaks lines between words.
@@ -110,10 +111,12 @@ TEST_F(CommentView, OneLongLineWrapsAsOneLineAtAnyWidthAndCopiesWhole)
     write(suite + "Result/COMMENT/COMMENT.001", line, 1);
     open();
     EXPECT_TRUE(copyAll() == line);  // at once, while it loads
-    ASSERT_TRUE(QTest::qWaitFor([&] { return shownLineLengths(form->Memo1) == wholeLineLengths(form->Memo1, line); }, 20000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return shownLineLengths(form->Memo1) == wholeLineLengths(form->Memo1, line); }, 20000));
 
     form->resize(form->width() - 150, form->height());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return shownLineLengths(form->Memo1) == wholeLineLengths(form->Memo1, line); }, 20000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return shownLineLengths(form->Memo1) == wholeLineLengths(form->Memo1, line); }, 20000));
     EXPECT_TRUE(copyAll() == line);
 }
 

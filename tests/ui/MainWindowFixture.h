@@ -55,8 +55,8 @@ protected:
     static std::string writeComment(const std::string& path, const std::string& text, int age)
     {
         std::ofstream(path, std::ios::binary) << platform::cp932(text.c_str());
-        std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() -
-                                                   std::chrono::minutes(age));
+        std::filesystem::last_write_time(path,
+                                         std::filesystem::file_time_type::clock::now() - std::chrono::minutes(age));
         return path;
     }
 

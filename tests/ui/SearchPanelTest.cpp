@@ -103,11 +103,16 @@ TEST_F(SearchPanelTest, WithoutICUThePanelSaysWhyAndTheProgramGoesOn)
     SearchPanel* panel = form->searchPanel();
     {
         struct IcuMissing {
-            IcuMissing() { store::icu::setLoader([]() -> store::icu::Functions { throw std::runtime_error("cannot load libicuuc.so.99"); }); }
+            IcuMissing()
+            {
+                store::icu::setLoader(
+                    []() -> store::icu::Functions { throw std::runtime_error("cannot load libicuuc.so.99"); });
+            }
             ~IcuMissing() { store::icu::setLoader({}); }
         } missing;
         panel->Edit->setText(QStringLiteral("トヨタ"));
-        QTRY_COMPARE_WITH_TIMEOUT(panel->Status->text(), QStringLiteral("検索できません（cannot load libicuuc.so.99）"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(panel->Status->text(), QStringLiteral("検索できません（cannot load libicuuc.so.99）"),
+                                  5000);
     }
     panel->Edit->setText(QStringLiteral("ﾄﾖﾀ"));
     QTRY_COMPARE_WITH_TIMEOUT(panel->Results->count(), 1, 5000);

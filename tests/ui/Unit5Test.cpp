@@ -197,8 +197,9 @@ TEST_F(Unit5Test, DesktopOpenerStartsXdgOpenWithTheAddress)
     const QString bin = dir.filePath(QStringLiteral("bin"));
     ASSERT_TRUE(QDir().mkpath(bin));
     const QString log = dir.filePath(QStringLiteral("opened.txt"));
-    ASSERT_TRUE(writeBytes(bin + QStringLiteral("/xdg-open"),
-                           QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1.part' && mv '%1.part' '%1'\n").arg(log).toUtf8()));
+    ASSERT_TRUE(writeBytes(
+        bin + QStringLiteral("/xdg-open"),
+        QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1.part' && mv '%1.part' '%1'\n").arg(log).toUtf8()));
     QFile::setPermissions(bin + QStringLiteral("/xdg-open"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", bin.toUtf8() + ":" + path);

@@ -82,7 +82,8 @@ TEST_F(WinHelpTest, PagesAreJapaneseAndEveryLinkLeadsToAPage)
     for (QDirIterator it(QStringLiteral(":/help/comment"), {QStringLiteral("*.html")}); it.hasNext();) {
         const QString name = it.next().section(u'/', -1);
         const QString html = page(name);
-        EXPECT_TRUE(html.contains(QStringLiteral("charset=\"utf-8\"")) || html.contains(QStringLiteral("charset=utf-8")))
+        EXPECT_TRUE(html.contains(QStringLiteral("charset=\"utf-8\"")) ||
+                    html.contains(QStringLiteral("charset=utf-8")))
             << name.toStdString();
         static const QRegularExpression href(QStringLiteral("href=\"([^\"#]*)(#([^\"]*))?\""));
         for (auto m = href.globalMatch(html); m.hasNext();) {

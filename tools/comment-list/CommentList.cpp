@@ -38,7 +38,8 @@ constexpr const char* kUsage =
 class ErrorStreamSink : public store::MessageSink {
 public:
     explicit ErrorStreamSink(std::ostream& err) : err_(err) {}
-    void showMessage(const std::string& title, const std::string& text, const std::string& text2, int) override {
+    void showMessage(const std::string& title, const std::string& text, const std::string& text2, int) override
+    {
         err_ << "comment-list: " << shiftjis::toUtf8(title) << ": " << shiftjis::toUtf8(text) << " "
              << shiftjis::toUtf8(text2) << "\n";
     }
@@ -47,7 +48,8 @@ private:
     std::ostream& err_;
 };
 
-void appendIsoTime(std::string& out, double value) {
+void appendIsoTime(std::string& out, double value)
+{
     const auto t = platform::decodeDateTime(value);
     if (t.year < 0 || t.year > 9999) {
         char buf[48];
@@ -59,7 +61,8 @@ void appendIsoTime(std::string& out, double value) {
     // The same by hand: printf was a tenth of the tool's own time.
     char s[] = "0000-00-00T00:00:00.000";
     auto put = [&s](std::size_t end, int v, int width) {
-        for (int i = 0; i < width; ++i, v /= 10) s[end - static_cast<std::size_t>(i)] = static_cast<char>('0' + v % 10);
+        for (int i = 0; i < width; ++i, v /= 10)
+            s[end - static_cast<std::size_t>(i)] = static_cast<char>('0' + v % 10);
     };
     put(3, t.year, 4);
     put(6, t.month, 2);
@@ -71,14 +74,16 @@ void appendIsoTime(std::string& out, double value) {
     out.append(s, sizeof s - 1);
 }
 
-std::string isoTime(double value) {
+std::string isoTime(double value)
+{
     std::string s;
     appendIsoTime(s, value);
     return s;
 }
 
 // Valid UTF-8 stays; a stray byte becomes U+FFFD, so the output is always valid UTF-8.
-void appendCleanUtf8(std::string& out, std::string_view s) {
+void appendCleanUtf8(std::string& out, std::string_view s)
+{
     if (std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
         out.append(s);
         return;
@@ -87,7 +92,8 @@ void appendCleanUtf8(std::string& out, std::string_view s) {
         const auto b = static_cast<unsigned char>(s[i]);
         std::size_t len = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
         bool ok = len > 0 && i + len <= s.size();
-        for (std::size_t k = 1; ok && k < len; ++k) ok = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
+        for (std::size_t k = 1; ok && k < len; ++k)
+            ok = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
         if (ok) {
             out.append(s.substr(i, len));
             i += len;
@@ -98,21 +104,24 @@ void appendCleanUtf8(std::string& out, std::string_view s) {
     }
 }
 
-std::string cleanUtf8(std::string_view s) {
+std::string cleanUtf8(std::string_view s)
+{
     std::string out;
     appendCleanUtf8(out, s);
     return out;
 }
 
 // An escape of one byte: `prefix`, then its value in two lower-case hex digits.
-void appendEscaped(std::string& out, const char* prefix, unsigned char b) {
+void appendEscaped(std::string& out, const char* prefix, unsigned char b)
+{
     static constexpr char kHex[] = "0123456789abcdef";
     out += prefix;
     out += kHex[b >> 4];
     out += kHex[b & 0xF];
 }
 
-std::string jsonString(std::string_view utf8) {
+std::string jsonString(std::string_view utf8)
+{
     std::string out = "\"";
     for (const char c : utf8) {
         switch (c) {
@@ -136,7 +145,8 @@ std::string jsonString(std::string_view utf8) {
 // control character from a comment (ESC above all) would drive the terminal it is printed to: those
 // are written as \x1b, and C1 controls (U+0080 to U+009F, which some terminals obey too) as \u009b.
 // The field is UTF-8 already, so a multi-byte character never holds a byte below 0x80.
-void blankBreaks(std::string& s, std::size_t from) {
+void blankBreaks(std::string& s, std::size_t from)
+{
     // Most fields hold no control character at all; a branch-free look for one comes first. 0xC2
     // leads every C1 control (and a few harmless Latin-1 characters).
     bool control = false;
@@ -144,7 +154,8 @@ void blankBreaks(std::string& s, std::size_t from) {
         const auto b = static_cast<unsigned char>(s[i]);
         control |= (b < 0x20) | (b == 0x7F) | (b == 0xC2);
     }
-    if (!control) return;
+    if (!control)
+        return;
     std::string field;
     field.reserve(s.size() - from + 16);
     for (std::size_t i = from; i < s.size(); ++i) {
@@ -164,27 +175,32 @@ void blankBreaks(std::string& s, std::size_t from) {
     s += field;
 }
 
-std::string plainField(std::string s) {
+std::string plainField(std::string s)
+{
     blankBreaks(s, 0);
     return s;
 }
 
 // Only the entries whose files hold every word stay; files that cannot be read are counted.
-std::size_t keepMatching(store::CommentTable& table, const store::SearchQuery& query, std::ostream& err) {
+std::size_t keepMatching(store::CommentTable& table, const store::SearchQuery& query, std::ostream& err)
+{
     std::size_t unreadable = 0;
     const std::size_t kept = store::keepMatching(table, query, unreadable);
-    if (unreadable > 0) err << "comment-list: " << unreadable << " file(s) could not be read and were skipped\n";
+    if (unreadable > 0)
+        err << "comment-list: " << unreadable << " file(s) could not be read and were skipped\n";
     return kept;
 }
 
-bool isDirectory(const std::string& path) {
-    struct stat st{};
+bool isDirectory(const std::string& path)
+{
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 }  // namespace
 
-int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream& out, std::ostream& err) {
+int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream& out, std::ostream& err)
+{
     std::string suite = homeEnv ? homeEnv : "";
     enum class Mode { Auto, Received, Saved } mode = Mode::Auto;
     int only = -1;
@@ -206,29 +222,35 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
             out << kUsage;
             return 0;
         } else if (a == "--suite") {
-            if (++i >= args.size()) return bad("--suite needs a folder");
+            if (++i >= args.size())
+                return bad("--suite needs a folder");
             suite = args[i];
         } else if (a == "--received" || a == "--saved") {
             const Mode m = a == "--received" ? Mode::Received : Mode::Saved;
-            if (mode != Mode::Auto && mode != m) return bad("--received and --saved exclude each other");
+            if (mode != Mode::Auto && mode != m)
+                return bad("--received and --saved exclude each other");
             mode = m;
         } else if (a == "--category") {
-            if (++i >= args.size()) return bad("--category needs a number from 0 to 3");
+            if (++i >= args.size())
+                return bad("--category needs a number from 0 to 3");
             const std::string& v = args[i];
-            if (v.size() != 1 || v[0] < '0' || v[0] > '3') return bad("bad category '" + v + "': use 0 to 3");
+            if (v.size() != 1 || v[0] < '0' || v[0] > '3')
+                return bad("bad category '" + v + "': use 0 to 3");
             only = v[0] - '0';
         } else if (a == "--json") {
             json = true;
         } else if (a == "--watch") {
             watch = true;
         } else if (a == "--search") {
-            if (++i >= args.size()) return bad("--search needs a text to look for");
+            if (++i >= args.size())
+                return bad("--search needs a text to look for");
             try {
                 search = store::SearchQuery::fromUtf8(args[i]);
             } catch (const std::exception& e) {
                 return cannotSearch(e);
             }
-            if (search->empty()) return bad("--search needs a text to look for");
+            if (search->empty())
+                return bad("--search needs a text to look for");
         } else {
             return bad("unknown argument '" + a + "'");
         }
@@ -244,8 +266,10 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
 
     const store::CommentDirs dirs = store::CommentDirs::forSuite(suite);
     if (watch) {
-        if (mode == Mode::Saved) return bad("--watch looks at the received folder only");
-        if (search) return bad("--watch and --search exclude each other");
+        if (mode == Mode::Saved)
+            return bad("--watch looks at the received folder only");
+        if (search)
+            return bad("--watch and --search exclude each other");
         return watchArrivals(dirs, only, json, out, err);
     }
     // The viewer's table limit and notice apply as with the default settings.
@@ -329,18 +353,21 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
             }
         }
     }
-    if (json) text += first ? "]}\n" : "\n]}\n";
+    if (json)
+        text += first ? "]}\n" : "\n]}\n";
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
     return search && matched == 0 ? 1 : 0;
 }
 
-std::string entryLine(int k, const store::TCmntInfo& e, bool json) {
+std::string entryLine(int k, const store::TCmntInfo& e, bool json)
+{
     const std::string text = shiftjis::toUtf8(e.listText);
     const std::string path = cleanUtf8(e.path);
     const std::string_view label = store::categoryInfo(k).labelUtf8;
     if (json)
-        return "{\"category\":" + std::to_string(k) + ",\"label\":" + jsonString(label) + ",\"time\":" +
-               jsonString(isoTime(e.time)) + ",\"text\":" + jsonString(text) + ",\"path\":" + jsonString(path) + "}\n";
+        return "{\"category\":" + std::to_string(k) + ",\"label\":" + jsonString(label) +
+               ",\"time\":" + jsonString(isoTime(e.time)) + ",\"text\":" + jsonString(text) +
+               ",\"path\":" + jsonString(path) + "}\n";
     return std::string(label) + '\t' + isoTime(e.time) + '\t' + plainField(text) + '\t' + plainField(path) + '\n';
 }
 

@@ -73,7 +73,7 @@ int watchArrivals(const store::CommentDirs& dirs, int only, bool json, std::ostr
                 continue;
             store::TCmntInfo entry;
             entry.path = a.path;
-            struct stat st{};
+            struct stat st {};
             if (::stat(a.path.c_str(), &st) == 0)
                 entry.time = platform::toLocalDateTime(platform::lastWriteTime(st));
             store::ReadListText(a.category, a.path, entry.listText, sink);

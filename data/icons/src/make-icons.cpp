@@ -18,7 +18,10 @@ using Draw = std::function<void(QPainter&, const QColor& main, const QColor& acc
 QColor tone(QColor c, State s)
 {
     switch (s) {
-    case Disabled: { const int g = qGray(c.rgb()); return QColor(160 + g / 6, 160 + g / 6, 160 + g / 6); }
+    case Disabled: {
+        const int g = qGray(c.rgb());
+        return QColor(160 + g / 6, 160 + g / 6, 160 + g / 6);
+    }
     case Pressed: return c.darker(115);
     case Down: return c.darker(105);
     case Hot: return c.lighter(118);
@@ -26,9 +29,13 @@ QColor tone(QColor c, State s)
     }
 }
 
-void pen(QPainter& p, const QColor& c, qreal w = 1.2) { p.setPen(QPen(c, w, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin)); }
+void pen(QPainter& p, const QColor& c, qreal w = 1.2)
+{
+    p.setPen(QPen(c, w, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+}
 
-void drawStrip(const QString& dir, const QString& name, int w, int h, int images, QColor main, QColor accent, const Draw& draw)
+void drawStrip(const QString& dir, const QString& name, int w, int h, int images, QColor main, QColor accent,
+               const Draw& draw)
 {
     for (int scale : {1, 2}) {
         QImage strip(w * images * scale, h * scale, QImage::Format_ARGB32_Premultiplied);
@@ -195,19 +202,20 @@ int main(int argc, char* argv[])
         p.drawPoint(QPointF(14.5, 7.6));
     });
     // The service page button is wider and has only the up and disabled images.
-    drawStrip(dir, "tessera", 44, H, 2, QColor(20, 120, 150), QColor(230, 150, 30), [](QPainter& p, QColor m, QColor a) {
-        p.setBrush(QColor(235, 248, 250));
-        pen(p, m);
-        p.drawEllipse(QPointF(8, 9), 6, 6);
-        p.drawEllipse(QRectF(5.5, 3, 5, 12));
-        p.drawLine(QPointF(2, 9), QPointF(15, 9));
-        QFont f;
-        f.setPixelSize(8);
-        f.setBold(false);
-        f.setStretch(QFont::Condensed);
-        p.setFont(f);
-        p.setPen(a);
-        p.drawText(QRectF(14.5, 2, 29.5, 14), Qt::AlignCenter, "tessera");
-    });
+    drawStrip(dir, "tessera", 44, H, 2, QColor(20, 120, 150), QColor(230, 150, 30),
+              [](QPainter& p, QColor m, QColor a) {
+                  p.setBrush(QColor(235, 248, 250));
+                  pen(p, m);
+                  p.drawEllipse(QPointF(8, 9), 6, 6);
+                  p.drawEllipse(QRectF(5.5, 3, 5, 12));
+                  p.drawLine(QPointF(2, 9), QPointF(15, 9));
+                  QFont f;
+                  f.setPixelSize(8);
+                  f.setBold(false);
+                  f.setStretch(QFont::Condensed);
+                  p.setFont(f);
+                  p.setPen(a);
+                  p.drawText(QRectF(14.5, 2, 29.5, 14), Qt::AlignCenter, "tessera");
+              });
     return 0;
 }

@@ -17,8 +17,7 @@ namespace {
 struct FreeReply {
     void operator()(void* p) const { std::free(p); }
 };
-template <typename T>
-using Reply = std::unique_ptr<T, FreeReply>;
+template <typename T> using Reply = std::unique_ptr<T, FreeReply>;
 
 xcb_atom_t atom(xcb_connection_t* c, const char* name)
 {

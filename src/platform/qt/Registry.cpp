@@ -162,7 +162,7 @@ bool Registry::flush()
     const bool locked = turn.tryLock(10000);
     const QByteArray path = QFile::encodeName(name);
     const QByteArray previous = path + ".previous";
-    struct stat st{};
+    struct stat st {};
     const bool existed = ::stat(path.constData(), &st) == 0;
     bool kept = false;
     if (locked && existed) {
@@ -189,7 +189,7 @@ int Registry::failedFlushes() { return gFailedFlushes.load(); }
 int Registry::writeErrorOf(const QString& file)
 {
     const QByteArray path = QFile::encodeName(file);
-    struct stat st{};
+    struct stat st {};
     const bool present = ::stat(path.constData(), &st) == 0;
     if (present && S_ISDIR(st.st_mode))
         return EISDIR;

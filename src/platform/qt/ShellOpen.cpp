@@ -16,10 +16,7 @@ UrlOpener& opener()
 
 }  // namespace
 
-void ShellOpen(const QString& address)
-{
-    opener()(address);
-}
+void ShellOpen(const QString& address) { opener()(address); }
 
 UrlOpener setUrlOpener(UrlOpener replacement)
 {

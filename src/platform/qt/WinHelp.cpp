@@ -84,10 +84,7 @@ public:
 
     void setFolder(const QString& folder) { folder_ = folder; }
 
-    void showPage(const QString& page)
-    {
-        browser_->setSource(QUrl(QStringLiteral("qrc") + folder_ + page));
-    }
+    void showPage(const QString& page) { browser_->setSource(QUrl(QStringLiteral("qrc") + folder_ + page)); }
 
     void showMissing(const QString& helpFile)
     {
@@ -133,15 +130,9 @@ void present(HelpWindow& w)
 
 }  // namespace
 
-void setApplicationHelpFile(const QString& name)
-{
-    applicationFile() = name;
-}
+void setApplicationHelpFile(const QString& name) { applicationFile() = name; }
 
-QString applicationHelpFile()
-{
-    return applicationFile();
-}
+QString applicationHelpFile() { return applicationFile(); }
 
 bool WinHelp(const QString& helpFile, unsigned command, unsigned long data)
 {
@@ -174,19 +165,10 @@ bool WinHelp(const QString& helpFile, unsigned command, unsigned long data)
     return found;
 }
 
-bool WinHelp(unsigned command, unsigned long data)
-{
-    return WinHelp(applicationHelpFile(), command, data);
-}
+bool WinHelp(unsigned command, unsigned long data) { return WinHelp(applicationHelpFile(), command, data); }
 
-QWidget* helpWindow()
-{
-    return window().data();
-}
+QWidget* helpWindow() { return window().data(); }
 
-QString helpTopic()
-{
-    return window() ? window()->topic() : QString();
-}
+QString helpTopic() { return window() ? window()->topic() : QString(); }
 
 }  // namespace platform
