@@ -33,6 +33,7 @@ public:
 
 private:
     struct Sieve;
+    static std::shared_ptr<const Sieve> makeSieve(const std::vector<std::u16string>& words);
     std::vector<std::u16string> words_;
     std::shared_ptr<const Sieve> sieve_;
 };

@@ -2,6 +2,7 @@
 #include "store/Icu.h"
 #include "store/Search.h"
 #include "store/StoreTestSupport.h"
+#include "support/IcuMissing.h"
 
 #include <gtest/gtest.h>
 
@@ -160,14 +161,7 @@ TEST_F(SearchFiles, WithoutICUCommentListSaysWhyAndExitsWithTwo)
     suite.saved("COMMENT.1", sjis("トヨタ\r\n"));
     std::ostringstream out, err;
     {
-        struct IcuMissing {
-            IcuMissing()
-            {
-                store::icu::setLoader(
-                    []() -> store::icu::Functions { throw std::runtime_error("cannot load libicuuc.so.99"); });
-            }
-            ~IcuMissing() { store::icu::setLoader({}); }
-        } missing;
+        const support::IcuMissing missing;
         EXPECT_EQ(commentlist::run({"--suite", suite.dir.path(), "--search", "トヨタ"}, nullptr, out, err), 2);
         EXPECT_EQ(err.str(), "comment-list: cannot search: cannot load libicuuc.so.99\n");
     }

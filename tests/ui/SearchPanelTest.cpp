@@ -5,6 +5,7 @@
 #include "store/Icu.h"
 #include "platform/qt/Cp932.h"
 #include "support/FakeSettingsBackend.h"
+#include "support/IcuMissing.h"
 #include "ui/ComMain.h"
 #include "ui/CommentListView.h"
 #include "ui/MainWindowFixture.h"
@@ -102,14 +103,7 @@ TEST_F(SearchPanelTest, WithoutICUThePanelSaysWhyAndTheProgramGoesOn)
     form->NSearch->trigger();
     SearchPanel* panel = form->searchPanel();
     {
-        struct IcuMissing {
-            IcuMissing()
-            {
-                store::icu::setLoader(
-                    []() -> store::icu::Functions { throw std::runtime_error("cannot load libicuuc.so.99"); });
-            }
-            ~IcuMissing() { store::icu::setLoader({}); }
-        } missing;
+        const support::IcuMissing missing;
         panel->Edit->setText(QStringLiteral("トヨタ"));
         QTRY_COMPARE_WITH_TIMEOUT(panel->Status->text(), QStringLiteral("検索できません（cannot load libicuuc.so.99）"),
                                   5000);
