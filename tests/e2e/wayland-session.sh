@@ -30,7 +30,6 @@ stop_weston() { kill "$WESTON_PID" 2>/dev/null; wait "$WESTON_PID" 2>/dev/null; 
 # Starts the viewer and waits until its window has been configured by the compositor (the
 # protocol trace shows the acknowledgement), or, under X11, until the window is mapped.
 start_on_compositor() {
-  : >"$SCRATCH/app.log"
   WAYLAND_DEBUG=client "$BIN/Comment" >"$SCRATCH/app.log" 2>&1 &
   APP_PID=$!
   wait_for 60 grep -q 'ack_configure' "$SCRATCH/app.log" ||
@@ -44,7 +43,8 @@ loaded() { grep -q "$1" "/proc/$APP_PID/maps"; }
 start_weston comment-xw --xwayland
 wait_for 10 grep -q 'xserver listening on display' "$SCRATCH/weston-comment-xw.log" ||
   { echo "weston's XWayland did not start"; cat "$SCRATCH/weston-comment-xw.log"; exit 1; }
-export DISPLAY=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$SCRATCH/weston-comment-xw.log" | head -n 1)
+DISPLAY=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$SCRATCH/weston-comment-xw.log" | head -n 1)
+export DISPLAY
 "$BIN/Comment" >"$SCRATCH/app.log" 2>&1 &
 APP_PID=$!
 check "with XWayland the main window opens through X11" wait_for 60 main_window
