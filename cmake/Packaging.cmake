@@ -20,6 +20,15 @@ endforeach()
 
 install(FILES ${_pkg_data}/brevon-comment.desktop DESTINATION share/applications)
 install(FILES ${_pkg_data}/brevon-comment.svg DESTINATION share/icons/hicolor/scalable/apps)
+install(FILES ${_pkg_data}/brevon-comment.metainfo.xml DESTINATION share/metainfo)
+# Debian ships manual pages compressed, without a name or time stamp in the gzip header (-n), so the
+# package builds the same bytes each time.
+set(_man_gz ${PROJECT_BINARY_DIR}/packaging/comment-list.1.gz)
+add_custom_command(OUTPUT ${_man_gz}
+  COMMAND sh -c "gzip -n -9 -c \"$1\" > \"$2\"" sh ${_pkg_data}/comment-list.1 ${_man_gz}
+  DEPENDS ${_pkg_data}/comment-list.1 VERBATIM)
+add_custom_target(manpages ALL DEPENDS ${_man_gz})
+install(FILES ${_man_gz} DESTINATION share/man/man1)
 # fontconfig reads rules from /etc/fonts/conf.d; the rule itself lives in conf.avail, as Debian's
 # font packages do it.
 set(_font_rule 65-brevon-comment-ms-gothic.conf)

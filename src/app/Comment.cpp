@@ -1,6 +1,7 @@
 // Comment: the comment viewer of the Brevon suite (program number 12).
 
 #include "app/InitHostInfo.h"
+#include "app/PlatformChoice.h"
 #include "app/QtTranslations.h"
 #include "app/QuitOnSignal.h"
 #include "host/HostInfo.h"
@@ -14,6 +15,8 @@
 
 int main(int argc, char* argv[])
 {
+    // The window system is chosen before Qt loads its plugin.
+    app::preferX11UnderXWayland(argc, argv);
     // The message boxes of a failed start need the GUI; nothing of the program's own runs before.
     ui::Application application(argc, argv);
     app::quitOnTerminationSignals(&application);

@@ -9,11 +9,13 @@ namespace {
 
 class OutlineEdge : public QWidget {
 public:
-    OutlineEdge()
-        : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                               Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus)
+    explicit OutlineEdge(QWidget* within)
+        : QWidget(within, within ? Qt::Widget
+                                 : Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                                       Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus)
     {
         setAttribute(Qt::WA_ShowWithoutActivating);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
     }
 
 protected:
@@ -21,7 +23,8 @@ protected:
     {
         QPainter p(this);
         p.fillRect(rect(), Qt::white);
-        // Anchored to the screen so that the four edges form one continuous halftone frame.
+        // Anchored to the screen (or the window) so that the four edges form one continuous
+        // halftone frame.
         p.setBrushOrigin(-pos());
         p.fillRect(rect(), QBrush(Qt::black, Qt::Dense4Pattern));
     }
@@ -29,17 +32,18 @@ protected:
 
 }  // namespace
 
-DragOutline::DragOutline()
+DragOutline::DragOutline(QWidget* within) : within_(within), inside_(within != nullptr)
 {
-    for (QWidget*& e : edges_)
-        e = new OutlineEdge;
+    for (QPointer<QWidget>& e : edges_)
+        e = new OutlineEdge(within);
 }
 
 DragOutline::~DragOutline()
 {
-    // Top-level windows without a parent: nobody else owns them.
-    for (QWidget* e : edges_)
-        delete e;
+    // Top-level windows without a parent: nobody else owns them. Inside a window the window owns
+    // them, but the frame goes with the drag, not with the window.
+    for (const QPointer<QWidget>& e : edges_)
+        delete e.data();
 }
 
 void DragOutline::show(const QRect& r, int thickness)
@@ -55,20 +59,28 @@ void DragOutline::show(const QRect& r, int thickness)
                                      QRect(r.left(), r.bottom() - t + 1, r.width(), t),
                                      QRect(r.left(), r.top() + t, t, r.height() - 2 * t),
                                      QRect(r.right() - t + 1, r.top() + t, t, r.height() - 2 * t)};
+    if (inside_ && !within_)
+        return;  // the window went during the drag
+    const QPoint origin = inside_ ? within_->mapToGlobal(QPoint(0, 0)) : QPoint(0, 0);
     for (std::size_t i = 0; i < edges_.size(); ++i) {
+        if (!edges_[i])
+            continue;
         if (parts[i].isEmpty()) {
             edges_[i]->hide();
             continue;
         }
-        edges_[i]->setGeometry(parts[i]);
+        edges_[i]->setGeometry(parts[i].translated(-origin));
         edges_[i]->show();
+        edges_[i]->raise();
     }
 }
 
 void DragOutline::hide()
 {
-    for (QWidget* e : edges_)
-        e->hide();
+    for (const QPointer<QWidget>& e : edges_) {
+        if (e)
+            e->hide();
+    }
 }
 
 }  // namespace docking

@@ -1,7 +1,10 @@
 #pragma once
 // The frame shown while a tool window is dragged: four thin always-on-top windows painted in a
-// halftone pattern, so that it shows over any window without compositing.
+// halftone pattern, so that it shows over any window without compositing. Under Wayland windows
+// cannot be put at a place of the program's choosing, so there the four edges are child widgets of
+// the main window and the frame shows inside it.
 
+#include <QPointer>
 #include <QRect>
 #include <QWidget>
 
@@ -11,7 +14,8 @@ namespace docking {
 
 class DragOutline {
 public:
-    DragOutline();
+    // within: draw inside this window instead of as windows of their own.
+    explicit DragOutline(QWidget* within = nullptr);
     ~DragOutline();
     DragOutline(const DragOutline&) = delete;
     DragOutline& operator=(const DragOutline&) = delete;
@@ -23,7 +27,9 @@ public:
     int thickness() const { return thickness_; }
 
 private:
-    std::array<QWidget*, 4> edges_{};
+    std::array<QPointer<QWidget>, 4> edges_{};
+    QPointer<QWidget> within_;
+    bool inside_ = false;
     QRect rect_;
     int thickness_ = 0;
 };

@@ -78,7 +78,10 @@ void ToolWindowDrag::press(const QPoint& globalPos, const QPoint& grabPoint, con
         docks_.emplace_back(d);
         dockedSizes_.push_back(toSize(d == window_.dockedTo() ? window_.size() : window_.dockedSize(d->isVertical())));
     }
-    outline_ = std::make_unique<DragOutline>();
+    // Under Wayland no window can be put where the frame belongs: it is drawn inside the form.
+    QWidget* const form = docks.empty() ? nullptr : docks.front()->window();
+    const bool inside = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    outline_ = std::make_unique<DragOutline>(inside ? form : nullptr);
 
     auto* filter = new DragFilter;
     filter->setParent(&window_);

@@ -58,6 +58,9 @@ public:
 
 const char* const kFontFace = "ＭＳ ゴシック";
 
+// Under Wayland a program neither learns nor sets where its windows are.
+bool compositorPlacesWindows() { return QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
+
 }  // namespace
 
 TForm1::TForm1(settings::SettingsBackend* backend, QWidget* parent)
@@ -325,16 +328,19 @@ void TForm1::FormCreate()
         const QRect a = screen->availableGeometry();
         work = {a.left(), a.top(), a.width(), a.height()};
     }
-    const ui::Placement p = ui::placeWindow(s.top, s.left, s.width, s.height, si);
+    const bool placedByCompositor = compositorPlacesWindows();
+    const ui::Placement p = ui::placeWindow(s.top, s.left, s.width, s.height, si, placedByCompositor);
     const ui::Bounds normal = ui::normalBounds(p, work);
     // The stored bounds are outer bounds; the window manager's frame is not part of the widget.
-    const QMargins frame = platform::frameExtentsBeforeShow(this);
+    // Under Wayland they are the window's own size (the title bar Qt draws there is not counted).
+    const QMargins frame = placedByCompositor ? QMargins() : platform::frameExtentsBeforeShow(this);
     resize(normal.width - frame.left() - frame.right(), normal.height - frame.top() - frame.bottom());
     // The native window exists now (the frame was asked for it), so a move places the client.
     const QPoint clientOffset(frame.left(), frame.top());
-    if (p.centred && screen)
+    // Under Wayland the compositor places it.
+    if (!placedByCompositor && p.centred && screen)
         move(screen->geometry().center() - QPoint(normal.width / 2, normal.height / 2) + clientOffset);
-    else
+    else if (!placedByCompositor)
         move(QPoint(normal.left, normal.top) + clientOffset);
     const int clientHeight = height() - menuBar()->sizeHint().height();
     Splitter1->setSizes({ui::listHeight(s.reHeight, clientHeight), clientHeight});
@@ -421,10 +427,14 @@ settings::MainWindowState TForm1::currentWindowState() const
     if (isMaximized() && screen()) {
         const QRect a = screen()->availableGeometry();
         b = ui::maximisedBounds({a.left(), a.top(), a.width(), a.height()});
+    } else if (compositorPlacesWindows()) {
+        b = {0, 0, width(), height()};
     } else {
         const QRect frame = frameGeometry();
         b = {frame.left(), frame.top(), frame.width(), frame.height()};
     }
+    const settings::SettingsRecord& s = Settings();  // as read at the start
+    b = ui::boundsToStore(b, {s.left, s.top, s.width, s.height}, compositorPlacesWindows());
     w.top = b.top;
     w.left = b.left;
     w.width = b.width;

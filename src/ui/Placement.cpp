@@ -4,7 +4,8 @@
 
 namespace ui {
 
-Placement placeWindow(int storedTop, int storedLeft, int storedWidth, int storedHeight, const ScreenInfo& screen)
+Placement placeWindow(int storedTop, int storedLeft, int storedWidth, int storedHeight, const ScreenInfo& screen,
+                      bool compositorPlaces)
 {
     Placement p;
     p.top = storedTop < 0 ? 0 : storedTop;
@@ -20,6 +21,8 @@ Placement placeWindow(int storedTop, int storedLeft, int storedWidth, int stored
     else
         p.maximized = p.height >= screen.height;
     p.centred = storedTop == 0 && storedLeft == 0;
+    if (compositorPlaces)
+        p.centred = p.centred && storedWidth == 0 && storedHeight == 0;
     return p;
 }
 
@@ -45,6 +48,13 @@ Bounds maximisedBounds(const Bounds& work)
 {
     return {work.left - kMaximisedBorder, work.top - kMaximisedBorder, work.width + 2 * kMaximisedBorder,
             work.height + 2 * kMaximisedBorder};
+}
+
+Bounds boundsToStore(const Bounds& window, const Bounds& stored, bool compositorPlaces)
+{
+    if (!compositorPlaces)
+        return window;
+    return {stored.left, stored.top, window.width, window.height};
 }
 
 }  // namespace ui

@@ -22,7 +22,16 @@ struct Bounds {
     friend bool operator==(const Bounds&, const Bounds&) = default;
 };
 
-Placement placeWindow(int storedTop, int storedLeft, int storedWidth, int storedHeight, const ScreenInfo& screen);
+// compositorPlaces: a Wayland compositor places the windows and tells nobody where. The stored
+// position is then not used, and a window counts as never placed only when no size was stored
+// either (the position stays 0, 0 there for good, and the arrangement must not be reset each start).
+Placement placeWindow(int storedTop, int storedLeft, int storedWidth, int storedHeight, const ScreenInfo& screen,
+                      bool compositorPlaces = false);
+
+// The bounds written at close. Where the compositor places windows, the stored position stays as it
+// was (an X11 start uses it again) and `window` is the size without the title bar Qt draws there,
+// so the size does not grow by a title bar each start.
+Bounds boundsToStore(const Bounds& window, const Bounds& stored, bool compositorPlaces);
 
 // The bounds the window has when it is not maximised: never larger than the work area (the screen
 // less its panels), so that un-maximising cannot give a window that runs off the screen. A window

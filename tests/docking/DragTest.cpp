@@ -1,6 +1,7 @@
 #include "DockingTestSupport.h"
 
 #include "docking/DockHost.h"
+#include "docking/DragOutline.h"
 #include "docking/FormComponents.h"
 #include "docking/TDock.h"
 #include "docking/TFloatingWindowParent.h"
@@ -269,4 +270,26 @@ TEST_F(DragTest, DocksOutsideDockableToOrRefusingTheRequestAreNoTargets)
     EXPECT_EQ(toolbar1->dragTarget(), nullptr);
     release(toolbar1);
     EXPECT_TRUE(toolbar1->isFloating());
+}
+
+TEST_F(DragTest, AnOutlineInsideTheWindowOpensNoWindowOfItsOwn)
+{
+    const auto windows = [] { return QApplication::topLevelWidgets().size(); };
+    const qsizetype before = windows();
+    const QRect r(form->mapToGlobal(QPoint(40, 50)), QSize(120, 30));
+
+    DragOutline inside(form.get());
+    inside.show(r, 3);
+    EXPECT_EQ(windows(), before);
+    bool topEdgeFound = false;
+    for (const QWidget* w : form->findChildren<QWidget*>()) {
+        if (w->isVisible() && w->geometry() == QRect(40, 50, 120, 3))
+            topEdgeFound = true;
+    }
+    EXPECT_TRUE(topEdgeFound);
+    inside.hide();
+
+    DragOutline outside;  // the X11 frame: four windows over everything
+    outside.show(r, 3);
+    EXPECT_EQ(windows(), before + 4);
 }

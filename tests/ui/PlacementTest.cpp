@@ -61,4 +61,19 @@ TEST(Placement, StoredPlaceScreenLimitsAndMaximising)
     EXPECT_EQ(ui::listHeight(0, 600), 200);
 }
 
+TEST(WindowBounds, WhereTheCompositorPlacesThePositionStaysAndTheSizeIsTheWindowsOwn)
+{
+    const ui::Bounds stored{120, 80, 900, 600};
+    // The window reports a position the compositor did not tell; only its size is taken.
+    EXPECT_EQ(ui::boundsToStore({0, 0, 900, 600}, stored, true), (ui::Bounds{120, 80, 900, 600}));
+    EXPECT_EQ(ui::boundsToStore({0, 0, 700, 500}, stored, true), (ui::Bounds{120, 80, 700, 500}));
+    EXPECT_EQ(ui::boundsToStore({10, 20, 700, 500}, stored, false), (ui::Bounds{10, 20, 700, 500}));
+
+    // Position 0, 0 with a stored size is a window that was there before: its arrangement is loaded.
+    const ui::ScreenInfo screen{1280, 800, 1280};
+    EXPECT_FALSE(ui::placeWindow(0, 0, 900, 600, screen, true).centred);
+    EXPECT_TRUE(ui::placeWindow(0, 0, 900, 600, screen, false).centred);
+    EXPECT_TRUE(ui::placeWindow(0, 0, 0, 0, screen, true).centred);
+}
+
 }  // namespace
