@@ -28,4 +28,18 @@ QColor toQColor(ColorValue value, const QPalette& palette)
     return QColor(static_cast<int>(v & 0xFFu), static_cast<int>((v >> 8) & 0xFFu), static_cast<int>((v >> 16) & 0xFFu));
 }
 
+QImage disabledGlyph(const QImage& glyph, const QColor& ink)
+{
+    QImage out = glyph.convertToFormat(QImage::Format_ARGB32);
+    const QRgb stroke = ink.rgb();
+    for (int y = 0; y < out.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            const QRgb pixel = line[x];
+            line[x] = qAlpha(pixel) > 0 && qGray(pixel) < 128 ? stroke : qRgba(0, 0, 0, 0);
+        }
+    }
+    return out;
+}
+
 }  // namespace docking

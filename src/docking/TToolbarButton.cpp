@@ -429,6 +429,15 @@ QPixmap TToolbarButton::currentImage() const
     QPixmap first = imageAt(0);
     if (first.isNull())
         return first;
+    // The style's washed-out rendering suits a light face; on a dark one it leaves the glyph's dark
+    // strokes invisible and its light fill bright, so it reads as enabled.
+    const QColor face = systemColor(clBtnFace, palette());
+    const QColor ink = palette().color(QPalette::Disabled, QPalette::ButtonText);
+    if (face.lightness() < ink.lightness()) {
+        QPixmap shape = QPixmap::fromImage(disabledGlyph(first.toImage(), ink));
+        shape.setDevicePixelRatio(first.devicePixelRatio());
+        return shape;
+    }
     QStyleOption opt;
     opt.initFrom(this);
     return style()->generatedIconPixmap(QIcon::Disabled, first, &opt);

@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QWidget>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 
@@ -79,12 +81,48 @@ settings::ColorValue valueFromColor(const QColor& color)
                                              std::uint32_t(rgb.blue()) << 16);
 }
 
+namespace {
+
+double linear(int channel)
+{
+    const double c = channel / 255.0;
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+double luminance(const QColor& color)
+{
+    const QColor rgb = color.toRgb();
+    return 0.2126 * linear(rgb.red()) + 0.7152 * linear(rgb.green()) + 0.0722 * linear(rgb.blue());
+}
+
+}  // namespace
+
+double contrastRatio(const QColor& a, const QColor& b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+ViewColors effectiveColors(settings::ColorValue background, settings::ColorValue text, const QPalette& palette)
+{
+    if (background == settings::kSystemWindowColor && text == 0)
+        return {palette.color(QPalette::Active, QPalette::Base), palette.color(QPalette::Active, QPalette::Text)};
+    return {colorFromValue(background, palette), colorFromValue(text, palette)};
+}
+
+QColor focusFrameColor(const QColor& rowBackground, const QColor& rowText, const QColor& accent)
+{
+    return contrastRatio(accent, rowBackground) >= 3.0 ? accent : rowText;
+}
+
 void applyColors(QWidget* widget, settings::ColorValue background, settings::ColorValue text)
 {
     // System colours come from the application's palette: the widget's own may already carry an
     // earlier choice.
-    const QColor back = colorFromValue(background);
-    const QColor fore = colorFromValue(text);
+    const ViewColors colors = effectiveColors(background, text, QApplication::palette());
+    const QColor& back = colors.background;
+    const QColor& fore = colors.text;
     QPalette palette = widget->palette();
     for (auto group : {QPalette::Active, QPalette::Inactive}) {
         palette.setColor(group, QPalette::Base, back);

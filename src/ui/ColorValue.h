@@ -22,7 +22,27 @@ QColor colorFromValue(settings::ColorValue value);  // with the application's pa
 // Always the explicit form, even for a colour that equals a system colour.
 settings::ColorValue valueFromColor(const QColor& color);
 
-// Background and text colour of a list or text view (the palette roles such widgets paint with).
+// WCAG 2 contrast of two colours, from 1 (same luminance) to 21 (black on white).
+double contrastRatio(const QColor& a, const QColor& b);
+
+struct ViewColors {
+    QColor background;
+    QColor text;
+};
+
+// What a list or text view shows for a stored background and text pair. The pair as first
+// installed (black on the window background) stands for "the desktop's view colours" and gives the
+// palette's Text on Base, so a dark theme reads light on dark; any colour the user chose is shown
+// as chosen. Base and Text rather than Window and WindowText: they are what the desktop's own
+// lists and editors paint with, and the stored system colour 5 already means Base.
+ViewColors effectiveColors(settings::ColorValue background, settings::ColorValue text, const QPalette& palette);
+
+// The frame that marks a list's current row: the accent colour where it stands out from the row
+// (3:1, what a focus mark needs to be seen), else the row's own text colour.
+QColor focusFrameColor(const QColor& rowBackground, const QColor& rowText, const QColor& accent);
+
+// Background and text colour of a list or text view (the palette roles such widgets paint with),
+// as effectiveColors() with the application's palette gives them.
 void applyColors(QWidget* widget, settings::ColorValue background, settings::ColorValue text);
 
 }  // namespace ui

@@ -4,6 +4,7 @@
 #include "ui/ColorValue.h"
 #include "ui/ScreenCenter.h"
 
+#include <QApplication>
 #include <QColorDialog>
 #include <QFrame>
 #include <QGridLayout>
@@ -18,18 +19,16 @@ namespace {
 constexpr unsigned long kHelpContext = 56;
 constexpr char kTag[] = "Tag";
 
-void setBackground(QWidget* panel, settings::ColorValue value)
+// A sample shows a pair as the main window shows it, the desktop's view colours for the defaults.
+void showSample(QWidget* panel, QLabel* label, settings::ColorValue background, settings::ColorValue text)
 {
-    QPalette palette = panel->palette();
-    palette.setColor(QPalette::Window, ui::colorFromValue(value));
-    panel->setPalette(palette);
-}
-
-void setTextColor(QWidget* label, settings::ColorValue value)
-{
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, ui::colorFromValue(value));
-    label->setPalette(palette);
+    const ui::ViewColors colors = ui::effectiveColors(background, text, QApplication::palette());
+    QPalette back = panel->palette();
+    back.setColor(QPalette::Window, colors.background);
+    panel->setPalette(back);
+    QPalette fore = label->palette();
+    fore.setColor(QPalette::WindowText, colors.text);
+    label->setPalette(fore);
 }
 
 QFrame* makePanel(QWidget* parent)
@@ -42,7 +41,6 @@ QFrame* makePanel(QWidget* parent)
 
 }  // namespace
 
-using ui::colorFromValue;
 using ui::valueFromColor;
 
 const QString TForm3::kSampleBodyText = QStringLiteral("今週の日経平均終値は00000円 前週末比") + QChar(u'\r') +
@@ -131,10 +129,8 @@ void TForm3::FormCreate()
 
 void TForm3::showWorkingCopies()
 {
-    setBackground(Panel1, titleBack_);
-    setTextColor(Label3, titleFont_);
-    setBackground(Panel2, mainBack_);
-    setTextColor(Label4, mainFont_);
+    showSample(Panel1, Label3, titleBack_, titleFont_);
+    showSample(Panel2, Label4, mainBack_, mainFont_);
 }
 
 void TForm3::Button1Click(QObject* sender)

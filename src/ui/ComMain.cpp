@@ -489,3 +489,13 @@ void TForm1::wheelEvent(QWheelEvent* event)
     // Wheel messages that reach the window itself are neither acted on nor passed on.
     event->accept();
 }
+
+void TForm1::changeEvent(QEvent* event)
+{
+    // The list and view carry palettes of their own, which a new desktop theme does not reach:
+    // the default colours follow it again.
+    const bool themed = event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::PaletteChange;
+    if (themed && ListBox1 && Memo1)
+        applyColors();
+    QMainWindow::changeEvent(event);
+}

@@ -169,6 +169,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;  // FormCloseQuery
     void showEvent(QShowEvent* event) override;    // FormShow, once
     void wheelEvent(QWheelEvent* event) override;  // WMMouseWheel
+    void changeEvent(QEvent* event) override;      // a theme switch
 
 private:
     void buildMenu();

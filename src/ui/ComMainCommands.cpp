@@ -188,6 +188,8 @@ void TForm1::N7Click()
 void TForm1::ToolbarButton3Click()
 {
     viewLoader_->finish();  // the whole comment is printed
+    // The stored colour, not the one on screen: the defaults print black on white paper whatever
+    // the desktop's theme.
     const QColor textColor = ui::colorFromValue(Settings().clMainFont);
     ui::printComment(this, viewLoader_->text(), Memo1->font(), textColor, Settings());
 }

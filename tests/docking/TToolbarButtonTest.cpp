@@ -104,6 +104,17 @@ TEST_F(TToolbarButtonTest, TwoImageButtonShowsTheUpImagePressedAndTheSecondDisab
     EXPECT_FALSE(single->currentImage().isNull());
 }
 
+TEST_F(TToolbarButtonTest, DisabledGlyphOnADarkFaceTakesTheThemesDisabledTextColour)
+{
+    TToolbarButton* single = button(1);  // red, a dark stroke colour
+    QPalette dark = single->palette();
+    dark.setColor(QPalette::Button, QColor(50, 50, 50));
+    dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(140, 140, 140));
+    single->setPalette(dark);
+    single->setEnabled(false);
+    EXPECT_EQ(single->currentImage().toImage().pixelColor(5, 5), QColor(140, 140, 140));
+}
+
 TEST_F(TToolbarButtonTest, CategoryGroupKeepsExactlyOneButtonDown)
 {
     TToolbarButton* group[4];

@@ -73,3 +73,43 @@ TEST(ColorValue, ApplyingColoursToAViewIgnoresItsEarlierColours)
     EXPECT_EQ(view.palette().color(QPalette::Base), QApplication::palette().color(QPalette::Base));
     EXPECT_EQ(view.palette().color(QPalette::Text), QColor(Qt::black));
 }
+
+TEST(ColorValue, ContrastIsTheWcagRatioOfRelativeLuminances)
+{
+    EXPECT_NEAR(ui::contrastRatio(Qt::black, Qt::white), 21.0, 1e-9);
+    EXPECT_NEAR(ui::contrastRatio(Qt::white, Qt::black), 21.0, 1e-9);
+    EXPECT_NEAR(ui::contrastRatio(QColor(0x77, 0x77, 0x77), QColor(0x77, 0x77, 0x77)), 1.0, 1e-9);
+    // #777777: luminance 0.1845, (1.05) / (0.2345) = 4.48, just short of body text's 4.5.
+    EXPECT_NEAR(ui::contrastRatio(QColor(0x77, 0x77, 0x77), Qt::white), 4.48, 0.005);
+    // The faint tint the list's current row used to get, and an accent blue, on white.
+    EXPECT_NEAR(ui::contrastRatio(QColor(0xE7, 0xF3, 0xFA), Qt::white), 1.13, 0.005);
+    EXPECT_NEAR(ui::contrastRatio(QColor(0x30, 0x8C, 0xC6), Qt::white), 3.69, 0.005);
+}
+
+TEST(ColorValue, OnlyTheDefaultPairFollowsTheDesktopsViewColours)
+{
+    QPalette dark;
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::Text, QColor(220, 220, 220));
+    const auto [back, text] = ui::effectiveColors(settings::kSystemWindowColor, 0, dark);
+    EXPECT_EQ(back, QColor(30, 30, 30));
+    EXPECT_EQ(text, QColor(220, 220, 220));
+
+    // A chosen text colour stays; the background is still the system colour.
+    const ui::ViewColors chosenText = ui::effectiveColors(settings::kSystemWindowColor, 0x000000FF, dark);
+    EXPECT_EQ(chosenText.background, QColor(30, 30, 30));
+    EXPECT_EQ(chosenText.text, QColor(255, 0, 0));
+    // A chosen background keeps the black text it was chosen against.
+    const ui::ViewColors chosenBack = ui::effectiveColors(0x0000FFFF, 0, dark);
+    EXPECT_EQ(chosenBack.background, QColor(255, 255, 0));
+    EXPECT_EQ(chosenBack.text, QColor(Qt::black));
+}
+
+TEST(ColorValue, CurrentRowFrameUsesTheAccentOnlyWhereItStandsOut)
+{
+    const QColor accent(0x30, 0x8C, 0xC6);
+    EXPECT_EQ(ui::focusFrameColor(Qt::white, Qt::black, accent), accent);  // 3.69:1
+    // On a selected row the accent is the row's own colour: its text colour marks it.
+    EXPECT_EQ(ui::focusFrameColor(accent, Qt::white, accent), QColor(Qt::white));
+    EXPECT_EQ(ui::focusFrameColor(Qt::white, Qt::black, QColor(0xE7, 0xF3, 0xFA)), QColor(Qt::black));
+}
