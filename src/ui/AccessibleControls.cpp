@@ -22,10 +22,21 @@ public:
     {
         const QString own = QAccessibleWidget::text(t);
         if (t == QAccessible::Name && own.isEmpty())
-            return upDown()->toolTip();
+            return nameFromSurroundings();
         if (t == QAccessible::Value)
             return currentValue().toString();
         return own;
+    }
+
+    // Without a name of its own or a group around it, the tooltip; else whatever names the number
+    // it moves (a label whose buddy is the edit).
+    QString nameFromSurroundings() const
+    {
+        if (!upDown()->toolTip().isEmpty())
+            return upDown()->toolTip();
+        QLineEdit* buddy = upDown()->buddy();
+        QAccessibleInterface* edit = buddy ? QAccessible::queryAccessibleInterface(buddy) : nullptr;
+        return edit ? edit->text(QAccessible::Name) : QString();
     }
 
     // The arrow buttons are parts of the spin button, not controls of their own.

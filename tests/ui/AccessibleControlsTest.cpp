@@ -3,6 +3,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
 
@@ -47,6 +48,19 @@ TEST(AccessibleControlsTest, TheUpDownWithItsBuddyIsANamedSpinButtonThatSteps)
     spin->valueInterface()->setCurrentValue(9);  // two steps of 3 down, each reported
     EXPECT_EQ(spin->valueInterface()->currentValue().toInt(), 9);
     EXPECT_EQ(clicked.count(), 3);
+}
+
+TEST(AccessibleControlsTest, AnUpDownWithoutTooltipIsNamedByTheLabelOfItsBuddy)
+{
+    app();
+    ui::installAccessibleInterfaces();
+    QWidget form;
+    auto* label = new QLabel(QStringLiteral("上マージン"), &form);
+    auto* edit = new QLineEdit(&form);
+    auto* upDown = new TUpDown(&form);
+    label->setBuddy(edit);
+    upDown->setBuddy(edit);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(upDown)->text(QAccessible::Name), QStringLiteral("上マージン"));
 }
 
 }  // namespace
