@@ -10,6 +10,8 @@ BASE_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-d
 # manager and real X input for the end-to-end tests and the screenshot of scripts/run; a private
 # session bus for the arrivals' desktop notices; xclip reads the clipboard back.
 BASE_PACKAGES+=(libxcb1-dev openbox xdotool dbus-daemon xclip)
+# The accessibility bus of a session and a client of it: what a screen reader sees, end to end.
+BASE_PACKAGES+=(at-spi2-core python3-pyatspi)
 
 ensure_packages() {
   local missing=() p

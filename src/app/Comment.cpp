@@ -8,6 +8,7 @@
 #include "host/HostLibrary.h"
 #include "platform/NamedMutex.h"
 #include "platform/qt/WinHelp.h"
+#include "ui/AccessibleControls.h"
 #include "ui/ComMain.h"
 #include "ui/FrameworkError.h"
 
@@ -21,6 +22,7 @@ int main(int argc, char* argv[])
     ui::Application application(argc, argv);
     app::quitOnTerminationSignals(&application);
     app::installQtTranslations(application);
+    ui::installAccessibleInterfaces();
 
     if (!app::InitHostInfo())
         return 0;

@@ -135,8 +135,10 @@ void TFloatingWindowParent::mouseReleaseEvent(QMouseEvent* e)
     closePressed_ = false;
     update();
     if (closeButtonRect().contains(e->position().toPoint()))
-        toolWindow_->setVisible(false);
+        clickCloseBox();
 }
+
+void TFloatingWindowParent::clickCloseBox() { toolWindow_->setVisible(false); }
 
 void TFloatingWindowParent::mouseDoubleClickEvent(QMouseEvent* e)
 {

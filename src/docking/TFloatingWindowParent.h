@@ -19,6 +19,8 @@ public:
     int captionHeight() const;
     QRect captionRect() const;
     QRect closeButtonRect() const;  // empty without a close button
+    // What a click on the close box does: hides the tool window.
+    void clickCloseBox();
 
 protected:
     void paintEvent(QPaintEvent* e) override;

@@ -1,5 +1,6 @@
 #include "ui/UpDown.h"
 
+#include <QAccessible>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -34,9 +35,15 @@ void TUpDown::setRange(int minimum, int maximum)
 
 void TUpDown::setPosition(int position)
 {
+    const int before = position_;
     position_ = position < min_ ? min_ : (position > max_ ? max_ : position);
     if (buddy_)
         buddy_->setText(QString::number(position_));
+    if (position_ != before) {
+        // A screen reader announces the new number as it does for a stock spin box.
+        QAccessibleValueChangeEvent changed(this, position_);
+        QAccessible::updateAccessibility(&changed);
+    }
 }
 
 void TUpDown::setBuddy(QLineEdit* edit)

@@ -19,6 +19,7 @@ public:
     void setIncrement(int increment) { increment_ = increment; }
     int minimum() const { return min_; }
     int maximum() const { return max_; }
+    int increment() const { return increment_; }
     int position() const { return position_; }
     // Clamps into the range and shows the position in the buddy.
     void setPosition(int position);

@@ -216,3 +216,18 @@ drag() {
   done
   sleep 0.2; xdotool mouseup 1; settle
 }
+
+# The accessibility bus of the session (at-spi2-core) with assistive technology switched on, as a
+# desktop has it while a screen reader runs; PROBE asks it what the program shows (pyatspi).
+ATSPI_PID=''
+PROBE=(/usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/atspi_probe.py")
+start_atspi() {
+  local launcher=/usr/libexec/at-spi-bus-launcher
+  [ -x "$launcher" ] || { echo "SKIP: at-spi2-core is not installed (scripts/test installs it)"; exit $SKIP; }
+  /usr/bin/python3 -c 'import pyatspi' 2>/dev/null ||
+    { echo "SKIP: python3-pyatspi is not installed (scripts/test installs it)"; exit $SKIP; }
+  "$launcher" --launch-immediately >"$SCRATCH/atspi.log" 2>&1 &
+  ATSPI_PID=$!
+  trap 'kill "$ATSPI_PID" 2>/dev/null; cleanup' EXIT
+  wait_for 10 "${PROBE[@]}" enable || { echo "the accessibility bus did not start"; cat "$SCRATCH/atspi.log"; exit 1; }
+}
