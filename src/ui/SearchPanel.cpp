@@ -1,6 +1,7 @@
 #include "ui/SearchPanel.h"
 
 #include "platform/FileTime.h"
+#include "platform/qt/FrameExtents.h"
 #include "store/FoldTables.h"
 #include "ui/CommentViewLoader.h"
 #include "ui/SearchPanelPlacement.h"
@@ -348,17 +349,15 @@ void SearchPanel::showFor(const QFont& listFont)
         const QWidget* owner = parentWidget();
         const QScreen* screen = owner->screen();
         const QRect room = screen ? screen->availableGeometry() : QRect();
-        // The panel's frame is not known before it is shown: the main window's stands in for it.
-        const QRect ownerFrame = owner->frameGeometry();
-        const QMargins frame(owner->geometry().left() - ownerFrame.left(), owner->geometry().top() - ownerFrame.top(),
-                             ownerFrame.right() - owner->geometry().right(),
-                             ownerFrame.bottom() - owner->geometry().bottom());
+        // The window manager's frame counts: beside the owner's frame, inside the view.
+        const QMargins frame = platform::frameExtentsBeforeShow(this);
         const QRect view(view_->mapToGlobal(QPoint(0, 0)), view_->size());
         const QSize outer = size().grownBy(frame);
-        const QRect at = ui::placeSearchPanel(ownerFrame, view, room, outer);
+        const QRect at = ui::placeSearchPanel(owner->frameGeometry(), view, room, outer);
         if (at.size() != outer)
             resize(at.size().shrunkBy(frame));
-        move(at.topLeft());  // the frame's corner, as the window manager places a moved window
+        // The native window exists now (the frame was asked for it): a move places the client.
+        move(at.topLeft() + QPoint(frame.left(), frame.top()));
         placed_ = true;
     }
     show();
