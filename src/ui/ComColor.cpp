@@ -97,6 +97,12 @@ TForm3::TForm3(QWidget* parent, settings::SettingsRecord& record, ColorChooser c
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
+    // Two buttons of each caption: a screen reader tells them apart by the part they colour.
+    for (QPushButton* button : {Button1, Button2})
+        button->setAccessibleName(Label1->text() + QLatin1Char(' ') + button->text());
+    for (QPushButton* button : {Button3, Button4})
+        button->setAccessibleName(Label2->text() + QLatin1Char(' ') + button->text());
+
     int tag = 1;
     for (QPushButton* button : {Button1, Button2, Button3, Button4}) {
         button->setProperty(kTag, tag++);

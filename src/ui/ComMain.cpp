@@ -21,6 +21,7 @@
 #include "ui/Arrivals.h"
 #include "ui/CommentListView.h"
 #include "ui/CommentViewLoader.h"
+#include "ui/FocusFrame.h"
 #include "ui/FrameworkError.h"
 #include "ui/GlyphStrip.h"
 #include "ui/Placement.h"
@@ -153,8 +154,15 @@ void TForm1::buildMenu()
 
     QMenu* help = bar->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
     Contents1 = help->addAction(QStringLiteral("目次(&C)"));
+    // The web pages otherwise only on the toolbar, which the keyboard does not reach.
+    help->addSeparator();
+    NHomePage = help->addAction(QStringLiteral("Brevonﾎｰﾑﾍﾟｰｼﾞ(&B)"));
+    NTesseraPage = help->addAction(QStringLiteral("tesseraﾎｰﾑﾍﾟｰｼﾞ(&T)"));
+    help->addSeparator();
     About1 = help->addAction(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&A)"));
     connect(Contents1, &QAction::triggered, this, &TForm1::Contents1Click);
+    for (QAction* a : {NHomePage, NTesseraPage})
+        connect(a, &QAction::triggered, this, [this, a] { tesseraPageGoClick(a); });
     connect(About1, &QAction::triggered, this, &TForm1::About1Click);
 
     PopupMenu1 = new QMenu(this);
@@ -191,6 +199,11 @@ void TForm1::buildClient()
     Memo1 = new QPlainTextEdit(Splitter1);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
+    // Read-only, yet with a caret the keys move, so a screen reader can read a comment line by line.
+    Memo1->setTextInteractionFlags(Memo1->textInteractionFlags() | Qt::TextSelectableByKeyboard);
+    new ui::FocusFrame(Memo1);
+    ListBox1->setAccessibleName(QStringLiteral("コメント一覧"));
+    Memo1->setAccessibleName(QStringLiteral("コメント本文"));
     Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setContextMenuPolicy(Qt::CustomContextMenu);

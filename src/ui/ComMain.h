@@ -96,6 +96,8 @@ public:
     QAction* NColor = nullptr;
     QAction* N7 = nullptr;
     QAction* Contents1 = nullptr;
+    QAction* NHomePage = nullptr;     // "Brevonﾎｰﾑﾍﾟｰｼﾞ(&B)", as ToolbarButton7
+    QAction* NTesseraPage = nullptr;  // "tesseraﾎｰﾑﾍﾟｰｼﾞ(&T)", as tesseraPageGo
     QAction* About1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QAction* Copy1 = nullptr;

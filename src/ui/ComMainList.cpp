@@ -153,7 +153,14 @@ SearchPanel* TForm1::searchPanel()
     if (!searchPanel_) {
         searchPanel_ = new SearchPanel(this, Memo1);
         searchPanel_->scope = [this] { return SearchPanel::Scope{dirs_, receivedMode_}; };
-        searchPanel_->showComment = [this](int k, const std::string& path) { return showComment(k, path); };
+        searchPanel_->showComment = [this](int k, const std::string& path) {
+            if (!showComment(k, path))
+                return false;
+            // The reader goes on from the comment found: the list's keys move from comment to comment.
+            activateWindow();
+            ListBox1->setFocus();
+            return true;
+        };
     }
     return searchPanel_;
 }

@@ -72,6 +72,9 @@ TForm2::TForm2(QWidget* parent, settings::SettingsRecord& record, PrinterSetup p
         upDown->setBuddy(edit);
         upDown->setFixedHeight(edit->sizeHint().height());
         unit = new QLabel(QStringLiteral("ﾐﾘﾒｰﾄﾙ"), this);
+        // A screen reader names the field by its caption and tells the unit after it.
+        label->setBuddy(edit);
+        edit->setAccessibleDescription(unit->text());
         auto* spin = new QHBoxLayout;
         spin->setSpacing(0);
         spin->addWidget(edit);

@@ -1,15 +1,19 @@
 #include "ui/SearchPanel.h"
 
 #include "platform/FileTime.h"
+#include "platform/qt/FrameExtents.h"
 #include "store/FoldTables.h"
 #include "ui/CommentViewLoader.h"
+#include "ui/SearchPanelPlacement.h"
 
+#include <QAction>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -41,6 +45,17 @@ constexpr std::size_t kMarksWhileLoading = 20;
 constexpr std::size_t kHighlightBlock = std::size_t{256} * 1024;
 
 bool newerFirst(const store::SearchHit& a, const store::SearchHit& b) { return a.time > b.time; }
+
+// Result lines are as wide as the list, the end of a long one cut off with "…", instead of
+// making the list wider than its window behind a horizontal scroll bar.
+class ViewWideLines : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        return {1, QStyledItemDelegate::sizeHint(option, index).height()};
+    }
+};
 
 }  // namespace
 
@@ -269,12 +284,24 @@ SearchPanel::SearchPanel(QWidget* owner, QPlainTextEdit* view)
     Edit->setObjectName(QStringLiteral("SearchEdit"));
     Edit->setPlaceholderText(QStringLiteral("空白で区切った語句をすべて含むコメントを探します"));
     Edit->setClearButtonEnabled(true);
+    Edit->setAccessibleName(QStringLiteral("検索する語句"));
+    if (auto* clear = Edit->findChild<QAction*>(QStringLiteral("_q_qlineeditclearaction"))) {
+        clear->setText(QStringLiteral("語句を消す"));
+        clear->setToolTip(clear->text());
+    }
     caption->setBuddy(Edit);
     Results = new QListWidget(this);
     Results->setObjectName(QStringLiteral("SearchResults"));
+    Results->setAccessibleName(QStringLiteral("検索結果"));
     Results->setUniformItemSizes(true);
+    Results->setItemDelegate(new ViewWideLines(Results));
+    Results->setTextElideMode(Qt::ElideRight);
+    Results->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Status = new QLabel(this);
     Status->setObjectName(QStringLiteral("SearchStatus"));
+    // Left without a name of its own, the label is named by its text, and each new count reaches a
+    // screen reader as a change of that name.
+    Status->setAccessibleDescription(QStringLiteral("検索の状況"));
     layout->addWidget(caption);
     layout->addWidget(Edit);
     layout->addWidget(Results, 1);
@@ -319,14 +346,18 @@ void SearchPanel::showFor(const QFont& listFont)
     Results->setFont(listFont);
     Edit->setFont(listFont);
     if (!placed_ && parentWidget()) {
-        // Beside the main window, on whichever side the screen has room.
-        const QRect owner = parentWidget()->frameGeometry();
-        const QScreen* screen = parentWidget()->screen();
+        const QWidget* owner = parentWidget();
+        const QScreen* screen = owner->screen();
         const QRect room = screen ? screen->availableGeometry() : QRect();
-        QPoint at(owner.right() + 1, owner.top());
-        if (!room.isEmpty() && at.x() + width() > room.right())
-            at.setX(std::max(room.left(), owner.left() - width() - 1));
-        move(at);
+        // The window manager's frame counts: beside the owner's frame, inside the view.
+        const QMargins frame = platform::frameExtentsBeforeShow(this);
+        const QRect view(view_->mapToGlobal(QPoint(0, 0)), view_->size());
+        const QSize outer = size().grownBy(frame);
+        const QRect at = ui::placeSearchPanel(owner->frameGeometry(), view, room, outer);
+        if (at.size() != outer)
+            resize(at.size().shrunkBy(frame));
+        // The native window exists now (the frame was asked for it): a move places the client.
+        move(at.topLeft() + QPoint(frame.left(), frame.top()));
         placed_ = true;
     }
     show();
@@ -339,6 +370,11 @@ void SearchPanel::showFor(const QFont& listFont)
 void SearchPanel::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape) {
+        // The first Esc empties the field, the next closes the panel.
+        if (Edit->text().isEmpty()) {
+            close();
+            return;
+        }
         Edit->clear();
         Edit->setFocus();
         return;
@@ -402,7 +438,7 @@ void SearchPanel::receive(const Batch& batch)
     // the list is laid out again in time order.
     if (hits_.empty() || batch.hits.empty() || !newerFirst(batch.hits.front(), hits_.back())) {
         hits_.insert(hits_.end(), batch.hits.begin(), batch.hits.end());
-        Results->addItems(batch.lines);
+        addLines(batch.lines);
     } else {
         QStringList lines;
         for (int i = 0; i < Results->count(); ++i)
@@ -424,7 +460,7 @@ void SearchPanel::receive(const Batch& batch)
         }
         hits_ = std::move(merged);
         Results->clear();
-        Results->addItems(mergedLines);
+        addLines(mergedLines);
     }
     if (!batch.done)
         return;
@@ -435,6 +471,16 @@ void SearchPanel::receive(const Batch& batch)
     if (!hits_.empty() && !Results->currentItem())
         Results->setCurrentRow(0);
     emit searchFinished();
+}
+
+void SearchPanel::addLines(const QStringList& lines)
+{
+    for (const QString& line : lines) {
+        auto* item = new QListWidgetItem(line, Results);
+        // An elided line is read whole by pointing at it or through a screen reader.
+        item->setToolTip(line);
+        item->setData(Qt::AccessibleTextRole, line);
+    }
 }
 
 void SearchPanel::activate(QListWidgetItem* item)

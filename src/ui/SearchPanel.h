@@ -38,7 +38,8 @@ public:
     // Shows a comment in the main window; false when it is not (or no longer) in the list.
     std::function<bool(int category, const std::string& path)> showComment;
 
-    // Opens the panel beside its owner (or brings it forward) in the list's font, field focused.
+    // Opens the panel (or brings it forward) in the list's font, field focused: beside its owner
+    // where the screen has room, else over the lower part of the view.
     void showFor(const QFont& listFont);
 
     QLineEdit* Edit = nullptr;
@@ -66,6 +67,7 @@ private:
     void applyHighlight(unsigned viewGeneration, const std::vector<store::TextRange>& ranges, std::size_t length);
     void clearHighlight();
     static QString lineFor(const store::SearchHit& hit);
+    void addLines(const QStringList& lines);
 
     QPlainTextEdit* view_;
     QTimer* delay_;

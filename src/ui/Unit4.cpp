@@ -61,6 +61,11 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent)
         check->setGeometry(256, 18, 17, 17);
         check->setChecked(true);
         connect(check, &QCheckBox::toggled, this, [this, i] { CheckBox1Click(i); });
+        // Alone, the check box has no text and the field no caption: both are named after their
+        // group, so a screen reader tells which kind of comment they limit.
+        check->setAccessibleName(box->title() + QLatin1Char(' ') + label->text());
+        edit->setAccessibleName(box->title() + QStringLiteral(" 件数"));
+        edit->setAccessibleDescription(label->text());
         edit->setProperty("tag", i);
         check->setProperty("tag", i);
         GroupBox[i] = box;

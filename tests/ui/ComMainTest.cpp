@@ -7,6 +7,7 @@
 #include "platform/ShellFileOperation.h"
 #include "platform/qt/Cp932.h"
 #include "platform/qt/Registry.h"
+#include "platform/qt/ShellOpen.h"
 #include "settings/SettingsRecord.h"
 #include "support/FakeSettingsBackend.h"
 #include "ui/ComMain.h"
@@ -16,6 +17,7 @@
 #include "ui/Unit4.h"
 #include "ui/UpDown.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -452,6 +454,55 @@ TEST_F(MainWindow, RetentionDialogFiltersKeysAndClamps)
     EXPECT_TRUE(d.GroupBox[2]->isEnabled());
     d.CheckBox[2]->setChecked(true);
     EXPECT_TRUE(d.Edit[2]->isEnabled());
+}
+
+TEST_F(MainWindow, ListAndViewAreNamedAndTheViewTakesACaretAndShowsTheFocus)
+{
+    saved("COMMENT.001", "一", 1);
+    TForm1& w = open();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    auto name = [](QObject* o) { return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name); };
+    EXPECT_EQ(name(w.ListBox1), QStringLiteral("コメント一覧"));
+    EXPECT_EQ(name(w.Memo1), QStringLiteral("コメント本文"));
+
+    const QColor highlight = w.Memo1->palette().color(QPalette::Active, QPalette::Highlight);
+    auto leftEdge = [&] { return w.Memo1->grab().toImage().pixelColor(0, w.Memo1->height() / 2); };
+    EXPECT_NE(leftEdge(), highlight);
+    w.Memo1->setFocus();
+    ASSERT_TRUE(w.Memo1->hasFocus());
+    EXPECT_EQ(leftEdge(), highlight);
+
+    // The keys move a caret through the text and change nothing.
+    QTest::keyClick(w.Memo1, Qt::Key_Down);
+    EXPECT_EQ(w.Memo1->textCursor().blockNumber(), 1);
+    QTest::keyClick(w.Memo1, Qt::Key_End, Qt::ShiftModifier);
+    EXPECT_EQ(w.Memo1->textCursor().selectedText(), QStringLiteral("2026年12月4日"));
+    QTest::keyClicks(w.Memo1, QStringLiteral("x"));
+    EXPECT_TRUE(w.Memo1->toPlainText().startsWith(QStringLiteral("一\n2026年12月4日\n")));
+
+    w.ListBox1->setFocus();
+    EXPECT_NE(leftEdge(), highlight);
+}
+
+TEST_F(MainWindow, HelpMenuOpensTheWebPagesTheToolbarButtonsOpen)
+{
+    TForm1& w = open();
+    settings::SettingsRecord& s = settings::Settings();
+    s.browsCSw = false;  // no warning before the jump
+    s.homePageUrl = "https://www.brevon.example/";
+    s.tsrPageUrl = "https://www.brevon.example/tessera/?id=";
+    QStringList opened;
+    const auto previous = platform::setUrlOpener([&opened](const QString& a) { opened << a; });
+    w.NHomePage->trigger();
+    w.NTesseraPage->trigger();
+    const QStringList fromMenu = opened;
+    opened.clear();
+    QTest::mouseClick(w.ToolbarButton7, Qt::LeftButton);
+    QTest::mouseClick(w.tesseraPageGo, Qt::LeftButton);
+    platform::setUrlOpener(previous);
+    EXPECT_EQ(fromMenu, (QStringList{QStringLiteral("https://www.brevon.example/"),
+                                     QStringLiteral("https://www.brevon.example/tessera/?id=")}));
+    EXPECT_EQ(opened, fromMenu);
 }
 
 TEST_F(MainWindow, ArrowKeysMoveTheCaretAndShowTheCommentShiftExtendsTheSelection)

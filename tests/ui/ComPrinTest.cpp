@@ -1,11 +1,15 @@
 #include "print/CurrentPrinter.h"
 #include "print/PageLoop.h"
 #include "print/PdfProbe.h"
+#include "ui/ComColor.h"
 #include "ui/ComPrin.h"
 #include "ui/FrameworkError.h"
+#include "ui/Unit4.h"
 #include "ui/UpDown.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -106,6 +110,26 @@ protected:
 };
 
 }  // namespace
+
+TEST_F(ComPrinTest, TheDialogsFieldsAreNamedForAScreenReader)
+{
+    auto name = [](QObject* o) { return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name); };
+    TForm2 margins(nullptr, record);
+    EXPECT_EQ(name(margins.Edit1), QStringLiteral("上マージン"));
+    EXPECT_EQ(name(margins.Edit2), QStringLiteral("下マージン"));
+    EXPECT_EQ(name(margins.Edit3), QStringLiteral("左マージン"));
+
+    TForm4 retention;
+    EXPECT_EQ(name(retention.CheckBox[0]), QStringLiteral("連絡コメント 件以上は削除する"));
+    EXPECT_EQ(name(retention.CheckBox[3]), QStringLiteral("決算修正率コメント 件以上は削除する"));
+    EXPECT_EQ(name(retention.Edit[1]), QStringLiteral("マーケット速報 件数"));
+
+    TForm3 colours(nullptr, record);
+    EXPECT_EQ(name(colours.Button1), QStringLiteral("見出し 文字色"));
+    EXPECT_EQ(name(colours.Button2), QStringLiteral("見出し 背景色"));
+    EXPECT_EQ(name(colours.Button3), QStringLiteral("本文 文字色"));
+    EXPECT_EQ(name(colours.Button4), QStringLiteral("本文 背景色"));
+}
 
 TEST_F(ComPrinTest, DialogShowsTheMarginsInItsThreeFieldsAndTabsFromOk)
 {

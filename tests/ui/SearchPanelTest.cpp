@@ -11,6 +11,7 @@
 #include "ui/MainWindowFixture.h"
 #include "ui/SearchPanel.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -18,7 +19,9 @@
 #include <QAbstractItemView>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -110,6 +113,67 @@ TEST_F(SearchPanelTest, WithoutICUThePanelSaysWhyAndTheProgramGoesOn)
     }
     panel->Edit->setText(QStringLiteral("ﾄﾖﾀ"));
     QTRY_COMPARE_WITH_TIMEOUT(panel->Results->count(), 1, 5000);
+}
+
+TEST_F(SearchPanelTest, EscClosesAnEmptyFieldCtrlFReturnsToItAndEnterHandsTheListTheFocus)
+{
+    saved("COMMENT.001", "連絡\r\nトヨタ\r\n", 10);
+    saved("COMMENT.002", "別件\r\n", 5);
+    TForm1& w = open();
+    w.NSearch->trigger();
+    SearchPanel* panel = w.searchPanel();
+    QTRY_VERIFY(QApplication::activeWindow() == panel);  // a tool window counts as active with its owner
+    panel->Edit->setText(QStringLiteral("トヨタ"));
+    QTRY_COMPARE_WITH_TIMEOUT(panel->Results->count(), 1, 5000);
+
+    QTest::keyClick(panel->Edit, Qt::Key_Down);
+    ASSERT_TRUE(panel->Results->hasFocus());
+    QTest::keyClick(panel->Results, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(panel->Edit->hasFocus());
+    EXPECT_EQ(panel->Edit->selectedText(), QStringLiteral("トヨタ"));
+
+    QTest::keyClick(panel->Edit, Qt::Key_Return);
+    EXPECT_EQ(w.pathList()[static_cast<size_t>(w.ListBox1->currentRow())], suite + "Result/COMMENT/COMMENT.001");
+    QTRY_VERIFY(QApplication::activeWindow() == &w);
+    EXPECT_TRUE(w.ListBox1->hasFocus());
+
+    w.NSearch->trigger();
+    QTRY_VERIFY(QApplication::activeWindow() == panel);  // a tool window counts as active with its owner
+    QTest::keyClick(panel->Edit, Qt::Key_Escape);
+    EXPECT_TRUE(panel->isVisible()) << "the first Esc only empties the field";
+    EXPECT_TRUE(panel->Edit->text().isEmpty());
+    QTest::keyClick(panel->Edit, Qt::Key_Escape);
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_TRUE(w.isVisible());
+}
+
+TEST_F(SearchPanelTest, ControlsAndTheCountAreNamedAndLongLinesAreElidedButReadWhole)
+{
+    const std::string longTitle(300, 'X');
+    saved("COMMENT.001", (longTitle + "\r\nトヨタ\r\n").c_str(), 10);
+    open();
+    form->NSearch->trigger();
+    SearchPanel* panel = form->searchPanel();
+    auto name = [](QObject* o) { return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name); };
+    EXPECT_EQ(name(panel->Edit), QStringLiteral("検索する語句"));
+    EXPECT_EQ(name(panel->Results), QStringLiteral("検索結果"));
+    auto* clear = panel->Edit->findChild<QToolButton*>();
+    ASSERT_NE(clear, nullptr);
+    EXPECT_EQ(name(clear), QStringLiteral("語句を消す"));
+
+    panel->resize(300, panel->height());
+    panel->Edit->setText(QStringLiteral("トヨタ"));
+    QTRY_COMPARE_WITH_TIMEOUT(panel->Results->count(), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(panel->Status->text(), QStringLiteral("1 件"), 5000);
+    EXPECT_EQ(name(panel->Status), QStringLiteral("1 件"));
+
+    const QString line = panel->Results->item(0)->text();
+    ASSERT_GT(panel->Results->fontMetrics().horizontalAdvance(line), panel->Results->viewport()->width());
+    EXPECT_EQ(panel->Results->item(0)->toolTip(), line);
+    const QModelIndex first = panel->Results->model()->index(0, 0);
+    EXPECT_EQ(first.data(Qt::AccessibleTextRole).toString(), line);
+    EXPECT_LE(panel->Results->visualRect(first).width(), panel->Results->viewport()->width());
+    EXPECT_FALSE(panel->Results->horizontalScrollBar()->isVisible());
 }
 
 }  // namespace
