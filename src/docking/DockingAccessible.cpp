@@ -54,7 +54,7 @@ public:
 
     QString text(QAccessible::Text t) const override
     {
-        const QString own = QAccessibleWidget::text(t);
+        QString own = QAccessibleWidget::text(t);
         if (t != QAccessible::Name || !own.isEmpty())
             return own;
         const QString hint = button()->hint();
@@ -99,7 +99,7 @@ public:
 
     QString text(QAccessible::Text t) const override
     {
-        const QString own = QAccessibleWidget::text(t);
+        QString own = QAccessibleWidget::text(t);
         if (t != QAccessible::Name || !own.isEmpty())
             return own;
         return static_cast<TCustomToolWindow*>(widget())->caption();
@@ -180,7 +180,7 @@ public:
 
     QString text(QAccessible::Text t) const override
     {
-        const QString own = QAccessibleWidget::text(t);
+        QString own = QAccessibleWidget::text(t);
         if (t != QAccessible::Name || !own.isEmpty())
             return own;
         return floating()->toolWindow()->caption();

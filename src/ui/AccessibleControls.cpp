@@ -20,7 +20,7 @@ public:
 
     QString text(QAccessible::Text t) const override
     {
-        const QString own = QAccessibleWidget::text(t);
+        QString own = QAccessibleWidget::text(t);
         if (t == QAccessible::Name && own.isEmpty())
             return nameFromSurroundings();
         if (t == QAccessible::Value)
