@@ -23,11 +23,5 @@ check "the panel stays inside the main window ($px,$top ${pw}x$((ph + ft)) in $m
 check "the panel covers only the lower half, below the toolbars and the list ($top >= $my + $mh / 2)" \
   test "$top" -ge $((my + mh / 2))
 check "the panel has the keyboard" active_is "$PANEL"
-xdotool type --delay 60 abc
-settle
-xdotool key Escape
-settle 0.3
-xdotool key Escape
-check "Esc, Esc closes it" wait_for 3 gone '^コメントの検索$'
 quit_viewer
 finish
