@@ -161,8 +161,9 @@ void TForm1::buildMenu()
     help->addSeparator();
     About1 = help->addAction(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&A)"));
     connect(Contents1, &QAction::triggered, this, &TForm1::Contents1Click);
-    for (QAction* a : {NHomePage, NTesseraPage})
-        connect(a, &QAction::triggered, this, [this, a] { tesseraPageGoClick(a); });
+    // As a click on the toolbar button each stands for.
+    connect(NHomePage, &QAction::triggered, this, [this] { tesseraPageGoClick(ToolbarButton7); });
+    connect(NTesseraPage, &QAction::triggered, this, [this] { tesseraPageGoClick(tesseraPageGo); });
     connect(About1, &QAction::triggered, this, &TForm1::About1Click);
 
     PopupMenu1 = new QMenu(this);
@@ -351,10 +352,12 @@ void TForm1::FormCreate()
     // The native window exists now (the frame was asked for it), so a move places the client.
     const QPoint clientOffset(frame.left(), frame.top());
     // Under Wayland the compositor places it.
-    if (!placedByCompositor && p.centred && screen)
-        move(screen->geometry().center() - QPoint(normal.width / 2, normal.height / 2) + clientOffset);
-    else if (!placedByCompositor)
-        move(QPoint(normal.left, normal.top) + clientOffset);
+    if (!placedByCompositor) {
+        if (p.centred && screen)
+            move(screen->geometry().center() - QPoint(normal.width / 2, normal.height / 2) + clientOffset);
+        else
+            move(QPoint(normal.left, normal.top) + clientOffset);
+    }
     const int clientHeight = height() - menuBar()->sizeHint().height();
     Splitter1->setSizes({ui::listHeight(s.reHeight, clientHeight), clientHeight});
 
@@ -437,17 +440,18 @@ settings::MainWindowState TForm1::currentWindowState() const
 {
     settings::MainWindowState w;
     ui::Bounds b;
+    const bool placedByCompositor = compositorPlacesWindows();
     if (isMaximized() && screen()) {
         const QRect a = screen()->availableGeometry();
         b = ui::maximisedBounds({a.left(), a.top(), a.width(), a.height()});
-    } else if (compositorPlacesWindows()) {
+    } else if (placedByCompositor) {
         b = {0, 0, width(), height()};
     } else {
         const QRect frame = frameGeometry();
         b = {frame.left(), frame.top(), frame.width(), frame.height()};
     }
     const settings::SettingsRecord& s = Settings();  // as read at the start
-    b = ui::boundsToStore(b, {s.left, s.top, s.width, s.height}, compositorPlacesWindows());
+    b = ui::boundsToStore(b, {s.left, s.top, s.width, s.height}, placedByCompositor);
     w.top = b.top;
     w.left = b.left;
     w.width = b.width;

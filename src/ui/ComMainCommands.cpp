@@ -209,7 +209,6 @@ std::string TForm1::ReadUserId() const { return ui::ReadUserId(host::Host().data
 
 void TForm1::tesseraPageGoClick(QObject* sender)
 {
-    const bool tessera = sender == tesseraPageGo || sender == NTesseraPage;
-    const ui::WebPage page = tessera ? ui::WebPage::Tessera : ui::WebPage::Home;
+    const ui::WebPage page = sender == tesseraPageGo ? ui::WebPage::Tessera : ui::WebPage::Home;
     ui::jumpToWebPage(page, host::Host().dataDir, this, Settings());
 }

@@ -112,6 +112,14 @@ start_viewer() {
 # Lets the window manager and the program finish what they do with the last input.
 settle() { sleep "${1:-0.6}"; }
 
+# Ctrl+F in the main window: sets PANEL to the search panel, or fails the test and ends it.
+open_search_panel() {
+  xdotool windowactivate --sync "$WID" 2>/dev/null; settle 0.3
+  xdotool key --clearmodifiers ctrl+f
+  PANEL=$(window_named '^コメントの検索$') || { fail "Ctrl+F did not open the search panel"; finish; }
+  settle
+}
+
 # ends_within SECONDS: true when the viewer has ended by then (its exit code in APP_RC).
 ends_within() {
   local tries=$(( $1 * 10 ))

@@ -11,10 +11,7 @@ comment_file "$SUITE/RecvData" COMMENT.003 '　障害復旧の連絡' '2026-12-0
 store_bounds 10 10 900 600
 start_viewer
 
-xdotool windowactivate --sync "$WID" 2>/dev/null; settle 0.3
-xdotool key --clearmodifiers ctrl+f
-PANEL=$(window_named '^コメントの検索$') || { fail "Ctrl+F did not open the search panel"; finish; }
-settle
+open_search_panel
 # Only the oldest holds the word.
 xdotool type --delay 60 dividend
 settle 1

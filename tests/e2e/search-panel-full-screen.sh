@@ -10,10 +10,7 @@ read -r ax ay aw ah <<<"$(work_area)"
 store_bounds "$ax" "$ay" "$aw" "$ah"
 start_viewer
 
-xdotool windowactivate --sync "$WID" 2>/dev/null; settle 0.3
-xdotool key --clearmodifiers ctrl+f
-PANEL=$(window_named '^コメントの検索$') || { fail "Ctrl+F did not open the search panel"; finish; }
-settle
+open_search_panel
 read -r mx my mw mh <<<"$(client_geometry "$WID")"
 read -r px py pw ph <<<"$(client_geometry "$PANEL")"
 read -r _ _ ft _ <<<"$(frame_extents "$PANEL")"

@@ -12,10 +12,7 @@ comment_file "$SUITE/Result/COMMENT" CMARKET.002 '　日産、続落' '2026-12-0
 store_bounds 10 10 900 600
 start_viewer
 
-xdotool windowactivate --sync "$WID" 2>/dev/null; settle 0.3
-xdotool key --clearmodifiers ctrl+f
-PANEL=$(window_named '^コメントの検索$') || { fail "Ctrl+F did not open the search panel"; finish; }
-settle
+open_search_panel
 read -r mx _ mw _ <<<"$(client_geometry "$WID")"
 read -r px _ _ _ <<<"$(client_geometry "$PANEL")"
 check "the panel stands beside the main window, not over it ($px >= $mx + $mw)" test "$px" -ge $((mx + mw))
