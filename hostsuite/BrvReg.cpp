@@ -12,6 +12,7 @@
 #include <QDir>
 
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -59,10 +60,17 @@ std::optional<QString> readValue(const char* key, const char* name)
     return store.read(hostsuite::fromCp932(key), hostsuite::fromCp932(name));
 }
 
+// The writes of a batch (BrevonRegBeginWrite .. BrevonRegEndWrite), flushed together.
+std::unique_ptr<platform::Registry> gBatch;
+
 std::int32_t writeValue(const char* key, const char* name, const QString& data)
 {
     if (!key || !name)
         return kInvalidParameter;
+    if (gBatch) {
+        gBatch->write(hostsuite::fromCp932(key), hostsuite::fromCp932(name), data);
+        return kOk;
+    }
     platform::Registry store;
     store.write(hostsuite::fromCp932(key), hostsuite::fromCp932(name), data);
     return store.flush() ? kOk : kWriteFault;
@@ -160,4 +168,20 @@ std::uint8_t BrevonRegReadString(std::int32_t program, const char* name, const c
 std::int32_t BrevonRegWriteString(std::int32_t program, const char* name, const char* text)
 {
     return writeValue(regKeyOf(program), name, hostsuite::fromCp932(text));
+}
+
+std::int32_t BrevonRegBeginWrite()
+{
+    if (gBatch)
+        return kInvalidParameter;  // batches do not nest
+    gBatch = std::make_unique<platform::Registry>();
+    return kOk;
+}
+
+std::int32_t BrevonRegEndWrite()
+{
+    if (!gBatch)
+        return kInvalidParameter;
+    const std::unique_ptr<platform::Registry> batch = std::move(gBatch);
+    return batch->flush() ? kOk : kWriteFault;
 }

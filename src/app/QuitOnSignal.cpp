@@ -11,12 +11,17 @@ namespace app {
 namespace {
 
 int pipeFds[2] = {-1, -1};
-bool loopRuns = false;
+volatile std::sig_atomic_t loopRuns = 0;
 
 extern "C" void onSignal(int)
 {
+    // Only async-signal-safe work here. While starting, the process ends right here: the GUI
+    // thread may be waiting for the start-up load (a folder of slow files, a network file system
+    // that hangs), and a notifier would only be heard once it is done.
+    if (!loopRuns)
+        _exit(0);
     const char byte = 1;
-    [[maybe_unused]] const ssize_t n = write(pipeFds[1], &byte, 1);  // only async-signal-safe work here
+    [[maybe_unused]] const ssize_t n = write(pipeFds[1], &byte, 1);
 }
 
 }  // namespace
@@ -42,6 +47,6 @@ void quitOnTerminationSignals(QObject* parent)
     sigaction(SIGINT, &action, nullptr);
 }
 
-void messageLoopStarts() { loopRuns = true; }
+void messageLoopStarts() { loopRuns = 1; }
 
 }  // namespace app

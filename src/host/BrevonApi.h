@@ -32,6 +32,13 @@ std::uint8_t BrevonRegReadInteger(std::int32_t program, const char* name, std::i
 std::int32_t BrevonRegWriteInteger(std::int32_t program, const char* name, std::int32_t value);
 std::uint8_t BrevonRegReadString(std::int32_t program, const char* name, const char** text);
 std::int32_t BrevonRegWriteString(std::int32_t program, const char* name, const char* text);
+// Not in every BRVREG (the stand-in has them): the writes of this process between the two calls
+// reach the store together, in one merge; each of them returns 0 at once, the end tells whether
+// they were stored (0) or not. Reads in between see the store without them.
+using BrevonRegBeginWriteFn = std::int32_t (*)();
+using BrevonRegEndWriteFn = std::int32_t (*)();
+std::int32_t BrevonRegBeginWrite();
+std::int32_t BrevonRegEndWrite();
 
 // ---- BRVMSG.DLL ----
 // kind: 1 error, 2 retention notice, 0 close warning. Returns when the box is closed.

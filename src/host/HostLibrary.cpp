@@ -62,6 +62,10 @@ bool BindSettingsFunctions()
             return false;
         }
     }
+    if ((f.beginWrite = reinterpret_cast<BrevonRegBeginWriteFn>(b.library->symbol("BrevonRegBeginWrite"))))
+        f.endWrite = reinterpret_cast<BrevonRegEndWriteFn>(b.library->symbol("BrevonRegEndWrite"));
+    if (!f.endWrite)
+        f.beginWrite = nullptr;
     b.functions = f;
     return true;
 }

@@ -38,6 +38,9 @@ struct SettingsFunctions {
     BrevonRegWriteIntegerFn writeInteger = nullptr;
     BrevonRegReadStringFn readString = nullptr;
     BrevonRegWriteStringFn writeString = nullptr;
+    // Optional: a BRVREG without them stores each write at once.
+    BrevonRegBeginWriteFn beginWrite = nullptr;
+    BrevonRegEndWriteFn endWrite = nullptr;
     bool bound() const { return readInteger && writeInteger && readString && writeString; }
 };
 

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <climits>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -26,8 +28,19 @@ namespace {
 
 constexpr std::string_view kTempPrefix = ".brevon-move.";
 constexpr std::string_view kTempSuffix = ".tmp";
-// ".brevon-move.<pid>.src.<name>": a source held under a private name just before its removal.
-constexpr std::string_view kHeldMark = ".src.";
+// ".brevon-move.<pid>.<counter>.src": a source held under a private name just before its removal,
+// its own name kept beside it in ".brevon-move.<pid>.<counter>.name". Both names are short whatever
+// the comment's name, which may itself be as long as a name can be.
+constexpr std::string_view kHeldSuffix = ".src";
+constexpr std::string_view kNameSuffix = ".name";
+// ".brevon-move.<pid>.src.<name>": how earlier versions held a source; a crash may have left one.
+constexpr std::string_view kOldHeldMark = ".src.";
+
+std::atomic<unsigned>& nameCounter()
+{
+    static std::atomic<unsigned> counter{0};
+    return counter;
+}
 
 MoveStepHook& moveStepHook()
 {
@@ -100,12 +113,13 @@ int makeDirectories(const std::string& dir)
     return 0;
 }
 
-std::string temporaryNameIn(const std::string& dir)
+// ".brevon-move.<pid>.<counter>" in `dir`, a stem no other move of any process uses.
+std::string privateStemIn(const std::string& dir)
 {
-    static std::atomic<unsigned> counter{0};
-    return dir + "/" + std::string(kTempPrefix) + std::to_string(::getpid()) + "." + std::to_string(counter++) +
-           std::string(kTempSuffix);
+    return dir + "/" + std::string(kTempPrefix) + std::to_string(::getpid()) + "." + std::to_string(nameCounter()++);
 }
+
+std::string temporaryNameIn(const std::string& dir) { return privateStemIn(dir) + std::string(kTempSuffix); }
 
 // Copies to the end of the file and checks that this is the size the file had when it was opened:
 // the kernel's copy may stop early (it copies 0 bytes between some file systems, or at a size limit)
@@ -167,12 +181,30 @@ bool sameContent(const struct stat& now, const struct stat& was, bool withChange
             (now.st_ctim.tv_sec == was.st_ctim.tv_sec && now.st_ctim.tv_nsec == was.st_ctim.tv_nsec));
 }
 
-// The name a source is held under while it is checked before its removal: in its own folder, hidden
-// from every comment pattern, and telling the next start its process and its own name.
-std::string heldNameOf(const std::string& path)
+// Writes the own name of a source about to be held, so that the next start can put it back should
+// this process die while it is held; 0 or an errno value.
+int writeOwnName(const std::string& file, const std::string& name)
 {
-    return parentOf(path) + "/" + std::string(kTempPrefix) + std::to_string(::getpid()) + std::string(kHeldMark) +
-           baseName(path);
+    Fd fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (!fd)
+        return errno;
+    for (std::size_t done = 0; done < name.size();) {
+        const ssize_t n = ::write(fd.get(), name.data() + done, name.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int error = n < 0 ? errno : EIO;
+            ::unlink(file.c_str());
+            return error;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd.get()) != 0) {
+        const int error = errno;
+        ::unlink(file.c_str());
+        return error;
+    }
+    return 0;
 }
 
 // Puts a held file back under `name` without replacing a file that has arrived there meanwhile;
@@ -201,31 +233,166 @@ int removeIfStillTheSame(const std::string& path, int fd, const struct stat& was
         return errno;
     if (!sameContent(now, was, true))
         return kErrorSourceChanged;
-    const std::string held = heldNameOf(path);
-    if (::rename(path.c_str(), held.c_str()) != 0)
-        return errno == ENOENT ? kErrorSourceChanged : errno;
+    // The held name and the note of the own name are taken from one stem; the note is written
+    // first, so that a held source never lacks it.
+    const std::string stem = privateStemIn(parentOf(path));
+    const std::string held = stem + std::string(kHeldSuffix), note = stem + std::string(kNameSuffix);
+    if (int e = writeOwnName(note, baseName(path)))
+        return e;
+    if (::rename(path.c_str(), held.c_str()) != 0) {
+        const int error = errno == ENOENT ? kErrorSourceChanged : errno;
+        ::unlink(note.c_str());
+        return error;
+    }
     struct stat heldSt {};
     const bool same = ::lstat(held.c_str(), &heldSt) == 0 && sameFile(heldSt, was) && ::fstat(fd, &now) == 0 &&
                       sameContent(now, was, false);
-    if (same && ::unlink(held.c_str()) == 0)
-        return 0;
-    const int error = same ? errno : kErrorSourceChanged;
-    putBack(AT_FDCWD, held.c_str(), path.c_str());
+    int error = 0;
+    if (!same || ::unlink(held.c_str()) != 0) {
+        error = same ? errno : kErrorSourceChanged;
+        if (!putBack(AT_FDCWD, held.c_str(), path.c_str()))
+            return error;  // the note stays with the held file for the next start
+    }
+    ::unlink(note.c_str());
     return error;
 }
 
-// Copy, sync, rename over the target, sync its folder; only then, and only when the source is still
-// the file that was copied, remove it. Any failure keeps the source.
-int moveAcrossFileSystems(const std::string& source, const std::string& target)
+// The files that processes of this machine have open for writing, as far as this process may look
+// at them: /proc/<pid>/fd holds a link per descriptor, whose mode bits are the mode it was opened in.
+// Looked at again when older than a second, so a long batch does not pay for it per file.
+class OpenForWriting {
+public:
+    bool contains(const struct stat& file)
+    {
+        const auto now = std::chrono::steady_clock::now();
+        if (!taken_ || now - takenAt_ > std::chrono::seconds(1)) {
+            take();
+            takenAt_ = now;
+            taken_ = true;
+        }
+        return files_.contains({file.st_dev, file.st_ino});
+    }
+
+private:
+    struct Key {
+        dev_t dev;
+        ino_t ino;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash {
+        std::size_t operator()(const Key& k) const { return std::hash<ino_t>()(k.ino) * 31 + std::hash<dev_t>()(k.dev); }
+    };
+
+    void take()
+    {
+        files_.clear();
+        std::unique_ptr<DIR, int (*)(DIR*)> proc(::opendir("/proc"), ::closedir);
+        if (!proc)
+            return;
+        const std::string self = std::to_string(::getpid());
+        while (dirent* p = ::readdir(proc.get())) {
+            const std::string_view pid = p->d_name;
+            if (pid.empty() || pid == self || !std::all_of(pid.begin(), pid.end(), [](char c) { return c >= '0' && c <= '9'; }))
+                continue;
+            const std::string fdDir = "/proc/" + std::string(pid) + "/fd/";
+            std::unique_ptr<DIR, int (*)(DIR*)> fds(::opendir(fdDir.c_str()), ::closedir);
+            if (!fds)
+                continue;  // gone, or not ours to look at
+            while (dirent* f = ::readdir(fds.get())) {
+                if (f->d_name[0] == '.')
+                    continue;
+                const std::string link = fdDir + f->d_name;
+                struct stat l {}, t{};
+                if (::lstat(link.c_str(), &l) == 0 && (l.st_mode & S_IWUSR) && ::stat(link.c_str(), &t) == 0 &&
+                    S_ISREG(t.st_mode))
+                    files_.insert({t.st_dev, t.st_ino});
+            }
+        }
+    }
+
+    std::unordered_set<Key, KeyHash> files_;
+    std::chrono::steady_clock::time_point takenAt_;
+    bool taken_ = false;
+};
+
+// Whether a process still has the source open for writing: a comment the receiver is still writing
+// must not be removed once copied, or its later bytes go into a file no folder holds.
+//
+// A read lease answers for every process of the machine: it is refused while any has the file open
+// for writing, and broken when one opens it for writing while it is held (that open waits until the
+// lease is let go, which is at once). It is held from before the copy
+// until the source is gone. Where no lease can be had (another user's file without CAP_LEASE, a file
+// system without leases: NFS, many FUSE ones), the descriptors of the processes this one may look at
+// are searched instead; a writer this process may not look at, or one on another machine, is not
+// seen there, and only the check that the file did not change during the copy remains.
+// The kernel tells of a writer's open by a signal, and holds that open until the lease is let go:
+// it is let go at once, so the writer never waits; stillHeld() then sees it gone.
+extern "C" void onLeaseBroken(int, siginfo_t* info, void*)
 {
-    Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    const int saved = errno;
+    ::fcntl(info->si_fd, F_SETLEASE, F_UNLCK);  // async-signal-safe
+    errno = saved;
+}
+
+constexpr int kLeaseSignal = SIGURG;  // ignored by default: no other part of the program uses it
+
+void handleLeaseBreaks()
+{
+    static const bool installed = [] {
+        struct sigaction action = {};
+        action.sa_sigaction = onLeaseBroken;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_SIGINFO | SA_RESTART;
+        return ::sigaction(kLeaseSignal, &action, nullptr) == 0;
+    }();
+    (void)installed;
+}
+
+class WriterCheck {
+public:
+    WriterCheck(int fd, const struct stat& st, OpenForWriting& others)
+    {
+        handleLeaseBreaks();
+        ::fcntl(fd, F_SETSIG, kLeaseSignal);  // with the descriptor in the signal's information
+        if (::fcntl(fd, F_SETLEASE, F_RDLCK) == 0) {
+            fd_ = fd;
+            return;
+        }
+        writer_ = errno == EAGAIN || others.contains(st);
+    }
+    ~WriterCheck()
+    {
+        if (fd_ >= 0)
+            ::fcntl(fd_, F_SETLEASE, F_UNLCK);
+    }
+    WriterCheck(const WriterCheck&) = delete;
+    WriterCheck& operator=(const WriterCheck&) = delete;
+
+    bool writerAtStart() const { return writer_; }
+    // False once a writer has opened the file since the lease was taken.
+    bool stillHeld() const { return fd_ < 0 || ::fcntl(fd_, F_GETLEASE) == F_RDLCK; }
+
+private:
+    int fd_ = -1;
+    bool writer_ = false;
+};
+
+// Copy, sync, rename over the target, sync its folder; only then, and only when the source is still
+// the file that was copied and nobody writes to it, remove it. Any failure keeps the source.
+int moveAcrossFileSystems(const std::string& source, const std::string& target, OpenForWriting& others)
+{
+    // Non-blocking: a pipe under a comment's name must not hang the batch.
+    Fd in(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!in)
         return errno;
     struct stat st {};
     if (::fstat(in.get(), &st) != 0)
         return errno;
     if (!S_ISREG(st.st_mode))
-        return EISDIR;
+        return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    const WriterCheck writers(in.get(), st, others);
+    if (writers.writerAtStart())
+        return kErrorStillWritten;
 
     const std::string targetDir = parentOf(target);
     const std::string temp = temporaryNameIn(targetDir);
@@ -253,6 +420,8 @@ int moveAcrossFileSystems(const std::string& source, const std::string& target)
     if (int e = step(MoveStep::SyncingFile, source))
         return fail(e);
     out.reset();
+    if (!writers.stillHeld())
+        return fail(kErrorStillWritten);
     if (int e = step(MoveStep::Renaming, source))
         return fail(e);
     if (::rename(temp.c_str(), target.c_str()) != 0)
@@ -265,13 +434,15 @@ int moveAcrossFileSystems(const std::string& source, const std::string& target)
         return e;
     if (int e = step(MoveStep::RemovingSource, source))
         return e;
+    if (!writers.stillHeld())
+        return kErrorStillWritten;  // the copy stays beside it, as for any change during the move
     const int removed = removeIfStillTheSame(source, in.get(), st);
     if (removed == 0)
         syncDirectory(parentOf(source));
     return removed;
 }
 
-int moveOne(const std::string& source, const std::string& target)
+int moveOne(const std::string& source, const std::string& target, OpenForWriting& others)
 {
     struct stat src {
     }, dst{};
@@ -295,7 +466,7 @@ int moveOne(const std::string& source, const std::string& target)
     }
     if (errno != EXDEV)
         return errno;
-    return moveAcrossFileSystems(source, target);
+    return moveAcrossFileSystems(source, target, others);
 }
 
 int deleteOne(const std::string& path)
@@ -383,6 +554,7 @@ FileOpResult shFileOperation(const ShFileOpStruct& op)
             result.failures.push_back({source, target, error});
     };
 
+    OpenForWriting others;
     if (op.func == kFoDelete) {
         for (const auto& s : sources)
             record(s, {}, deleteOne(s));
@@ -409,7 +581,7 @@ FileOpResult shFileOperation(const ShFileOpStruct& op)
                 record(sources[i], {}, EINVAL);
                 continue;
             }
-            record(sources[i], target, moveOne(sources[i], target));
+            record(sources[i], target, moveOne(sources[i], target, others));
         }
     } else {
         for (const auto& s : sources)
@@ -417,7 +589,7 @@ FileOpResult shFileOperation(const ShFileOpStruct& op)
     }
     if (!result.failures.empty()) {
         const int first = result.failures.front().error;
-        result.code = first == kErrorSameFile ? 0x71 : first == kErrorSourceChanged ? 0x20 : first;
+        result.code = first == kErrorSameFile ? 0x71 : first < 0 ? 0x20 : first;
     }
     return result;
 }
@@ -448,13 +620,32 @@ std::optional<std::pair<long, std::string_view>> splitMoveName(std::string_view 
     return std::pair{std::strtol(std::string(name.substr(0, digits)).c_str(), nullptr, 10), name.substr(digits)};
 }
 
-// ".<counter>.tmp" of a copy's temporary.
-bool isTemporaryRest(std::string_view rest)
+// ".<counter><suffix>": a copy's temporary (".tmp"), a held source (".src") or its own name (".name").
+bool isCounterRest(std::string_view rest, std::string_view suffix)
 {
-    if (!rest.ends_with(kTempSuffix) || rest.size() <= 1 + kTempSuffix.size())
+    if (!rest.starts_with('.') || !rest.ends_with(suffix) || rest.size() <= 1 + suffix.size())
         return false;
-    const std::string_view counter = rest.substr(1, rest.size() - 1 - kTempSuffix.size());
+    const std::string_view counter = rest.substr(1, rest.size() - 1 - suffix.size());
     return std::all_of(counter.begin(), counter.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool isTemporaryRest(std::string_view rest) { return isCounterRest(rest, kTempSuffix); }
+
+// The own name noted beside a held source; empty when the note is missing or holds no plain name.
+std::string ownNameFrom(int dirFd, const std::string& note)
+{
+    Fd fd(::openat(dirFd, note.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return {};
+    std::string name(NAME_MAX + 1, '\0');
+    const ssize_t n = readFull(fd.get(), name.data(), name.size());
+    if (n <= 0 || n > NAME_MAX)
+        return {};
+    name.resize(static_cast<std::size_t>(n));
+    if (name == "." || name == ".." || name.find_first_of(std::string_view("/\0", 2)) != std::string::npos)
+        return {};
+    return name;
 }
 
 // The same bytes under two names of one folder.
@@ -482,6 +673,7 @@ void removeInterruptedMoves(const std::string& directory)
     if (!dir)
         return;
     std::vector<std::string> stale;
+    std::vector<std::string> heldStems, notes;
     std::vector<std::pair<std::string, std::string>> held;  // private name, own name
     while (dirent* e = ::readdir(dir.get())) {
         const std::string_view name = e->d_name;
@@ -494,12 +686,22 @@ void removeInterruptedMoves(const std::string& directory)
             continue;
         if (isTemporaryRest(rest))
             stale.emplace_back(name);
-        else if (rest.starts_with(kHeldMark) && rest.size() > kHeldMark.size())
-            held.emplace_back(name, rest.substr(kHeldMark.size()));
+        else if (isCounterRest(rest, kHeldSuffix))
+            heldStems.emplace_back(name.substr(0, name.size() - kHeldSuffix.size()));
+        else if (isCounterRest(rest, kNameSuffix))
+            notes.emplace_back(name);
+        else if (rest.starts_with(kOldHeldMark) && rest.size() > kOldHeldMark.size())
+            held.emplace_back(name, rest.substr(kOldHeldMark.size()));
     }
     const int fd = dirfd(dir.get());
     for (const auto& name : stale)
         ::unlinkat(fd, name.c_str(), 0);
+    // A held source without a readable note of its name stays hidden rather than guessed at.
+    for (const std::string& stem : heldStems) {
+        std::string own = ownNameFrom(fd, stem + std::string(kNameSuffix));
+        if (!own.empty())
+            held.emplace_back(stem + std::string(kHeldSuffix), std::move(own));
+    }
     // A source killed while held goes back to its name; where its copy arrived whole, the clean-up
     // of the received folder then finishes the move. Where another file took the name meanwhile, a
     // held file with the same bytes is a duplicate; one with other bytes waits for a later start.
@@ -508,6 +710,13 @@ void removeInterruptedMoves(const std::string& directory)
             ::unlinkat(fd, name.c_str(), 0);
     if (!held.empty())
         ::fsync(fd);
+    // A note goes once its held source has gone back (or never got there).
+    for (const std::string& note : notes) {
+        const std::string source = note.substr(0, note.size() - kNameSuffix.size()) + std::string(kHeldSuffix);
+        struct stat st {};
+        if (::fstatat(fd, source.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT)
+            ::unlinkat(fd, note.c_str(), 0);
+    }
 }
 
 int finishInterruptedMoves(const std::string& sourceDir, const std::string& targetDir,
@@ -557,6 +766,8 @@ std::string describeFileOpError(int error)
         return "source and target are the same file";
     if (error == kErrorSourceChanged)
         return "the file changed while it was moved; both copies kept";
+    if (error == kErrorStillWritten)
+        return "the file is still being written; it stays where it is";
     return std::strerror(error);
 }
 

@@ -5,7 +5,9 @@
 // is copied to a dot-named temporary in the target folder (which no comment pattern matches),
 // synced, renamed over the target, the folder synced, and only then the source removed: renamed to
 // a private name in its folder first, and removed there only when that is the file that was copied,
-// whole and unchanged (anything else goes back). A crash at any instant leaves the file whole at its
+// whole and unchanged (anything else goes back); a source that a process still has open for writing
+// stays whole where it is (a read lease taken before the copy and kept until the removal tells).
+// A crash at any instant leaves the file whole at its
 // source (or its private name) or at its target, for a moment at both; the next start removes a
 // temporary left behind and puts a held source back (removeInterruptedMoves), then removes a source
 // whose copy arrived whole (finishInterruptedMoves).
@@ -32,11 +34,14 @@ struct ShFileOpStruct {
     unsigned flags = 0;
 };
 
-// errno values, plus kErrorSameFile when source and target are one file (left alone), and
+// errno values, plus kErrorSameFile when source and target are one file (left alone),
 // kErrorSourceChanged when the source was replaced or written to during a copy across file systems
-// (the source stays, and the copy too unless its length differs from the size the file had).
+// (the source stays, and the copy too unless its length differs from the size the file had), and
+// kErrorStillWritten when a process still has the source open for writing across file systems
+// (it stays where it is; a copy made before the writer came back stays beside it).
 inline constexpr int kErrorSameFile = -1;
 inline constexpr int kErrorSourceChanged = -2;
+inline constexpr int kErrorStillWritten = -3;
 
 struct FileOpFailure {
     std::string source;

@@ -4,6 +4,8 @@
 #include "platform/qt/Cp932.h"
 #include "platform/qt/Registry.h"
 
+#include <QFileInfo>
+
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -34,6 +36,20 @@ bool HostSettingsBackend::writeInteger(const std::string& name, std::int32_t val
 bool HostSettingsBackend::writeString(const std::string& name, const std::string& text)
 {
     return host::Settings().writeString(host::kProgramNumber, name.c_str(), text.c_str()) == 0;
+}
+
+void HostSettingsBackend::beginWrites()
+{
+    const host::SettingsFunctions& f = host::Settings();
+    batching_ = f.beginWrite && f.endWrite && f.beginWrite() == 0;
+}
+
+bool HostSettingsBackend::endWrites()
+{
+    if (!batching_)
+        return true;
+    batching_ = false;
+    return host::Settings().endWrite() == 0;
 }
 
 std::optional<std::int32_t> parseInteger(const std::string& text)
@@ -137,6 +153,7 @@ bool WriteSettings(SettingsBackend& backend, const SettingsRecord& r, const Main
 {
     // Every value is still tried after a failure: a store that takes some keeps as much as it can.
     bool stored = true;
+    backend.beginWrites();
     const auto integer = [&](const std::string& name, std::int32_t value) {
         stored = backend.writeInteger(name, value) && stored;
     };
@@ -172,7 +189,7 @@ bool WriteSettings(SettingsBackend& backend, const SettingsRecord& r, const Main
     integer("NotifyArrivals", r.notifyArrivals ? 1 : 0);
     stored = backend.writeString("HomePageURL", r.homePageUrl) && stored;
     stored = backend.writeString("TSRPageURL", r.tsrPageUrl) && stored;
-    return stored;
+    return backend.endWrites() && stored;
 }
 
 namespace {
@@ -202,10 +219,17 @@ std::string unwritableReason(int error)
 void ShowUnwritableSettings()
 {
     const QString file = platform::Registry::defaultFile();
-    host::ShowHostMessage(platform::cp932("警告"),
-                          platform::cp932("設定を保存できません（") +
-                              unwritableReason(platform::Registry::writeErrorOf(file)) + platform::cp932("）。"),
-                          platform::toCp932(file), 0, 1, 0);
+    bool folderIsCause = false;
+    const std::string reason = unwritableReason(platform::Registry::writeErrorOf(file, &folderIsCause));
+    // Where no file can be made in the folder, the folder is what the user must mend: it is named.
+    if (folderIsCause)
+        host::ShowHostMessage(platform::cp932("警告"),
+                              platform::cp932("設定のフォルダに書き込めません（") + reason + platform::cp932("）。"),
+                              platform::toCp932(QFileInfo(file).absolutePath()), 0, 1, 0);
+    else
+        host::ShowHostMessage(platform::cp932("警告"),
+                              platform::cp932("設定を保存できません（") + reason + platform::cp932("）。"),
+                              platform::toCp932(file), 0, 1, 0);
 }
 
 }  // namespace settings

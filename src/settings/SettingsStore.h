@@ -18,6 +18,10 @@ public:
     // True when the value was stored.
     virtual bool writeInteger(const std::string& name, std::int32_t value) = 0;
     virtual bool writeString(const std::string& name, const std::string& text) = 0;
+    // The writes between these two may be stored together (false from endWrites when they could
+    // not be); a backend without such a batch stores each at once.
+    virtual void beginWrites() {}
+    virtual bool endWrites() { return true; }
 };
 
 // The host's BrevonReg* operations with program number 12.
@@ -27,6 +31,13 @@ public:
     std::optional<std::string> readString(const std::string& name) override;
     bool writeInteger(const std::string& name, std::int32_t value) override;
     bool writeString(const std::string& name, const std::string& text) override;
+    // Through BrevonRegBeginWrite / BrevonRegEndWrite where the host has them: one merge into a
+    // store the whole suite shares, however large, instead of one per value.
+    void beginWrites() override;
+    bool endWrites() override;
+
+private:
+    bool batching_ = false;
 };
 
 // What WriteSettings takes from the main window at the moment it runs.

@@ -1,5 +1,6 @@
 #include "store/ListText.h"
 
+#include "platform/CommentFile.h"
 #include "store/Categories.h"
 #include "store/ShiftJis.h"
 
@@ -108,7 +109,11 @@ private:
             // The first read is small: the two lines a list text needs are mostly in the first
             // few hundred bytes, and copying a whole block per file was most of what the system
             // did for a listing. A line that goes on is read in whole blocks.
-            const std::size_t want = reads_++ == 0 ? kFirstRead : buf_.size();
+            const std::size_t want = std::min(reads_++ == 0 ? kFirstRead : buf_.size(), kHeadScanLimit - scanned_);
+            if (want == 0) {
+                eof_ = true;  // what stands within the bound is all that is listed
+                return false;
+            }
             const ssize_t n = ::read(fd_, buf_.data(), want);
             if (n < 0 && errno == EINTR)
                 continue;
@@ -119,6 +124,7 @@ private:
             }
             pos_ = 0;
             len_ = static_cast<std::size_t>(n);
+            scanned_ += len_;
             return true;
         }
     }
@@ -126,6 +132,7 @@ private:
     static constexpr std::size_t kFirstRead = 512;
     int fd_;
     int reads_ = 0;
+    std::size_t scanned_ = 0;
     std::array<char, 4096> buf_;  // not cleared: zeroing 4 KiB per file cost more than parsing its head
     std::size_t pos_ = 0, len_ = 0;
     bool eof_ = false, error_ = false;
@@ -266,8 +273,9 @@ int earningsCount(std::string_view name)
 
 bool ReadListText(int k, const std::string& path, std::string& listText, MessageSink& sink)
 {
-    // Non-blocking, so that a pipe that happens to match a pattern cannot hang the list.
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    // Non-blocking and ordinary files only, so that a pipe or a device that happens to match a
+    // pattern can hang the list neither at the open nor at the reads.
+    Fd fd(platform::openCommentFile(path));
     return ReadListText(k, path, fd.get(), listText, sink);
 }
 

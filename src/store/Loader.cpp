@@ -1,12 +1,17 @@
 #include "store/Loader.h"
 
+#include "platform/CommentFile.h"
 #include "platform/FileFind.h"
 #include "store/ListText.h"
 #include "store/ShiftJis.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <functional>
 #include <stdexcept>
+#include <unistd.h>
 #include <vector>
 
 namespace store {
@@ -45,7 +50,8 @@ void loadBlock(CommentTable& table, const std::string& dir, int k, const setting
         TCmntInfo& e = table.entry(k, n);
         e.path = dir + f.name;
         e.time = platform::toLocalDateTime(f.lastWrite);
-        ReadListText(k, e.path, fd, e.listText, sink);
+        // A pipe or a device under a comment's name is listed as a file that cannot be opened.
+        ReadListText(k, e.path, platform::isOrdinaryFile(fd) ? fd : -1, e.listText, sink);
         return true;
     });
     table.setCount(k, n);
@@ -76,6 +82,34 @@ void LoadCategory(CommentTable& table, const CommentDirs& dirs, bool receivedMod
     const std::string& dir = receivedMode ? dirs.received : dirs.saved;
     loadBlock(table, dir, k, settings, sink,
               [&](const auto& visit) { platform::forEachFile(dir, filePattern(k), kListed, visit); });
+}
+
+bool ReportUnreadableReceived(const CommentDirs& dirs, MessageSink& sink)
+{
+    std::string dir = dirs.received;
+    if (dir.size() > 1 && dir.back() == '/')
+        dir.pop_back();
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        ::close(fd);
+        return false;
+    }
+    const int error = errno;
+    if (error == ENOENT)
+        return false;  // nothing received yet: the suite makes the folder with its first comment
+    const char* reason = nullptr;
+    switch (error) {
+    case EACCES:
+    case EPERM: reason = "読み取りが許可されていません"; break;
+    case ENOTDIR: reason = "フォルダではありません"; break;
+    default: break;
+    }
+    sink.showMessage(shiftjis::fromUtf8("警告"),
+                     shiftjis::fromUtf8("受信フォルダを読めません（") +
+                         (reason ? shiftjis::fromUtf8(reason) : std::string(std::strerror(error))) +
+                         shiftjis::fromUtf8("）。受信したコメントは表示されません。"),
+                     shiftjis::fromUtf8(dir), kMessageError);
+    return true;
 }
 
 void LoadCategories(CommentTable& table, const CommentDirs& dirs, bool receivedMode,

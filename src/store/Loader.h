@@ -17,6 +17,10 @@ namespace store {
 void LoadCategory(CommentTable& table, const CommentDirs& dirs, bool receivedMode, int k,
                   const settings::SettingsRecord& settings, MessageSink& sink);
 
+// Says through `sink` (one message naming the folder and why) when the received directory exists
+// but cannot be listed: its comments would otherwise look like none. True when it said so.
+bool ReportUnreadableReceived(const CommentDirs& dirs, MessageSink& sink);
+
 // LoadCategory for the four categories in index order, from one listing of the directory.
 void LoadCategories(CommentTable& table, const CommentDirs& dirs, bool receivedMode,
                     const settings::SettingsRecord& settings, MessageSink& sink);

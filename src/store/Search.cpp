@@ -1,5 +1,7 @@
 #include "store/Search.h"
 
+#include "platform/CommentFile.h"
+
 #include "platform/FileFind.h"
 #include "store/FoldTables.h"
 #include "store/Icu.h"
@@ -319,6 +321,8 @@ FileMatch matchOpenFile(const SearchQuery& query, int fd, const std::function<bo
 {
     if (query.empty())
         return FileMatch::NoMatch;
+    if (!platform::isOrdinaryFile(fd))
+        return FileMatch::Unreadable;  // a pipe or device under a comment's name may never end
     Scanner scanner(query, false);
     thread_local std::string block;
     if (block.size() < 2 * kBlock)

@@ -5,6 +5,7 @@
 
 #include "docking/TToolbarButton.h"
 #include "host/HostInfo.h"
+#include "host/HostLibrary.h"
 #include "platform/ShellFileOperation.h"
 #include "platform/qt/Cp932.h"
 #include "platform/qt/WinHelp.h"
@@ -30,6 +31,7 @@
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 
+#include <algorithm>
 #include <future>
 
 using settings::Settings;
@@ -73,7 +75,16 @@ void TForm1::runBatch(BatchAction action)
         if (selected[i])
             batch.add(pathList_[i]);
     }
-    const platform::FileOpResult result = runFileOperation([&batch] { return batch.run(); });
+    platform::FileOpResult result = runFileOperation([&batch] { return batch.run(); });
+    // A comment the receiver is still writing stays in RecvData, and so in the list: one message.
+    const auto stillWritten = std::partition(result.failures.begin(), result.failures.end(), [](const auto& f) {
+        return f.error != platform::kErrorStillWritten;
+    });
+    for (auto f = stillWritten; f != result.failures.end(); ++f)
+        if (const auto at = std::find(pathList_.begin(), pathList_.end(), f->source); at != pathList_.end())
+            selected[static_cast<size_t>(at - pathList_.begin())] = false;
+    const auto keptBack = static_cast<int>(result.failures.end() - stillWritten);
+    result.failures.erase(stillWritten, result.failures.end());
 
     const ui::RowRemoval removal = ui::removeSelectedRows(selected, caret);
     for (const ui::RowRun& run : removal.runs) {
@@ -95,6 +106,10 @@ void TForm1::runBatch(BatchAction action)
             switchToSavedMode();
     }
     ListBox1->repaint();
+    if (keptBack > 0)
+        host::ShowHostMessage(platform::cp932("警告"),
+                              platform::toCp932(QStringLiteral("受信中のコメント %1 件は保存せずに残しました。").arg(keptBack)),
+                              platform::cp932("書き込みが終わってから、もう一度保存してください。"), 0, 1, 0);
     if (!result.failures.empty())
         reportBatchFailures(result);
 }

@@ -1,5 +1,6 @@
 #include "ui/CommentViewLoader.h"
 
+#include "platform/CommentFile.h"
 #include "platform/qt/Cp932.h"
 
 #include <QClipboard>
@@ -12,6 +13,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <unistd.h>
 
 namespace ui {
 namespace {
@@ -65,10 +67,16 @@ CommentViewLoader* CommentViewLoader::of(const QPlainTextEdit* view)
 std::unique_ptr<CommentViewLoader::Source> CommentViewLoader::open(const std::string& path)
 {
     auto source = std::make_unique<Source>();
-    // Paths are file names of this platform: open them as they are.
-    source->file.reset(std::fopen(path.c_str(), "rb"));
-    if (!source->file)
+    // Paths are file names of this platform: open them as they are. Without blocking, and only an
+    // ordinary file: a pipe under a comment's name would hold the window before it ever appears.
+    const int fd = platform::openCommentFile(path);
+    if (fd < 0)
         return nullptr;
+    source->file.reset(::fdopen(fd, "rb"));
+    if (!source->file) {
+        ::close(fd);
+        return nullptr;
+    }
     source->path = path;
     return source;
 }

@@ -1,5 +1,6 @@
 #include "ui/SearchPanel.h"
 
+#include "platform/CommentFile.h"
 #include "platform/FileTime.h"
 #include "platform/qt/FrameExtents.h"
 #include "store/FoldTables.h"
@@ -22,10 +23,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <exception>
-#include <fstream>
+#include <cstdio>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -195,9 +198,14 @@ private:
     void runHighlight(const Job& job)
     {
         auto cancelled = [&] { return stop_ || latestView_ != job.generation; };
-        std::ifstream file(job.path, std::ios::binary);
-        if (!file)
+        // Without blocking, and only an ordinary file: a pipe under a comment's name never ends.
+        const int fd = platform::openCommentFile(job.path);
+        const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(fd >= 0 ? ::fdopen(fd, "rb") : nullptr, std::fclose);
+        if (!file) {
+            if (fd >= 0)
+                ::close(fd);
             return;
+        }
         const store::SearchQuery query(job.query);
         // The most text one occurrence may cover, kept from one block for the next.
         const std::size_t reach = std::max<std::size_t>(1024, 8 * job.query.size());
@@ -212,11 +220,11 @@ private:
         for (bool last = false; !last;) {
             if (cancelled())
                 return;
-            file.read(bytes.data() + leftover, static_cast<std::streamsize>(bytes.size() - leftover));
-            if (file.bad())
+            const std::size_t got = std::fread(bytes.data() + leftover, 1, bytes.size() - leftover, file.get());
+            if (std::ferror(file.get()))
                 return;
-            const std::size_t n = leftover + static_cast<std::size_t>(file.gcount());
-            last = file.eof();
+            const std::size_t n = leftover + got;
+            last = std::feof(file.get()) != 0;
             std::u16string text;
             leftover = store::fold::decodeInto(std::string_view(bytes.data(), n), last, text);
             if (leftover > 0)

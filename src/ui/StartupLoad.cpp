@@ -13,6 +13,7 @@ StartupLoad::StartupLoad(store::CommentTable& table, const store::CommentDirs& d
     received_ = std::async(std::launch::async, [this, &table] {
         store::cleanUpInterruptedMoves(dirs_);
         store::PurgeCommentFiles(dirs_, settings_.maxCmntInfo, settings_.delCmntInfo);
+        store::ReportUnreadableReceived(dirs_, recorded_);
         store::LoadCategories(table, dirs_, true, settings_, recorded_);
         if (!table.empty())
             return true;

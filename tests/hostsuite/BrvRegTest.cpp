@@ -4,11 +4,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 
 #include <array>
 #include <climits>
 #include <cstring>
 #include <csignal>
+#include <map>
 #include <sys/resource.h>
 
 using hostsuite_test::sj;
@@ -265,4 +267,55 @@ TEST_F(BrvRegStore, TwoProcessesWritingAtOnceLoseNothing)
         }
         EXPECT_EQ(lost, 0) << "values lost with base " << base;
     }
+}
+
+namespace {
+
+// Every value of a store file as the settings library reads it.
+std::map<QString, QString> valuesIn(const QString& file)
+{
+    const QSettings s(file, QSettings::IniFormat);
+    std::map<QString, QString> values;
+    for (const QString& k : s.allKeys())
+        values[k] = s.value(k).toString();
+    return values;
+}
+
+}  // namespace
+
+// A batch of writes is merged into the file's lines; the library's own merge of the same writes into
+// the same file must read back alike: other programs' values, quoted texts, comments, CR LF lines,
+// a section that appears twice and an old value of ours all come out as the library has them.
+TEST_F(BrvRegStore, ABatchOfWritesLandsAsTheLibrarysOwnMergeWould)
+{
+    const QByteArray store = "[General]\nTop=x\n\n[Software]\nBrevon\\Comment\\Top=1\nOther\\Prog\\Url=\"a;b, c\"\r\n"
+                             "; a comment\nOther\\Prog\\Text=x\\\"y\\\" ;trailing\n\n[Elsewhere]\nValue=1\n\n"
+                             "[Software]\nBrevon\\Comment\\Top=2\nBrevon\\Comment\\Toolbar1\\Rev=3\n";
+    const QString plainCopy = storeFile + QStringLiteral(".plain");
+    for (const QString& f : {storeFile, plainCopy}) {
+        QFile file(f);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(store);
+    }
+    const std::array<std::pair<const char*, const char*>, 4> values{
+        {{"Top", "42"}, {"HomePageURL", "https://www.brevon.example/?a=b;c, d"}, {"Quote", "say \"x\""}, {"New", ""}}};
+    ASSERT_EQ(BrevonRegBeginWrite(), 0);
+    for (const auto& [name, text] : values)
+        ASSERT_EQ(BrevonRegWriteString(host::kProgramNumber, name, text), 0);
+    ASSERT_EQ(BrevonRegEndWrite(), 0);
+    {
+        platform::Registry plain(plainCopy);
+        plain.read(QString::fromStdString(kCommentKey), QStringLiteral("Top"));  // a view: the library's merge
+        for (const auto& [name, text] : values)
+            plain.write(QString::fromStdString(kCommentKey), QString::fromLatin1(name), QString::fromLatin1(text));
+        ASSERT_TRUE(plain.flush());
+    }
+    const auto merged = valuesIn(storeFile);
+    EXPECT_EQ(merged, valuesIn(plainCopy));
+    EXPECT_EQ(merged.at(QStringLiteral("Software/Brevon/Comment/Top")), QStringLiteral("42"));
+    EXPECT_EQ(merged.at(QStringLiteral("Software/Other/Prog/Url")), QStringLiteral("a;b, c"));
+    // Merged line by line: other programs' lines stay as they were written, comments included.
+    QFile file(storeFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("; a comment\nOther\\Prog\\Text=x\\\"y\\\" ;trailing\n"));
 }

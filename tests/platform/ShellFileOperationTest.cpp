@@ -7,6 +7,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <map>
 #include <set>
 #include <sys/stat.h>
@@ -343,6 +344,51 @@ TEST_F(CrossFileSystemTest, FailedSyncOrRenameKeepsTheSourceAndReportsTheFile)
     for (const auto& [name, step] : failAt)
         EXPECT_EQ(readFile(from + "/" + name), name);
     EXPECT_EQ(countTemporaries(other), 0);
+}
+
+// The receiver has written part of a comment and still holds it open: it is neither copied nor
+// removed, and its later bytes land in the one file there is. A whole comment beside it moves.
+TEST_F(CrossFileSystemTest, ACommentStillBeingWrittenStaysWholeWhereItIs)
+{
+    writeFile(from + "/COMMENT.1", "whole");
+    const std::string arriving = from + "/CMARKET.2";
+    const int writer = ::open(arriving.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(::write(writer, "head ", 5), 5);
+    const auto r = shFileOperation(
+        moveOp({{from + "/COMMENT.1", other + "/COMMENT.1"}, {arriving, other + "/CMARKET.2"}}));
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_EQ(r.failures[0].source, arriving);
+    EXPECT_EQ(r.failures[0].error, kErrorStillWritten);
+    ASSERT_EQ(::write(writer, "and tail", 8), 8);
+    ::close(writer);
+    EXPECT_EQ(readFile(arriving), "head and tail");
+    EXPECT_FALSE(exists(other + "/CMARKET.2"));
+    EXPECT_EQ(readFile(other + "/COMMENT.1"), "whole");
+    EXPECT_EQ(countTemporaries(other), 0);
+    // Written whole, it moves.
+    EXPECT_TRUE(shFileOperation(moveOp({{arriving, other + "/CMARKET.2"}})).failures.empty());
+    EXPECT_EQ(readFile(other + "/CMARKET.2"), "head and tail");
+}
+
+// A name as long as a name may be: the move's private names stay short, so it moves; and a source
+// held under such a short name by a move that was killed goes back under its own long name.
+TEST_F(CrossFileSystemTest, NamesAsLongAsANameCanBeMoveAndGoBackAfterAKill)
+{
+    const std::string name = "COMMENT." + std::string(247, 'x');
+    ASSERT_EQ(name.size(), 255u);
+    writeFile(from + "/" + name, "long");
+    EXPECT_TRUE(shFileOperation(moveOp({{from + "/" + name, other + "/" + name}})).failures.empty());
+    EXPECT_EQ(readFile(other + "/" + name), "long");
+    EXPECT_TRUE(namesIn(from).empty());
+
+    const std::string stem = from + "/.brevon-move.999999999.7";
+    writeFile(stem + ".src", "held");
+    writeFile(stem + ".name", name);
+    writeFile(from + "/.brevon-move.999999999.8.name", "COMMENT.gone");  // its source was removed
+    removeInterruptedMoves(from);
+    EXPECT_EQ(readFile(from + "/" + name), "held");
+    EXPECT_EQ(namesIn(from), std::vector<std::string>{name});
 }
 
 TEST_F(CrossFileSystemTest, MissingSourceAcrossFileSystemsLeavesNoTemporary)

@@ -180,7 +180,9 @@ TEST_F(ListTextTest, StopsReadingAfterTheSecondNonBlankLine)
     const std::string head = sjis("\r\n題\r\n2024年1月2日\r\n");
     ASSERT_EQ(::write(writer, head.data(), head.size()), static_cast<ssize_t>(head.size()));
     std::string text;
-    EXPECT_TRUE(ReadListText(kNotices, path, text, sink));
+    const int reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);  // by name, a pipe is no comment
+    EXPECT_TRUE(ReadListText(kNotices, path, reader, text, sink));
+    ::close(reader);
     ::close(writer);
     EXPECT_EQ(shiftjis::toUtf8(text), "2024年1月2日" + std::string(10, ' ') + "  題");
     EXPECT_TRUE(sink.messages.empty());
@@ -200,6 +202,26 @@ TEST_F(ListTextTest, AnEndlessLineIsListedByItsHeadCutOnACharacter)
     EXPECT_TRUE(ReadListText(kMarketFlash, path, text, sink));
     EXPECT_EQ(text.size(), kListLineLimit - 1);
     EXPECT_EQ(text, body.substr(0, kListLineLimit - 1));
+}
+
+// A file without line ends (here 20 GB of nothing, which costs no disk) is listed from its first
+// megabyte instead of being read for minutes; a pipe under a comment's name is a file that cannot
+// be opened, not one whose open waits for a writer.
+TEST_F(ListTextTest, FilesWithoutEndOrPipesAreNeverWaitedFor)
+{
+    const std::string sparse = dir / "CMARKET.SPARSE";
+    testsupport::writeFile(sparse, "title");
+    ASSERT_EQ(::truncate(sparse.c_str(), std::int64_t{20} << 30), 0);
+    std::string text;
+    EXPECT_TRUE(ReadListText(kMarketFlash, sparse, text, sink));
+    EXPECT_EQ(text.substr(0, 5), "title");
+
+    const std::string pipe = dir / "COMMENT.002";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_FALSE(ReadListText(kNotices, pipe, text, sink));
+    EXPECT_EQ(text, untitledMarker());
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_EQ(sink.messages[0].text, pipe + "のオープンに失敗しました");
 }
 
 }  // namespace

@@ -314,8 +314,9 @@ TEST_F(MainWindow, SettingsThatCannotBeStoredAreReportedOnceAtTheClose)
     store.failWrites = true;
     open();
     form.reset();
-    EXPECT_EQ(messages(), "BrevonMessage\t警告\t設定を保存できません（保存先のフォルダの途中がファイル）。\t" +
-                              unwritable + "\t1\n");
+    // The folder that takes no file is named, not the file.
+    EXPECT_EQ(messages(), "BrevonMessage\t警告\t設定のフォルダに書き込めません（保存先のフォルダの途中がファイル）。\t" +
+                              root + "/file\t1\n");
 
     // The host's settings store alone failing is reported as well.
     std::filesystem::remove(root + "/messages.log");

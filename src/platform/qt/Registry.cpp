@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,16 +52,27 @@ QString Registry::defaultFile()
 
 Registry::Registry() : Registry(defaultFile()) {}
 
-Registry::Registry(const QString& file) : store_(std::make_unique<QSettings>(file, QSettings::IniFormat))
-{
-    QDir().mkpath(QFileInfo(file).absolutePath());
-}
+Registry::Registry(const QString& file) : file_(file) { QDir().mkpath(QFileInfo(file).absolutePath()); }
 
 Registry::~Registry() { flush(); }
 
+QSettings& Registry::view() const
+{
+    if (!store_) {
+        store_ = std::make_unique<QSettings>(file_, QSettings::IniFormat);
+        for (const Change& c : changes_) {
+            if (c.kind == Change::Write)
+                store_->setValue(c.path, c.data);
+            else
+                store_->remove(c.path);
+        }
+    }
+    return *store_;
+}
+
 std::optional<QString> Registry::read(const QString& key, const QString& name) const
 {
-    const QVariant v = store_->value(pathOf(key, name));
+    const QVariant v = view().value(pathOf(key, name));
     if (!v.isValid())
         return std::nullopt;
     // A value written as a list by a hand-edited file ("a, b") comes back as QStringList.
@@ -71,35 +83,43 @@ std::optional<QString> Registry::read(const QString& key, const QString& name) c
 
 void Registry::write(const QString& key, const QString& name, const QString& data)
 {
-    store_->setValue(pathOf(key, name), data);
+    changes_.push_back({Change::Write, pathOf(key, name), data});
+    if (store_)
+        store_->setValue(changes_.back().path, data);
     dirty_ = true;
 }
 
 void Registry::removeValue(const QString& key, const QString& name)
 {
-    store_->remove(pathOf(key, name));
+    changes_.push_back({Change::RemoveValue, pathOf(key, name), {}});
+    if (store_)
+        store_->remove(changes_.back().path);
     dirty_ = true;
 }
 
 void Registry::removeKey(const QString& key)
 {
-    store_->remove(groupOf(key));
+    changes_.push_back({Change::RemoveKey, groupOf(key), {}});
+    if (store_)
+        store_->remove(changes_.back().path);
     dirty_ = true;
 }
 
 QStringList Registry::valueNames(const QString& key) const
 {
-    store_->beginGroup(groupOf(key));
-    QStringList names = store_->childKeys();
-    store_->endGroup();
+    QSettings& store = view();
+    store.beginGroup(groupOf(key));
+    QStringList names = store.childKeys();
+    store.endGroup();
     return names;
 }
 
 QStringList Registry::subKeys(const QString& key) const
 {
-    store_->beginGroup(groupOf(key));
-    QStringList names = store_->childGroups();
-    store_->endGroup();
+    QSettings& store = view();
+    store.beginGroup(groupOf(key));
+    QStringList names = store.childGroups();
+    store.endGroup();
     return names;
 }
 
@@ -146,17 +166,315 @@ bool Registry::holdsWhatWasWritten() const
     return same;
 }
 
+namespace {
+
+// A name or value of the few characters that the library writes as they are, so that the lines it
+// writes for them can be found again in the file by their bytes.
+bool plainKey(const QString& path)
+{
+    return !path.isEmpty() && std::all_of(path.begin(), path.end(), [](QChar c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_' ||
+               c == u'/';
+    });
+}
+
+// Writes `bytes` to a new file beside `path`, reads it back, and puts it in the place of `path`: a
+// short write (a full disk, a size limit) never replaces the store. False when anything failed; the
+// store then keeps what it held.
+bool replaceWhole(const QByteArray& path, const QByteArray& bytes, mode_t mode)
+{
+    QByteArray temp = path + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return false;
+    bool ok = ::fchmod(fd, mode) == 0;
+    for (qsizetype done = 0; ok && done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done));
+        if (n > 0)
+            done += n;
+        else if (n == 0 || errno != EINTR)
+            ok = false;
+    }
+    ok = ok && ::fsync(fd) == 0;
+    if (ok) {
+        QByteArray back(bytes.size() + 1, '\0');  // one byte more: a longer file is no copy either
+        qsizetype got = 0;
+        for (ssize_t n; (n = ::pread(fd, back.data() + got, static_cast<std::size_t>(back.size() - got), got)) != 0;) {
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                break;
+            got += n;
+            if (got == back.size())
+                break;
+        }
+        ok = got == bytes.size() && std::memcmp(back.constData(), bytes.constData(), static_cast<std::size_t>(got)) == 0;
+    }
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(temp.constData(), path.constData()) == 0;
+    if (!ok) {
+        ::unlink(temp.constData());
+        return false;
+    }
+    const QByteArray dir = QFile::encodeName(QFileInfo(QFile::decodeName(path)).absolutePath());
+    if (const int dfd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return true;
+}
+
+}  // namespace
+
 bool Registry::flush()
+{
+    if (!dirty_) {
+        if (!store_)
+            return true;  // nothing read, nothing to write
+        store_->sync();   // nothing to write: only the view is brought up to date
+        return store_->status() != QSettings::AccessError;
+    }
+    dirty_ = false;
+    const bool plainWrites = !store_ && std::all_of(changes_.begin(), changes_.end(), [](const Change& c) {
+        return c.kind == Change::Write && plainKey(c.path) && c.path.contains(u'/') &&
+               c.path.section(u'/', 0, 0).compare(QLatin1String("General"), Qt::CaseInsensitive) != 0;
+    });
+    if (!plainWrites) {
+        view();
+        return flushThroughLibrary();
+    }
+    std::vector<Change> changes = std::move(changes_);
+    changes_.clear();
+
+    // The lines the library writes for these values, from a file of their own: its escaping is
+    // then the library's, whatever the values hold.
+    QByteArray lines;
+    {
+        QByteArray temp = QFile::encodeName(QDir::tempPath()) + "/brevon-registry-XXXXXX";
+        const int fd = ::mkstemp(temp.data());
+        if (fd < 0) {
+            changes_ = std::move(changes);
+            view();
+            return flushThroughLibrary();
+        }
+        ::close(fd);
+        {
+            QSettings own(QFile::decodeName(temp), QSettings::IniFormat);
+            for (const Change& c : changes)
+                own.setValue(c.path, c.data);
+        }
+        QFile ownFile(QFile::decodeName(temp));
+        if (ownFile.open(QIODevice::ReadOnly))
+            lines = ownFile.readAll();
+        ::unlink(temp.constData());
+    }
+
+    // The flushes of all processes take turns; the library's own lock is taken too.
+    QLockFile turn(file_ + QStringLiteral(".flush-lock"));
+    const bool locked = turn.tryLock(10000);
+    QLockFile libraryTurn(file_ + QStringLiteral(".lock"));
+    libraryTurn.tryLock(10000);
+    const QByteArray path = QFile::encodeName(file_);
+    QFile current(file_);
+    struct stat st {};
+    std::optional<QByteArray> merged;
+    if (locked && !lines.isEmpty() && ::stat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+        current.open(QIODevice::ReadOnly)) {
+        const QByteArray bytes = current.readAll();
+        if (current.error() == QFileDevice::NoError && bytes.size() == st.st_size)
+            merged = registry_detail::mergeValueLines(bytes, lines);
+    }
+    current.close();
+    if (!merged) {
+        // No store yet, or one the merge cannot be sure of: the library writes it, as for any change.
+        libraryTurn.unlock();
+        turn.unlock();
+        changes_ = std::move(changes);
+        view();
+        return flushThroughLibrary();
+    }
+    const bool ok = replaceWhole(path, *merged, st.st_mode & 07777);
+    if (!ok)
+        ++gFailedFlushes;
+    return ok;
+}
+
+namespace registry_detail {
+namespace {
+
+QByteArrayView trimmed(QByteArrayView v)
+{
+    while (!v.isEmpty() && (v.front() == ' ' || v.front() == '\t'))
+        v = v.sliced(1);
+    while (!v.isEmpty() && (v.back() == ' ' || v.back() == '\t'))
+        v.chop(1);
+    return v;
+}
+
+// One line of an INI file as the library reads it: a section header, a value under a key, or
+// something else (blank, comment, a line without "="). False when the line's extent is not the
+// physical line's: a quote left open or an escaped line end carry it on to the next.
+struct IniLine {
+    enum Kind { Other, Section, Value } kind = Other;
+    QByteArrayView name;  // the section or the key, as written
+};
+
+bool parseLine(QByteArrayView line, IniLine& out)
+{
+    out = {};
+    const QByteArrayView body = trimmed(line);
+    if (body.isEmpty() || body.front() == ';')
+        return true;
+    if (body.front() == '[') {
+        const qsizetype close = body.indexOf(']');
+        if (close < 0)
+            return false;
+        out = {IniLine::Section, trimmed(body.sliced(1, close - 1))};
+        return true;
+    }
+    bool quoted = false;
+    qsizetype equals = -1, end = line.size();
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '\\') {
+            if (++i == line.size())
+                return false;  // an escaped line end
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (c == '=' && equals < 0) {
+            equals = i;
+        } else if (c == ';' && !quoted) {
+            end = i;  // the rest is a comment
+            break;
+        }
+    }
+    if (quoted && end == line.size())
+        return false;
+    if (equals >= 0 && equals < end)
+        out = {IniLine::Value, trimmed(line.first(equals))};
+    return true;
+}
+
+// Physical lines ending in LF; a CR only right before the LF.
+bool splitLines(const QByteArray& bytes, std::vector<QByteArrayView>& lines)
+{
+    for (qsizetype at = 0; at < bytes.size();) {
+        qsizetype end = bytes.indexOf('\n', at);
+        const qsizetype next = end < 0 ? bytes.size() : end + 1;
+        if (end < 0)
+            end = bytes.size();
+        QByteArrayView line(bytes.constData() + at, end - at);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.contains('\r'))
+            return false;
+        lines.push_back(line);
+        at = next;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<QByteArray> mergeValueLines(const QByteArray& store, const QByteArray& newLines)
+{
+    // The new lines by section, and the keys they replace.
+    struct Section {
+        QByteArrayView name;
+        std::vector<QByteArrayView> lines;
+        std::vector<QByteArrayView> keys;
+        qsizetype insertAfter = -1;  // the last line of its last occurrence in the store
+    };
+    std::vector<Section> sections;
+    std::vector<QByteArrayView> own;
+    if (!splitLines(newLines, own))
+        return std::nullopt;
+    for (const QByteArrayView line : own) {
+        IniLine l;
+        if (!parseLine(line, l))
+            return std::nullopt;
+        if (l.kind == IniLine::Section)
+            sections.push_back({l.name, {}, {}, -1});
+        else if (l.kind == IniLine::Value && !sections.empty()) {
+            sections.back().lines.push_back(line);
+            sections.back().keys.push_back(l.name);
+        }
+    }
+
+    std::vector<QByteArrayView> lines;
+    if (!splitLines(store, lines))
+        return std::nullopt;
+    // Which lines go, and where each section's last occurrence ends.
+    std::vector<bool> drop(lines.size(), false);
+    std::vector<std::pair<std::size_t, QByteArrayView>> headers;
+    int current = -1;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        IniLine l;
+        if (!parseLine(lines[i], l))
+            return std::nullopt;
+        if (l.kind == IniLine::Section) {
+            headers.emplace_back(i, l.name);
+            current = -1;
+            for (std::size_t s = 0; s < sections.size(); ++s)
+                if (sections[s].name == l.name)
+                    current = static_cast<int>(s);
+            continue;
+        }
+        if (current < 0)
+            continue;
+        Section& section = sections[static_cast<std::size_t>(current)];
+        if (l.kind == IniLine::Value &&
+            std::find(section.keys.begin(), section.keys.end(), l.name) != section.keys.end())
+            drop[i] = true;
+        else if (l.kind != IniLine::Other || !trimmed(lines[i]).isEmpty())
+            section.insertAfter = static_cast<qsizetype>(i);
+    }
+    // A section whose last occurrence holds nothing else takes its lines right after its header.
+    for (const auto& [i, name] : headers)
+        for (Section& section : sections)
+            if (section.name == name && section.insertAfter < static_cast<qsizetype>(i))
+                section.insertAfter = static_cast<qsizetype>(i);
+
+    QByteArray out;
+    out.reserve(store.size() + newLines.size() + 64);
+    const auto addLines = [&](const Section& section) {
+        for (const QByteArrayView line : section.lines)
+            out.append(line).append('\n');
+    };
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (!drop[i]) {
+            out.append(lines[i]);
+            // The store's own line end, CR LF or LF, or none at the very end.
+            const qsizetype end = lines[i].data() - store.constData() + lines[i].size();
+            if (end < store.size())
+                out.append(store.constData() + end, store[end] == '\r' ? 2 : 1);
+            else
+                out.append('\n');
+        }
+        for (const Section& section : sections)
+            if (section.insertAfter == static_cast<qsizetype>(i))
+                addLines(section);
+    }
+    for (const Section& section : sections) {
+        if (section.insertAfter >= 0)
+            continue;
+        if (!out.isEmpty() && !out.endsWith("\n\n"))
+            out.append('\n');
+        out.append('[').append(section.name).append("]\n");
+        addLines(section);
+    }
+    return out;
+}
+
+}  // namespace registry_detail
+
+bool Registry::flushThroughLibrary()
 {
     // The settings library replaces the file by a new one, but takes a short write (a full disk, a
     // file size limit) for success and puts the torn file in place. So the file is read back, and
     // a torn one is replaced by the previous file, kept under a second name until then. The flushes
     // of all processes take turns, so that another writer's changes are not taken for a tear.
-    if (!dirty_) {
-        store_->sync();  // nothing to write: only the view is brought up to date
-        return store_->status() != QSettings::AccessError;
-    }
-    dirty_ = false;
+    changes_.clear();
     const QString name = store_->fileName();
     QLockFile turn(name + QStringLiteral(".flush-lock"));
     const bool locked = turn.tryLock(10000);
@@ -186,8 +504,10 @@ bool Registry::flush()
 
 int Registry::failedFlushes() { return gFailedFlushes.load(); }
 
-int Registry::writeErrorOf(const QString& file)
+int Registry::writeErrorOf(const QString& file, bool* folderIsCause)
 {
+    if (folderIsCause)
+        *folderIsCause = false;
     const QByteArray path = QFile::encodeName(file);
     struct stat st {};
     const bool present = ::stat(path.constData(), &st) == 0;
@@ -195,8 +515,12 @@ int Registry::writeErrorOf(const QString& file)
         return EISDIR;
     QByteArray probe = QFile::encodeName(QFileInfo(file).absolutePath()) + "/.registry-probe-XXXXXX";
     const int fd = ::mkstemp(probe.data());
-    if (fd < 0)
+    if (fd < 0) {
+        // The store is replaced by a new file beside it: a folder that takes no file is the cause.
+        if (folderIsCause)
+            *folderIsCause = true;
         return errno;
+    }
     // A full disk shows only when written to: as much as the store holds, and a page more.
     const std::vector<char> bytes(static_cast<std::size_t>(present ? st.st_size : 0) + 4096, '\n');
     int error = 0;
@@ -214,7 +538,7 @@ int Registry::writeErrorOf(const QString& file)
     return error;
 }
 
-QString Registry::file() const { return store_->fileName(); }
+QString Registry::file() const { return file_; }
 
 std::optional<int> toInt32(const std::optional<QString>& text)
 {

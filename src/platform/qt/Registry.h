@@ -3,15 +3,21 @@
 // libraries and this program. Keys are written as on the original platform
 // ("Software\Brevon\Comment"); all values are kept as text in one INI file.
 //
-// One Registry object is one consistent view: reads see the file as it was when the object was
-// made, writes are merged into the file under a lock and replaced atomically by flush() (also run
-// by the destructor), so several suite programs can write at the same time without losing values.
+// One Registry object is one consistent view: reads see the file as it was at the first read,
+// writes are merged into the file under a lock and replaced atomically by flush() (also run by the
+// destructor), so several suite programs can write at the same time without losing values. Writes
+// of an object that read nothing are merged line by line into the file's bytes, in one pass over
+// them: the store is shared by the whole suite and may be megabytes that the library would parse
+// for seconds. The library's own merge stays the plain way, for everything else.
 
 #include <QString>
 #include <QStringList>
 
+#include <QByteArray>
+
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QSettings;
 
@@ -46,16 +52,37 @@ public:
 
     // Why `file` cannot be written now, as an errno value, from a trial write beside it of a little
     // more than it holds; 0 when that succeeds. (The settings library reports only that it failed.)
-    static int writeErrorOf(const QString& file);
+    // `folderIsCause`, when given, tells whether no file could be made in its folder at all.
+    static int writeErrorOf(const QString& file, bool* folderIsCause = nullptr);
 
     QString file() const;
 
 private:
-    bool holdsWhatWasWritten() const;
+    struct Change {
+        enum Kind { Write, RemoveValue, RemoveKey } kind;
+        QString path;  // the library's path of the value or group
+        QString data;
+    };
 
-    std::unique_ptr<QSettings> store_;
+    QSettings& view() const;
+    bool holdsWhatWasWritten() const;
+    bool flushThroughLibrary();
+
+    QString file_;
+    // Made at the first read: a store of megabytes takes the library long to parse, and writes
+    // alone (the close) need no view of it.
+    mutable std::unique_ptr<QSettings> store_;
+    std::vector<Change> changes_;  // since the last flush, in order
     bool dirty_ = false;  // changes not flushed yet
 };
+
+namespace registry_detail {
+// Merges `lines` (what the library writes for some values: "[section]" headers, then "key=value"
+// lines) into `store`, the bytes of a store file: each key's old line goes, the new ones join the
+// end of their section. nullopt when the store holds a line whose extent the merge cannot be sure
+// of (a quote or an escape running past the line end, a lone CR); the library then does the work.
+std::optional<QByteArray> mergeValueLines(const QByteArray& store, const QByteArray& lines);
+}  // namespace registry_detail
 
 // Integers are kept as decimal text; nullopt for a value that is absent or not a 32-bit integer.
 std::optional<int> toInt32(const std::optional<QString>& text);
