@@ -28,4 +28,10 @@ bool isOrdinaryFile(int fd)
     return fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool isSpecialFile(int fd)
+{
+    struct stat st {};
+    return fd >= 0 && ::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
+
 }  // namespace platform

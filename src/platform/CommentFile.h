@@ -13,5 +13,7 @@ int openCommentFile(const std::string& path);
 
 // Whether an open descriptor is an ordinary file.
 bool isOrdinaryFile(int fd);
+// Whether it is a pipe, a device or a socket: neither a file nor a folder, and maybe never ending.
+bool isSpecialFile(int fd);
 
 }  // namespace platform

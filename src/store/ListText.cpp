@@ -275,7 +275,8 @@ bool ReadListText(int k, const std::string& path, std::string& listText, Message
 {
     // Non-blocking and ordinary files only, so that a pipe or a device that happens to match a
     // pattern can hang the list neither at the open nor at the reads.
-    Fd fd(platform::openCommentFile(path));
+    const int opened = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    Fd fd(opened >= 0 && platform::isSpecialFile(opened) ? (::close(opened), -1) : opened);
     return ReadListText(k, path, fd.get(), listText, sink);
 }
 

@@ -22,13 +22,13 @@ std::string NormalizeLine(std::string_view line);
 
 // Sets listText from the file at path for category k. A file that cannot be opened or read is
 // reported through sink ("ｵｰﾌﾟﾝｴﾗｰ" / "読み込みｴﾗｰ") and listed as a file without lines:
-// the untitled marker, or an earnings file's count alone. False after such an error. Anything but
-// an ordinary file (a pipe, a device) counts as a file that cannot be opened.
+// the untitled marker, or an earnings file's count alone. False after such an error. A pipe or a
+// device counts as a file that cannot be opened.
 // Reads only up to the second non-blank line, however large the file.
 bool ReadListText(int k, const std::string& path, std::string& listText, MessageSink& sink);
 
-// The same from a file the caller has open for reading and has found to be an ordinary file
-// (fd < 0: it could not be opened, or is none).
+// The same from a file the caller has open for reading and has found to be no pipe or device
+// (fd < 0: it could not be opened, or is one).
 bool ReadListText(int k, const std::string& path, int fd, std::string& listText, MessageSink& sink);
 
 // The count an earnings file's name carries in characters 5 to 7 ("CKES123.DAT" -> 123);

@@ -10,9 +10,13 @@ make_suite
 comment_file "$SUITE/RecvData" COMMENT.001 '　連絡です' '2026-12-07 09:00'
 mkfifo "$SUITE/RecvData/COMMENT.002"
 start_viewer
-check "a pipe named COMMENT.002 does not keep the window from appearing" test -n "$WID"
-check "the pipe is reported as a comment that cannot be opened ($(cat "$BREVON_MESSAGE_LOG" 2>/dev/null))" \
+# The newest line (the pipe) is shown first: the box of a comment that cannot be opened comes up,
+# titled as the window, which appears once it is answered.
+check "the pipe is listed as a comment that cannot be opened ($(cat "$BREVON_MESSAGE_LOG" 2>/dev/null))" \
   grep -q 'COMMENT.002のオープンに失敗しました' "$BREVON_MESSAGE_LOG"
+xdotool key Return
+has_list() { WID=$(main_window) && [ -n "$WID" ] && xwininfo -id "$WID" | awk '/Width:/ {exit !($2 > 300)}'; }
+check "a pipe named COMMENT.002 does not keep the window from appearing" wait_for 10 has_list
 menu alt+f l
 check "全保存 keeps the comment" wait_for 5 test -f "$SUITE/Result/COMMENT/COMMENT.001"
 kill -TERM "$APP_PID"; ends_within 10 || fail "the viewer did not end"

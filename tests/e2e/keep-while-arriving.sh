@@ -10,11 +10,11 @@ trap 'rm -rf "$OTHER"; cleanup' EXIT
 [ "$(stat -c %d "$OTHER")" != "$(stat -c %d "$SUITE")" ] || { echo "SKIP: /dev/shm is on the suite's file system"; exit $SKIP; }
 rm -rf "$SUITE/Result" && mkdir -p "$OTHER/COMMENT" && ln -s "$OTHER" "$SUITE/Result"
 comment_file "$SUITE/RecvData" COMMENT.001 '　連絡です' '2026-12-07 09:00'
-# The receiver has written the head of CMARKET.002 and keeps the file open (descriptor 7).
-exec 7>"$SUITE/RecvData/CMARKET.002"
-printf '%s\r\n2026年12月7日\r\n' '　速報の途中' | iconv -f UTF-8 -t CP932 >&7
-
+printf '%s\r\n2026年12月7日\r\n' '　速報の途中' | iconv -f UTF-8 -t CP932 >"$SUITE/RecvData/CMARKET.002"
 start_viewer
+# The receiver has written the head of CMARKET.002 and holds it open (descriptor 7, opened only
+# now: the viewer would inherit it and count as a writer itself).
+exec 7>>"$SUITE/RecvData/CMARKET.002"
 menu alt+f l  # 全保存(&L)
 check "the whole comment is kept" wait_for 5 test -f "$SUITE/Result/COMMENT/COMMENT.001"
 check "one message says a comment is still arriving and was kept back" \
