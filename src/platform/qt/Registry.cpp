@@ -178,38 +178,30 @@ bool plainKey(const QString& path)
     });
 }
 
-// Writes `bytes` to a new file beside `path`, reads it back, and puts it in the place of `path`: a
-// short write (a full disk, a size limit) never replaces the store. False when anything failed; the
+// Writes `bytes` to a new file beside `path`, checks that it holds them all, and puts it in the
+// place of `path`: a short write (a full disk, a size limit) never replaces the store. False when anything failed; the
 // store then keeps what it held.
-bool replaceWhole(const QByteArray& path, const QByteArray& bytes, mode_t mode)
+bool replaceWhole(const QByteArray& path, const registry_detail::MergedStore& bytes, mode_t mode)
 {
     QByteArray temp = path + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0)
         return false;
     bool ok = ::fchmod(fd, mode) == 0;
-    for (qsizetype done = 0; ok && done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done));
-        if (n > 0)
-            done += n;
-        else if (n == 0 || errno != EINTR)
-            ok = false;
+    for (const QByteArrayView piece : bytes.pieces) {
+        for (qsizetype done = 0; ok && done < piece.size();) {
+            const ssize_t n = ::write(fd, piece.data() + done, static_cast<std::size_t>(piece.size() - done));
+            if (n > 0)
+                done += n;
+            else if (n == 0 || errno != EINTR)
+                ok = false;
+        }
     }
     ok = ok && ::fsync(fd) == 0;
-    if (ok) {
-        QByteArray back(bytes.size() + 1, '\0');  // one byte more: a longer file is no copy either
-        qsizetype got = 0;
-        for (ssize_t n; (n = ::pread(fd, back.data() + got, static_cast<std::size_t>(back.size() - got), got)) != 0;) {
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                break;
-            got += n;
-            if (got == back.size())
-                break;
-        }
-        ok = got == bytes.size() && std::memcmp(back.constData(), bytes.constData(), static_cast<std::size_t>(got)) == 0;
-    }
+    // Every write was counted and the data is on disk; the size the file system holds tells a
+    // tear the counts could have missed, without reading megabytes back.
+    struct stat written {};
+    ok = ok && ::fstat(fd, &written) == 0 && written.st_size == bytes.size;
     ok = ::close(fd) == 0 && ok;
     ok = ok && ::rename(temp.constData(), path.constData()) == 0;
     if (!ok) {
@@ -275,16 +267,30 @@ bool Registry::flush()
     QLockFile libraryTurn(file_ + QStringLiteral(".lock"));
     libraryTurn.tryLock(10000);
     const QByteArray path = QFile::encodeName(file_);
-    QFile current(file_);
+    // Read in one go into a buffer of its size (a mapping would be cheaper, but a file cut short by
+    // a program that ignores the lock would end this one with SIGBUS).
     struct stat st {};
-    std::optional<QByteArray> merged;
-    if (locked && !lines.isEmpty() && ::stat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
-        current.open(QIODevice::ReadOnly)) {
-        const QByteArray bytes = current.readAll();
-        if (current.error() == QFileDevice::NoError && bytes.size() == st.st_size)
+    const int fd = locked && !lines.isEmpty() ? ::open(path.constData(), O_RDONLY | O_CLOEXEC) : -1;
+    std::optional<registry_detail::MergedStore> merged;
+    QByteArray bytes;
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        bytes.resize(static_cast<qsizetype>(st.st_size) + 1);  // one byte more tells a file that grew
+        qsizetype got = 0;
+        for (ssize_t n; got < bytes.size() &&
+                        (n = ::read(fd, bytes.data() + got, static_cast<std::size_t>(bytes.size() - got))) != 0;) {
+            if (n < 0 && errno != EINTR) {
+                got = -1;
+                break;
+            }
+            got += std::max<ssize_t>(n, 0);
+        }
+        if (got == st.st_size) {
+            bytes.resize(got);
             merged = registry_detail::mergeValueLines(bytes, lines);
+        }
     }
-    current.close();
+    if (fd >= 0)
+        ::close(fd);
     if (!merged) {
         // No store yet, or one the merge cannot be sure of: the library writes it, as for any change.
         libraryTurn.unlock();
@@ -343,6 +349,12 @@ bool parseLine(QByteArrayView line, IniLine& out)
             quoted = !quoted;
         } else if (c == '=' && equals < 0) {
             equals = i;
+            // A value without quotes or escapes (most of them) ends with the line: no need to walk it.
+            const QByteArrayView rest = line.sliced(i + 1);
+            if (!quoted && !rest.contains('"') && !rest.contains('\\')) {
+                out = {IniLine::Value, trimmed(line.first(equals))};
+                return true;
+            }
         } else if (c == ';' && !quoted) {
             end = i;  // the rest is a comment
             break;
@@ -376,7 +388,7 @@ bool splitLines(const QByteArray& bytes, std::vector<QByteArrayView>& lines)
 
 }  // namespace
 
-std::optional<QByteArray> mergeValueLines(const QByteArray& store, const QByteArray& newLines)
+std::optional<MergedStore> mergeValueLines(const QByteArray& store, const QByteArray& newLines)
 {
     // The new lines by section, and the keys they replace.
     struct Section {
@@ -435,33 +447,54 @@ std::optional<QByteArray> mergeValueLines(const QByteArray& store, const QByteAr
             if (section.name == name && section.insertAfter < static_cast<qsizetype>(i))
                 section.insertAfter = static_cast<qsizetype>(i);
 
-    QByteArray out;
-    out.reserve(store.size() + newLines.size() + 64);
-    const auto addLines = [&](const Section& section) {
-        for (const QByteArrayView line : section.lines)
-            out.append(line).append('\n');
-    };
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (!drop[i]) {
-            out.append(lines[i]);
-            // The store's own line end, CR LF or LF, or none at the very end.
-            const qsizetype end = lines[i].data() - store.constData() + lines[i].size();
-            if (end < store.size())
-                out.append(store.constData() + end, store[end] == '\r' ? 2 : 1);
-            else
-                out.append('\n');
+    // The result as pieces: runs of the store's own bytes between the lines that go, and the new
+    // lines. Megabytes of other programs' values are written from where they were read.
+    MergedStore out;
+    const auto piece = [&](QByteArrayView bytes) {
+        if (!bytes.isEmpty()) {
+            out.pieces.push_back(bytes);
+            out.size += bytes.size();
         }
-        for (const Section& section : sections)
-            if (section.insertAfter == static_cast<qsizetype>(i))
-                addLines(section);
+    };
+    const auto owned = [&](QByteArray bytes) { piece(out.owned.emplace_back(std::move(bytes))); };
+    const auto sectionLines = [&](const Section& section) {
+        QByteArray text;
+        for (const QByteArrayView line : section.lines)
+            text.append(line).append('\n');
+        return text;
+    };
+    const char* const base = store.constData();
+    qsizetype run = 0;  // where the run of kept bytes not yet taken starts
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const qsizetype begin = lines[i].data() - base;
+        qsizetype next = begin + lines[i].size();  // past the line end, CR LF or LF
+        if (next < store.size())
+            next += store[next] == '\r' ? 2 : 1;
+        if (drop[i]) {
+            piece(QByteArrayView(base + run, begin - run));
+            run = next;
+        }
+        for (const Section& section : sections) {
+            if (section.insertAfter != static_cast<qsizetype>(i))
+                continue;
+            piece(QByteArrayView(base + run, next - run));
+            run = next;
+            if (next == store.size() && !store.endsWith('\n'))
+                owned("\n");
+            owned(sectionLines(section));
+        }
     }
+    piece(QByteArrayView(base + run, store.size() - run));
+    bool endsInBlankLine = store.endsWith("\n\n") || (!store.isEmpty() && store == "\n");
     for (const Section& section : sections) {
         if (section.insertAfter >= 0)
             continue;
-        if (!out.isEmpty() && !out.endsWith("\n\n"))
-            out.append('\n');
-        out.append('[').append(section.name).append("]\n");
-        addLines(section);
+        QByteArray text;
+        if (out.size > 0 && !endsInBlankLine)
+            text = store.endsWith('\n') || !out.owned.empty() ? "\n" : "\n\n";
+        text.append('[').append(section.name).append("]\n").append(sectionLines(section));
+        owned(std::move(text));
+        endsInBlankLine = false;
     }
     return out;
 }

@@ -15,6 +15,7 @@
 
 #include <QByteArray>
 
+#include <deque>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -77,11 +78,17 @@ private:
 };
 
 namespace registry_detail {
+// A store's new bytes: the pieces in order, views into the old store's bytes or into `owned`.
+struct MergedStore {
+    std::deque<QByteArray> owned;
+    std::vector<QByteArrayView> pieces;
+    qsizetype size = 0;
+};
 // Merges `lines` (what the library writes for some values: "[section]" headers, then "key=value"
 // lines) into `store`, the bytes of a store file: each key's old line goes, the new ones join the
 // end of their section. nullopt when the store holds a line whose extent the merge cannot be sure
 // of (a quote or an escape running past the line end, a lone CR); the library then does the work.
-std::optional<QByteArray> mergeValueLines(const QByteArray& store, const QByteArray& lines);
+std::optional<MergedStore> mergeValueLines(const QByteArray& store, const QByteArray& lines);
 }  // namespace registry_detail
 
 // Integers are kept as decimal text; nullopt for a value that is absent or not a 32-bit integer.
