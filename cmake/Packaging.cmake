@@ -58,6 +58,7 @@ kept ones by category. Ships stand-ins for the suite's host libraries
 (libbrvreg.so, libbrvmsg.so) and the brvreg and comment-list tools.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.brevon.example/)
 # Debian ships binaries without symbols.
 set(CPACK_STRIP_FILES ON)
 # Depends for what is linked comes from the binaries (dpkg-shlibdeps). The libraries beside the

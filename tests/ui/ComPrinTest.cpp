@@ -294,9 +294,9 @@ TEST_F(ComPrinTest, PrinterSetupOffersAFileNamedAfterTheJobThatItsOkTakes)
     });
     ui::runPrinterSetup(nullptr);
     qputenv("HOME", home);
-    EXPECT_EQ(offered, dir.filePath(QStringLiteral("BREVON_COMMENT.pdf")));
-    EXPECT_EQ(refused, QString());
-    EXPECT_EQ(printer.outputFileName(), offered);
+    EXPECT_EQ(offered.toStdString(), dir.filePath(QStringLiteral("BREVON_COMMENT.pdf")).toStdString());
+    EXPECT_EQ(refused.toStdString(), "");
+    EXPECT_EQ(printer.outputFileName().toStdString(), offered.toStdString());
 
     // A file chosen earlier stays what the setup offers.
     choosePdfFile(dir.filePath(QStringLiteral("mine.pdf")));
@@ -305,7 +305,7 @@ TEST_F(ComPrinTest, PrinterSetupOffersAFileNamedAfterTheJobThatItsOkTakes)
         d.reject();
     });
     ui::runPrinterSetup(nullptr);
-    EXPECT_EQ(offered, dir.filePath(QStringLiteral("mine.pdf")));
+    EXPECT_EQ(offered.toStdString(), dir.filePath(QStringLiteral("mine.pdf")).toStdString());
 }
 
 TEST_F(ComPrinTest, WithoutAnyPrinterThePrintReportsItThroughTheErrorBox)
