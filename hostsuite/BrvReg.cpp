@@ -7,9 +7,10 @@
 
 #include "Cp932.h"
 #include "SuitePrograms.h"
+#include "platform/SuiteFolder.h"
 #include "platform/qt/Registry.h"
 
-#include <QDir>
+#include <QFile>
 
 #include <cstring>
 #include <memory>
@@ -82,9 +83,8 @@ std::int32_t GetBrevonPath(const char** path)
 {
     if (!path)
         return kInvalidParameter;
-    QString dir = qEnvironmentVariable("BREVON_HOME");
-    if (dir.isEmpty())
-        dir = QDir::homePath() + QStringLiteral("/Brevon");
+    // The same default as comment-list's, from one place.
+    const QString dir = QFile::decodeName(QByteArray::fromStdString(platform::suiteFolder()));
     const std::optional<QByteArray> bytes = hostsuite::toCp932(dir);
     gBrevonPath = bytes.value_or(QByteArray());
     *path = gBrevonPath.constData();

@@ -56,6 +56,44 @@ package_lock_holder() {
     awk '$2 ~ "^/var/lib/dpkg/lock(-frontend)?$|^/var/lib/apt/lists/lock$|^/var/cache/apt/archives/lock$" { print $1; exit }'
 }
 
+# screenshot_when_painted PID TITLE FILE [SECONDS]: waits until process PID shows a window whose
+# title starts with TITLE and has painted it (a capture of the window with more than a few colours,
+# the same twice in a row), then saves a screenshot of the whole screen ($DISPLAY) to FILE. A busy
+# machine may take long over a first start, so it waits up to SECONDS (default 60); it fails with a
+# message saying what never happened, or at once when the process ends first.
+screenshot_when_painted() {
+  local pid=$1 title=$2 file=$3 seconds=${4:-60}
+  local end=$((SECONDS + seconds)) wid='' shot last colours stat
+  shot=$(mktemp --suffix=.png) last=$(mktemp --suffix=.png)
+  while [ $SECONDS -lt $end ]; do
+    # An ended child of the caller stays a zombie until it is waited for: it counts as ended.
+    stat=$(ps -o stat= -p "$pid" 2>/dev/null) || stat=''
+    case $stat in
+      '' | *Z*)
+        echo "the program ended before its window \"$title\" was painted" >&2
+        rm -f "$shot" "$last"; return 1 ;;
+    esac
+    [ -n "$wid" ] || wid=$(xdotool search --onlyvisible --name "^$title" 2>/dev/null | head -n 1) || true
+    if [ -n "$wid" ] && import -window "$wid" "$shot" 2>/dev/null; then
+      colours=$(identify -format '%k' "$shot" 2>/dev/null || echo 0)
+      if [ "$colours" -gt 16 ] && compare -metric AE "$shot" "$last" null: >/dev/null 2>&1; then
+        rm -f "$shot" "$last"
+        import -window root "$file"
+        return
+      fi
+      cp "$shot" "$last"
+    fi
+    sleep 0.5
+  done
+  rm -f "$shot" "$last"
+  if [ -z "$wid" ]; then
+    echo "no window \"$title\" appeared within $seconds s" >&2
+  else
+    echo "the window \"$title\" appeared but was not painted within $seconds s" >&2
+  fi
+  return 1
+}
+
 jobs() { nproc 2>/dev/null || echo 2; }
 
 # build_preset PRESET [cmake --build options...]: configures and builds with a preset of

@@ -4,6 +4,7 @@
 #include "app/PlatformChoice.h"
 #include "app/QtTranslations.h"
 #include "app/QuitOnSignal.h"
+#include "app/SuiteMissing.h"
 #include "host/HostInfo.h"
 #include "host/HostLibrary.h"
 #include "platform/NamedMutex.h"
@@ -34,6 +35,7 @@ int main(int argc, char* argv[])
     if (!mutex.firstInstance())
         return 0;  // another instance runs: end at once, silently
 
+    app::tellWhenSuiteIsMissing(host::Host());
     platform::setApplicationHelpFile(QStringLiteral("Comment.hlp"));
     {
         TForm1 form;

@@ -21,6 +21,7 @@
 #include "ui/Arrivals.h"
 #include "ui/CommentListView.h"
 #include "ui/CommentViewLoader.h"
+#include "ui/DesignedFonts.h"
 #include "ui/FocusFrame.h"
 #include "ui/FrameworkError.h"
 #include "ui/GlyphStrip.h"
@@ -72,9 +73,7 @@ TForm1::TForm1(settings::SettingsBackend* backend, QWidget* parent)
         backend_ = ownBackend_.get();
     }
     setObjectName(QStringLiteral("Form1"));
-    // Widths in the list are byte counts: the substitute must draw a full-width character exactly
-    // two half-width columns wide, as the original font does.
-    QFont::insertSubstitution(QString::fromUtf8(kFontFace), QStringLiteral("Noto Sans Mono CJK JP"));
+    ui::mapDesignedFonts();
     const host::HostInfo& info = host::Host();
     dirs_.received = info.receivedDir;
     dirs_.saved = info.savedDir();

@@ -9,6 +9,8 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QInputMethodEvent>
@@ -16,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -163,9 +166,30 @@ void TForm2::BitBtn2Click()
 
 namespace ui {
 
+namespace {
+
+// Qt offers a folder (home, or the current one) as the PDF file, and its OK then refuses it as a
+// directory.
+void proposeOutputFile(QPrintDialog& dialog)
+{
+    auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("filename"));
+    if (!edit || !dialog.printer()->outputFileName().isEmpty())
+        return;  // a file chosen earlier in this run stays
+    const QString offered = edit->text();
+    QString folder = offered.endsWith(u'/') || QFileInfo(offered).isDir() ? offered : QFileInfo(offered).path();
+    if (folder.isEmpty() || folder == QStringLiteral("."))
+        folder = QDir::homePath();
+    if (!folder.endsWith(u'/'))
+        folder += u'/';
+    edit->setText(folder + QString::fromLatin1(print::kJobName).replace(u' ', u'_') + QStringLiteral(".pdf"));
+}
+
+}  // namespace
+
 void runPrinterSetup(QWidget* parent)
 {
     QPrintDialog dialog(&print::currentPrinter(), parent);
+    proposeOutputFile(dialog);
     dialog.setWindowTitle(QStringLiteral("ﾌﾟﾘﾝﾀの設定"));
     // Setup role: where and on what paper; what to print is always the whole comment.
     dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);

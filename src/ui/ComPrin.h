@@ -49,7 +49,8 @@ private:
 namespace ui {
 
 // Qt's print dialog in its setup role on the current printer: printer (or a PDF file), paper and
-// orientation. The choice holds for the rest of the run.
+// orientation. The choice holds for the rest of the run. Until a file has been chosen, the PDF file
+// offered is the job's name in the folder Qt offers ("BREVON_COMMENT.pdf").
 void runPrinterSetup(QWidget* parent);
 
 // The print command (ToolbarButton3Click): the margins dialog, then on OK the view's text on the

@@ -197,6 +197,46 @@ TEST_F(Startup, SuiteFolderWithAJapaneseNameIsFound)
     EXPECT_EQ(messages(), "");
 }
 
+TEST_F(Startup, WithoutASuiteOneMessageSaysWhereItLookedAndCommentListLooksThereToo)
+{
+    // A new user: no BREVON_HOME, no ~/Brevon.
+    const std::string home = dir + "/home";
+    fs::create_directories(home);
+    env["HOME"] = home;
+    env["BREVON_HOME"] = "";
+    const auto startAndEnd = [&] {
+        auto viewer = spawn(env);
+        ASSERT_TRUE(waitForLock(true, 30s));
+        viewer.kill(SIGTERM);
+        EXPECT_EQ(viewer.wait(30s), 0) << "the start goes on after the message";
+    };
+    const auto commentList = [&](std::string* out) {
+        auto child = testsupport::start("/bin/sh", {"-c", "exec \"$0\" --saved >\"$1\" 2>&1", kBin + "/comment-list",
+                                                    dir + "/list.txt"},
+                                        env);
+        const auto code = child.wait(30s);
+        *out = readFile(dir + "/list.txt");
+        return code.value_or(-1);
+    };
+
+    startAndEnd();
+    EXPECT_EQ(messages(), "BrevonMessage\tBrevonコメント情報\t" + home +
+                              "/Brevonが見つからない\tコメントはこのフォルダの RecvData と Result/COMMENT "
+                              "から読みます。別のフォルダを使うには、環境変数 BREVON_HOME "
+                              "にそのフォルダを指定して起動してください。\t2\n");
+    std::string out;
+    EXPECT_NE(commentList(&out), 0);
+    EXPECT_NE(out.find("suite folder not found: " + home + "/Brevon\n"), std::string::npos) << out;
+
+    fs::remove(dir + "/messages.log");
+    fs::create_directories(home + "/Brevon/Result/COMMENT");
+    std::ofstream(home + "/Brevon/Result/COMMENT/COMMENT.001") << "notice\r\n";
+    startAndEnd();
+    EXPECT_EQ(messages(), "");
+    EXPECT_EQ(commentList(&out), 0);
+    EXPECT_NE(out.find(home + "/Brevon/Result/COMMENT/COMMENT.001"), std::string::npos) << out;
+}
+
 // The probe runs the program's own start-up steps and prints what they found, one item a line.
 TEST_F(Startup, SuitePathAndNameSlots)
 {

@@ -10,10 +10,13 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPageLayout>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -266,6 +269,43 @@ TEST_F(ComPrinTest, PrinterChosenInTheSetupHoldsForLaterPrints)
     const auto words = pdfprobe::words(file);
     ASSERT_EQ(words.size(), 1u);
     EXPECT_EQ(words[0].text, QStringLiteral("second"));
+}
+
+TEST_F(ComPrinTest, PrinterSetupOffersAFileNamedAfterTheJobThatItsOkTakes)
+{
+    // A home of its own; the current folder (the build's) lies outside it, so Qt offers the home.
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", dir.path().toLocal8Bit());
+    QPrinter& printer = print::currentPrinter();
+    printer.setOutputFileName(QString());
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    QString offered, refused;
+    whenModal<QPrintDialog>([&](QPrintDialog& d) {
+        offered = d.findChild<QLineEdit*>(QStringLiteral("filename"))->text();
+        // A refused name would open a message box over the dialog: record it and close both.
+        QTimer::singleShot(3000, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                refused = box->text();
+                box->reject();
+                d.reject();
+            }
+        });
+        d.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    ui::runPrinterSetup(nullptr);
+    qputenv("HOME", home);
+    EXPECT_EQ(offered.toStdString(), dir.filePath(QStringLiteral("BREVON_COMMENT.pdf")).toStdString());
+    EXPECT_EQ(refused.toStdString(), "");
+    EXPECT_EQ(printer.outputFileName().toStdString(), offered.toStdString());
+
+    // A file chosen earlier stays what the setup offers.
+    choosePdfFile(dir.filePath(QStringLiteral("mine.pdf")));
+    whenModal<QPrintDialog>([&](QPrintDialog& d) {
+        offered = d.findChild<QLineEdit*>(QStringLiteral("filename"))->text();
+        d.reject();
+    });
+    ui::runPrinterSetup(nullptr);
+    EXPECT_EQ(offered.toStdString(), dir.filePath(QStringLiteral("mine.pdf")).toStdString());
 }
 
 TEST_F(ComPrinTest, WithoutAnyPrinterThePrintReportsItThroughTheErrorBox)

@@ -25,7 +25,7 @@ constexpr const char* kUsage =
     "usage: comment-list [--suite DIR] [--received|--saved] [--category N] [--json] [--watch|--search TEXT]\n"
     "  Prints the comments the viewer would list, one line per comment, each category newest first:\n"
     "  category, local time (ISO 8601), list text, path; tab-separated, or JSON with --json.\n"
-    "  --suite DIR    the suite folder (default: $BREVON_HOME)\n"
+    "  --suite DIR    the suite folder (default: $BREVON_HOME, else ~/Brevon)\n"
     "  --received     the received comments; --saved: the saved comments\n"
     "                 (default: received when there are any, else saved, as the viewer starts)\n"
     "  --category N   only category N: 0 notices, 1 market flash, 2 weekend, 3 earnings\n"

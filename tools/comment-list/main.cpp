@@ -1,10 +1,12 @@
 #include "CommentList.h"
+#include "platform/SuiteFolder.h"
 
-#include <cstdlib>
 #include <iostream>
 
 int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
-    return commentlist::run(args, std::getenv("BREVON_HOME"), std::cout, std::cerr);
+    // The viewer's suite when --suite gives none: $BREVON_HOME, else ~/Brevon.
+    const std::string suite = platform::suiteFolder();
+    return commentlist::run(args, suite.empty() ? nullptr : suite.c_str(), std::cout, std::cerr);
 }
