@@ -1,6 +1,7 @@
 #include "platform/qt/Cp932.h"
 #include "platform/qt/ShellOpen.h"
 #include "ui/Unit5.h"
+#include "support/TestApplication.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -24,14 +25,7 @@
 
 namespace {
 
-QApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "Unit5Test";
-    static char* argv[] = {name, nullptr};
-    static auto* a = new QApplication(argc, argv);  // never destroyed, see ComPrinTest
-    return *a;
-}
+using testsupport::app;
 
 // Runs `act` on every warning dialog that comes up while the object lives, and counts them.
 class WarningWatcher {
