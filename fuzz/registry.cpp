@@ -12,7 +12,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace {
