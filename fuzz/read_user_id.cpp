@@ -2,7 +2,7 @@
 // its first 16 bytes.
 
 #include "FuzzSupport.h"
-#include "ui/Unit5.h"
+#include "store/UserId.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const std::string contents(reinterpret_cast<const char*>(data), size);
     fuzz::writeFile(fuzz::scratchDir() + "USER_ID.DAT", contents);
-    const std::string id = ui::ReadUserId(fuzz::scratchDir());
+    const std::string id = store::ReadUserId(fuzz::scratchDir());
 
     std::string expected;
     for (const char c : contents) {

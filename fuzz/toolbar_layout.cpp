@@ -6,12 +6,10 @@
 
 #include "FuzzSupport.h"
 #include "docking/DockHost.h"
-#include "docking/FormComponents.h"
 #include "docking/TCustomToolWindow.h"
 #include "docking/TDock.h"
-#include "docking/TToolbar.h"
-#include "docking/TToolbarButton.h"
 #include "docking/ToolbarLayout.h"
+#include "support/FormWithDocks.h"
 
 #include <QApplication>
 #include <QString>
@@ -28,31 +26,7 @@ const QString kKey = QStringLiteral("Software\\Brevon\\Comment");
 const QString kRoundTripKey = QStringLiteral("Software\\Brevon\\FuzzRoundTrip");
 
 // The main window's arrangement: three docks, three toolbars designed in the top one.
-std::unique_ptr<docking::DockHost> makeForm()
-{
-    using namespace docking;
-    auto form = std::make_unique<DockHost>();
-    form->setGeometry(50, 50, 640, 400);
-    setFormLoading(form.get(), true);
-    TDock* docks[3] = {new TDock(form.get(), dpTop), new TDock(form.get(), dpLeft), new TDock(form.get(), dpRight)};
-    for (int i = 0; i < 3; ++i) {
-        docks[i]->setObjectName(QStringLiteral("Dock%1").arg(i + 1));
-        form->addDock(docks[i]);
-    }
-    const int buttons[3] = {4, 4, 5}, positions[3] = {0, 137, 274};
-    const char* names[3] = {"Toolbar3", "Toolbar1", "Toolbar2"};
-    for (int t = 0; t < 3; ++t) {
-        auto* bar = new TToolbar(docks[0]);
-        bar->setObjectName(QString::fromLatin1(names[t]));
-        for (int b = 0; b < buttons[t]; ++b)
-            (new TToolbarButton(bar))->resize(30, 25);
-        bar->arrangeContents();
-        bar->setDockRow(0);
-        bar->setDockPos(positions[t]);
-    }
-    setFormLoading(form.get(), false);
-    return form;
-}
+std::unique_ptr<docking::DockHost> makeForm() { return testsupport::formWithDocks(QRect(50, 50, 640, 400)).form; }
 
 struct Place {
     QString dock;

@@ -1,5 +1,7 @@
 // Start to first paint: the real TForm1 with 2,000 received comments beside the same window on an
-// empty suite and an empty QMainWindow; the save-all command from that window beside the bare
+// empty suite and an empty QMainWindow; TForm1 with 4 received comments beside a bare window with
+// the same kinds of widgets (menu bar, three toolbars of icon buttons, a list of four Japanese
+// lines, a read-only text view holding the first comment); the save-all command from that window beside the bare
 // renames that bring the files back; and a 100 MB comment chosen in the list: the time until its
 // first screenful is drawn and the longest stall of the event loop while the rest is loaded.
 //
@@ -18,6 +20,7 @@
 // marks in a large comment: the growth of the peak resident memory from activating a result until
 // the marks are set, for 16 MiB of "a" in one line and 100 MB of "a" in lines.
 
+#include "BenchSupport.h"
 #include "LoadFloor.h"
 #include "Median.h"
 #include "host/HostInfo.h"
@@ -25,6 +28,7 @@
 #include "support/FakeSettingsBackend.h"
 #include "support/ScratchSuite.h"
 #include "docking/TToolbarButton.h"
+#include "platform/qt/Cp932.h"
 #include "ui/ComMain.h"
 #include "ui/CommentListView.h"
 #include "ui/CommentViewLoader.h"
@@ -38,8 +42,12 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QSplitter>
+#include <QToolBar>
 #include <QTimer>
 
 #include <algorithm>
@@ -370,6 +378,68 @@ void measureMarks(TForm1& form)
     QCoreApplication::exit(0);
 }
 
+// What TForm1 shows at the start over the suite of four, built from plain Qt widgets: the reference
+// of the window's own first paint. The same icons, list lines and comment text in the same font,
+// the same size.
+int runBareWindow(QApplication& app, const std::string& suite)
+{
+    QMainWindow w;
+    w.setWindowTitle(QStringLiteral("Brevonコメント情報"));
+    w.setGeometry(10, 10, 900, 600);
+    for (const char* menu : {"ﾌｧｲﾙ(&F)", "表示(&V)", "設定(&S)", "ﾍﾙﾌﾟ(&H)"}) {
+        QMenu* m = w.menuBar()->addMenu(QString::fromUtf8(menu));
+        for (int i = 0; i < 5; ++i)
+            m->addAction(QStringLiteral("お知らせ表示 %1").arg(i));
+    }
+    const std::vector<std::vector<const char*>> bars{{"save", "saveall", "delete", "print"},
+                                                     {"comment", "market", "weekend", "kessan"},
+                                                     {"tessera", "home", "exit", "arrivals", "comment"}};
+    for (const auto& icons : bars) {
+        QToolBar* bar = w.addToolBar(QString());
+        for (const char* icon : icons)
+            bar->addAction(QIcon(QStringLiteral(":/icons/%1.png").arg(QLatin1String(icon))), QString::fromUtf8(icon));
+    }
+    auto* split = new QSplitter(Qt::Vertical);
+    auto* list = new QListWidget;
+    std::string first;
+    for (int k = 0; k < 4; ++k) {
+        const std::string path = suite + "RecvData/" + testsupport::commentFileName(k, 1);
+        std::ifstream in(path, std::ios::binary);
+        std::string title;
+        std::getline(in, title);
+        std::getline(in, title);
+        if (!title.empty() && title.back() == '\r')
+            title.pop_back();
+        list->addItem(platform::fromCp932(title));
+        if (k == 0) {
+            std::ifstream whole(path, std::ios::binary);
+            first.assign(std::istreambuf_iterator<char>(whole), {});
+        }
+    }
+    list->setCurrentRow(0);
+    auto* view = new QPlainTextEdit;
+    view->setReadOnly(true);
+    // The comments in the face and size the window shows them in: its substitute for the original
+    // font, at the stored default of 12 points.
+    QFont::insertSubstitution(QStringLiteral("ＭＳ ゴシック"), QStringLiteral("Noto Sans Mono CJK JP"));
+    QFont font(QStringLiteral("ＭＳ ゴシック"));
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    font.setPointSize(12);
+    list->setFont(font);
+    view->setFont(font);
+    view->setPlainText(platform::fromCp932(first));
+    split->addWidget(list);
+    split->addWidget(view);
+    w.setCentralWidget(split);
+    // The list a third of the client height, as the window has it with no stored height.
+    const int client = w.height() - w.menuBar()->sizeHint().height();
+    split->setSizes({client / 3, client});
+    FirstPaint probe(&w);
+    w.show();
+    return app.exec();
+}
+
 int runChild(const std::string& mode, const std::string& suite, int argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -380,6 +450,8 @@ int runChild(const std::string& mode, const std::string& suite, int argc, char**
         w.show();
         return app.exec();
     }
+    if (mode == "bare")
+        return runBareWindow(app, suite);
     testsupport::pointHostAt(suite);
     FakeSettingsBackend store;
     testsupport::storeAPlace(store);
@@ -432,17 +504,6 @@ int runChild(const std::string& mode, const std::string& suite, int argc, char**
     return app.exec();
 }
 
-// A comment of about 3 KiB: blank line, title, date line, body.
-std::string commentText(int i)
-{
-    std::string s =
-        shiftjis::fromUtf8("\r\n　日経平均株価の動向について " + std::to_string(i) + "\r\n2024年5月1日\r\n");
-    const std::string line = shiftjis::fromUtf8("本日の東京株式市場は、買い優勢で始まりました。\r\n");
-    while (s.size() < 3000)
-        s += line;
-    return s;
-}
-
 std::string makeSuite(const std::string& root)
 {
     const std::string suite = root + "/suite/";
@@ -452,8 +513,20 @@ std::string makeSuite(const std::string& root)
     for (int k = 0; k < 4; ++k)
         for (int i = 0; i < 500; ++i) {
             const std::string n = testsupport::commentFileName(k, i);
-            std::ofstream(suite + "RecvData/" + n, std::ios::binary) << commentText(i);
+            std::ofstream(suite + "RecvData/" + n, std::ios::binary) << bench::commentText(i);
         }
+    return suite;
+}
+
+// One received comment of each category.
+std::string makeFourSuite(const std::string& root)
+{
+    const std::string suite = root + "/four/";
+    for (const char* d : {"RecvData", "Result/COMMENT", "Data"})
+        fs::create_directories(suite + d);
+    for (int k = 0; k < 4; ++k)
+        std::ofstream(suite + "RecvData/" + testsupport::commentFileName(k, 1), std::ios::binary)
+            << bench::commentText(k + 1);
     return suite;
 }
 
@@ -472,11 +545,11 @@ std::pair<std::string, std::string> makeSearchSuites(const std::string& root)
     for (int k = 0; k < 4; ++k)
         for (int i = 0; i < 500; ++i) {
             const std::string n = testsupport::commentFileName(k, i);
-            std::ofstream(plain + "Result/COMMENT/" + n, std::ios::binary) << commentText(i) << line;
+            std::ofstream(plain + "Result/COMMENT/" + n, std::ios::binary) << bench::commentText(i) << line;
             fs::create_hard_link(plain + "Result/COMMENT/" + n, big + "Result/COMMENT/" + n);
         }
     std::ofstream hundred(big + "Result/COMMENT/CMARKET.0big", std::ios::binary);
-    std::string chunk = commentText(1);
+    std::string chunk = bench::commentText(1);
     while (chunk.size() < (1 << 20))
         chunk += chunk;
     chunk.resize(1 << 20);
@@ -494,7 +567,7 @@ std::string makeBigSuite(const std::string& root, int lines)
     fs::create_directories(suite + "Result/COMMENT");
     fs::create_directories(suite + "Data");
     const std::string folder = suite + "Result/COMMENT/";
-    std::ofstream(folder + "COMMENT.001", std::ios::binary) << commentText(1);
+    std::ofstream(folder + "COMMENT.001", std::ios::binary) << bench::commentText(1);
     {
         std::ofstream big(folder + "COMMENT.002", std::ios::binary);
         big << shiftjis::fromUtf8("大きなコメント\r\n2024年5月1日\r\n");
@@ -527,7 +600,7 @@ std::string makeFilledSuite(const std::string& root, const std::string& name, lo
     fs::create_directories(suite + "Result/COMMENT");
     fs::create_directories(suite + "Data");
     const std::string folder = suite + "Result/COMMENT/";
-    std::ofstream(folder + "COMMENT.001", std::ios::binary) << commentText(1);
+    std::ofstream(folder + "COMMENT.001", std::ios::binary) << bench::commentText(1);
     {
         std::ofstream big(folder + "COMMENT.002", std::ios::binary);
         const std::string line = std::string(static_cast<std::size_t>(width), fill) + (lines > 1 ? "\r\n" : "");
@@ -615,7 +688,8 @@ int main(int argc, char** argv)
         return runChild(argv[1] + 8, argv[2], 1, argv);
 
     int rounds = 11;
-    std::string parts = "start,saveall,search,view,longline,marks";  // which figures to measure, for runs of one alone
+    std::string parts =
+        "start,paint,saveall,search,view,longline,marks";  // which figures to measure, for runs of one alone
     std::string reportPath;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -659,6 +733,20 @@ int main(int argc, char** argv)
             "round %2d  empty QMainWindow %6.1f ms  TForm1, empty suite %6.1f ms  TForm1, 2,000 received %6.1f ms"
             "  load floor %5.1f ms  (2,000 - empty) / floor %.2f\n",
             i + 1, e, fe, f, fl, extra.back());
+    }
+    // The window with four received comments beside the bare window of the same widgets, in turn.
+    const std::string fourSuite = makeFourSuite(root);
+    std::vector<double> bare, four, fourOverBare;
+    const bool paint = parts.find("paint") != std::string::npos;
+    ok = ok && (!paint || (timeStart(self, "bare", fourSuite) >= 0 && timeStart(self, "form", fourSuite) >= 0));
+    for (int i = 0; ok && paint && i < rounds; ++i) {
+        const double b = timeStart(self, "bare", fourSuite), f4 = timeStart(self, "form", fourSuite);
+        ok = b >= 0 && f4 >= 0;
+        bare.push_back(b);
+        four.push_back(f4);
+        fourOverBare.push_back(f4 / b);
+        std::printf("round %2d  bare window %6.1f ms  TForm1, 4 received %6.1f ms  ratio %.2f\n", i + 1, b, f4,
+                    fourOverBare.back());
     }
     // The save-all command from the window, beside the bare renames that bring the files back.
     std::vector<double> saveAll, renames;
@@ -759,7 +847,7 @@ int main(int argc, char** argv)
                 "  all shown %7.0f ms;  click to %lld characters copied %7.0f ms (Ctrl+A to clipboard %7.0f ms)\n",
                 i + 1, l.name, first, gap, gapCpu, total, l.chars, copy, keys);
         }
-        fs::remove_all(s);
+        bench::removeTree(s);
     }
     // Marks: the growth of the peak resident memory while a result is activated and marked.
     struct Marks {
@@ -787,7 +875,7 @@ int main(int argc, char** argv)
                         " to all marked %6.0f ms, %lld marks\n",
                         i + 1, m.name, growth, first, ms, m.marks);
         }
-        fs::remove_all(s);
+        bench::removeTree(s);
     }
     const bool noMessages = !fs::exists(root + "/messages.log");
     std::string messages;
@@ -799,7 +887,7 @@ int main(int argc, char** argv)
     if (std::getenv("UIBENCH_KEEP"))
         std::printf("suites kept in %s\n", root.c_str());
     else
-        fs::remove_all(root);
+        bench::removeTree(root);
     if (!ok) {
         std::fprintf(stderr, "UiBench: a start failed\n");
         return 1;
@@ -814,6 +902,9 @@ int main(int argc, char** argv)
         "median of %d: empty QMainWindow %.1f ms, TForm1 on an empty suite %.1f ms, TForm1 %.1f ms, ratio %.2f\n",
         rounds, e, fe, f, f / e);
     std::printf("median of %d: load floor %.1f ms, (2,000 received - empty suite) / floor %.2f\n", rounds, fl, x);
+    if (!bare.empty())
+        std::printf("median of %zu: bare window %.1f ms, TForm1 with 4 received %.1f ms, ratio %.2f\n", bare.size(),
+                    median(bare), median(four), median(fourOverBare));
     std::printf("median of %d: save-all from the window %.1f ms, bare renames %.1f ms, ratio %.2f\n", rounds, sa, rn,
                 sa / rn);
     const auto worst = [](const std::vector<double>& v) {
@@ -842,6 +933,9 @@ int main(int argc, char** argv)
             std::fprintf(out, "start_to_first_paint_2000_received\t%.0f ms\t%.0f ms\t%.2f\t< 250 ms\n", f, e, f / e);
             std::fprintf(out, "start_to_first_paint_empty_suite\t%.0f ms\t%.0f ms\t%.2f\t-\n", fe, e, fe / e);
             std::fprintf(out, "start_2000_received_over_empty_suite\t%.1f ms\t%.1f ms\t%.2f\t<= 1.5x\n", f - fe, fl, x);
+            if (!bare.empty())
+                std::fprintf(out, "first_paint_4_received_over_bare_window\t%.1f ms\t%.1f ms\t%.2f\t<= 1.10x\n",
+                             median(four), median(bare), median(fourOverBare));
             std::fprintf(out, "save_all_2000_from_the_window\t%.0f ms\t%.0f ms\t%.2f\t< 250 ms\n", sa, rn, sa / rn);
             // The worst of all rounds: a stall is what the user feels, however rare.
             std::fprintf(out, "search_gui_wait_100MB_among_2000\t%.0f ms\t-\t-\t< 50 ms\n", worst(bigGaps));

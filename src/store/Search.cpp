@@ -314,10 +314,13 @@ FileMatch verdict(const SearchQuery& query, const Scanner& text, std::string_vie
     return FileMatch::Match;
 }
 
+constexpr std::uint64_t kUnknownSize = ~std::uint64_t{0};
+
 // Reads an open file in blocks through the scanner until every word is found; a word may also be
-// found in `extra`, the part of the list line that the text does not hold.
+// found in `extra`, the part of the list line that the text does not hold. `size`: the file's size
+// when it was listed; a first read that brings all of it is not followed by one that finds the end.
 FileMatch matchOpenFile(const SearchQuery& query, int fd, const std::function<bool()>& cancelled,
-                        std::string_view extra, std::size_t kBlock = kReadBlock)
+                        std::string_view extra, std::size_t kBlock = kReadBlock, std::uint64_t size = kUnknownSize)
 {
     if (query.empty())
         return FileMatch::NoMatch;
@@ -333,7 +336,8 @@ FileMatch matchOpenFile(const SearchQuery& query, int fd, const std::function<bo
         return FileMatch::Unreadable;
     if (cancelled && cancelled())
         return FileMatch::Cancelled;
-    const ssize_t second = first > 0 ? readSome(fd, block.data() + first, kBlock) : 0;
+    const bool whole = first == 0 || static_cast<std::uint64_t>(first) == size;
+    const ssize_t second = whole ? 0 : readSome(fd, block.data() + first, kBlock);
     if (second < 0)
         return FileMatch::Unreadable;
     if (second == 0) {
@@ -502,8 +506,9 @@ SearchOutcome searchFolder(const CommentDirs& dirs, bool receivedMode, const Sea
                 return false;
             }
             ++outcome.searched;
-            const FileMatch m =
-                fd < 0 ? FileMatch::Unreadable : matchOpenFile(query, fd, cancelled, listLineExtra(k, f.name));
+            const FileMatch m = fd < 0
+                                    ? FileMatch::Unreadable
+                                    : matchOpenFile(query, fd, cancelled, listLineExtra(k, f.name), kReadBlock, f.size);
             if (m == FileMatch::Cancelled) {
                 outcome.cancelled = true;
                 return false;

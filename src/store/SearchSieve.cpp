@@ -3,6 +3,7 @@
 #include "store/FoldTables.h"
 
 #include <algorithm>
+#include <array>
 #include <memory>
 
 // The first look at a comment's bytes: which query words may occur in it, without folding it.
@@ -26,6 +27,12 @@ struct SearchQuery::Sieve {
     std::vector<char16_t> keys;
     std::uint8_t all = 0;
     std::uint16_t replacement = 0;
+    // Per byte: bit w when the byte may be part of text that holds word w's key unit. One byte of
+    // each such character (the trail byte of a pair), the mark of each composition that makes one,
+    // and one byte of each character that can make seenIn fold a segment whole through ICU (which
+    // may give any unit) are marked. Text lacking every marked byte of a word cannot hold the
+    // word: a pass of one lookup a byte rules out most comments before the scan by characters.
+    std::array<std::uint8_t, 256> bytes{};
     std::vector<std::pair<std::uint32_t, std::uint8_t>> composed;  // (code << 1 | mark, mask), sorted
 
     std::uint8_t maskOf(std::u16string_view folded) const
@@ -99,6 +106,43 @@ struct SearchQuery::Sieve {
             }
         });
         std::sort(composed.begin(), composed.end());
+        for (std::uint32_t code = 0; code < codes.size(); ++code) {
+            const std::uint16_t v = codes[code];
+            if (code < 0x100 ? t.leadIndex[code] >= 0 : t.leadIndex[code >> 8] < 0)
+                continue;  // a lead byte is read as part of a pair; no pair begins with another byte
+            // A lead byte without its trail is consumed alone; otherwise the last byte is there.
+            const std::size_t byte = (v & kLoneLead) ? code >> 8 : code & 0xFFu;
+            bytes[byte] |= static_cast<std::uint8_t>(v) & all;
+            // Where the scan folds a segment whole through ICU: a character that joins the one
+            // before it, other than a mark; a mark after a character the tables cannot say how it
+            // meets one (for a lead byte consumed alone, only when a mark follows it).
+            const bool unknownJoin = (v >> kJoinShift & 3u) == Tables::kUnknown;
+            const std::size_t trail = code & 0xFFu;
+            if (((v & kJoins) && !(v & kMark)) || (unknownJoin && (!(v & kLoneLead) || trail == 0xDE || trail == 0xDF)))
+                bytes[byte] |= all;
+        }
+        for (std::size_t lead = 0; lead < 256; ++lead)
+            if (t.leadIndex[lead] >= 0)
+                bytes[lead] |= static_cast<std::uint8_t>(replacement);  // a lead byte that ends the text
+        for (const auto& [key, mask] : composed)
+            bytes[(key & 1u) ? 0xDF : 0xDE] |= mask;
+    }
+
+    // Bit w when some byte of `text` is marked for word w.
+    std::uint8_t bytesIn(std::string_view text) const
+    {
+        const auto* b = reinterpret_cast<const unsigned char*>(text.data());
+        std::uint8_t m0 = 0, m1 = 0, m2 = 0, m3 = 0;
+        std::size_t i = 0;
+        for (; i + 4 <= text.size(); i += 4) {
+            m0 |= bytes[b[i]];
+            m1 |= bytes[b[i + 1]];
+            m2 |= bytes[b[i + 2]];
+            m3 |= bytes[b[i + 3]];
+        }
+        for (; i < text.size(); ++i)
+            m0 |= bytes[b[i]];
+        return static_cast<std::uint8_t>(m0 | m1 | m2 | m3);
     }
 
     std::uint8_t composedMask(std::uint32_t code, std::uint8_t markByte) const
@@ -182,6 +226,9 @@ bool SearchQuery::mayOccurIn(std::string_view cp932, std::string_view extra) con
 {
     if (!sieve_)
         return true;
+    const std::uint8_t marked = sieve_->bytesIn(cp932) | sieve_->bytesIn(extra);
+    if ((marked & sieve_->all) != sieve_->all)
+        return false;
     const std::uint8_t seen = sieve_->seenIn(cp932) | (extra.empty() ? 0 : sieve_->seenIn(extra));
     return (seen & sieve_->all) == sieve_->all;
 }

@@ -216,14 +216,14 @@ void TForm1::buildClient()
     Splitter1->setStretchFactor(1, 1);
     layout->addWidget(Splitter1);
 
-    QFont listFont(QString::fromUtf8(kFontFace));
-    listFont.setStyleHint(QFont::TypeWriter);
-    listFont.setFixedPitch(true);
-    listFont.setPixelSize(12);
-    ListBox1->setFont(listFont);
-    QFont viewFont = listFont;
-    viewFont.setPixelSize(13);
-    Memo1->setFont(viewFont);
+    // In the stored size at once: the view lays its empty document out with each font it is given,
+    // and a CJK face loaded at a size that is never shown only delays the first paint.
+    QFont font(QString::fromUtf8(kFontFace));
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    font.setPointSize(ui::clampFontSize(Settings().fontSize));
+    ListBox1->setFont(font);
+    Memo1->setFont(font);
 
     // Clicks and arrow keys move the caret; the view follows it.
     connect(ListBox1, &ui::CommentListView::currentRowChanged, this, [this] { ListBox1Click(); });

@@ -13,6 +13,7 @@
 #include "store/FileBatch.h"
 #include "store/Loader.h"
 #include "store/Purge.h"
+#include "store/UserId.h"
 #include "ui/ColorValue.h"
 #include "ui/ComColor.h"
 #include "ui/ComPrin.h"
@@ -220,7 +221,7 @@ void TForm1::NColorClick()
 
 void TForm1::WarningPlay() { ui::WarningPlay(this, Settings()); }
 
-std::string TForm1::ReadUserId() const { return ui::ReadUserId(host::Host().dataDir); }
+std::string TForm1::ReadUserId() const { return store::ReadUserId(host::Host().dataDir); }
 
 void TForm1::tesseraPageGoClick(QObject* sender)
 {

@@ -2,6 +2,7 @@
 
 #include "platform/qt/Cp932.h"
 #include "platform/qt/ShellOpen.h"
+#include "store/UserId.h"
 #include "ui/ScreenCenter.h"
 
 #include <QCheckBox>
@@ -9,20 +10,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <memory>
-
-namespace {
-
-constexpr std::size_t kUserIdBytes = 16;
-constexpr char kUserIdFile[] = "USER_ID.DAT";
-
-}  // namespace
 
 const QString TForm5::kWarningText = QStringLiteral("この機能（URLからのジャンプ）はインターネットへの\r\n\r\n"
                                                     "接続環境が必要となります。\r\n\r\n"
@@ -73,56 +60,10 @@ void WarningPlay(QWidget* parent, settings::SettingsRecord& record)
     record.browsCSw = dialog.CheckBox1->isChecked();
 }
 
-std::string ReadUserId(const std::string& dataDir)
-{
-    std::string path = dataDir;
-    if (!path.empty() && path.back() != '/')
-        path += '/';
-    path += kUserIdFile;
-
-    // Non-blocking, and regular files only: a pipe or device under that name would otherwise hold
-    // the window until someone writes to it.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return {};
-    struct Closer {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-    std::unique_ptr<std::FILE, Closer> file(::fdopen(fd, "rb"));
-    if (!file) {
-        ::close(fd);
-        return {};
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-        return {};
-
-    std::string id;
-    for (;;) {
-        const int c = std::fgetc(file.get());
-        if (c == EOF) {
-            if (std::ferror(file.get()))
-                return {};
-            break;
-        }
-        if (c == '\n')
-            break;
-        if (c == '\r')
-            continue;  // ends the line only together with LF, and is never part of it
-        if (id.size() < kUserIdBytes)
-            id += static_cast<char>(c);
-        else
-            break;  // the rest of the line does not matter
-    }
-    if (std::fclose(file.release()) != 0)
-        return {};
-    return id;
-}
-
 std::string webAddress(WebPage page, const std::string& dataDir, const settings::SettingsRecord& record)
 {
     if (page == WebPage::Tessera)
-        return record.tsrPageUrl + ReadUserId(dataDir);
+        return record.tsrPageUrl + store::ReadUserId(dataDir);
     return record.homePageUrl;
 }
 

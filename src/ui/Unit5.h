@@ -1,6 +1,6 @@
 #pragma once
-// Jumps to the vendor's web pages: the connection warning dialog, the user ID from USER_ID.DAT and
-// the address handed to the desktop's browser.
+// Jumps to the vendor's web pages: the connection warning dialog, the address (with the user ID
+// from USER_ID.DAT, store::ReadUserId) handed to the desktop's browser.
 
 #include "settings/SettingsRecord.h"
 
@@ -37,11 +37,6 @@ namespace ui {
 // The warning step before a jump: shows TForm5 while the show-warning flag is on and takes the
 // flag from its check box, however the dialog was closed.
 void WarningPlay(QWidget* parent = nullptr, settings::SettingsRecord& record = settings::Settings());
-
-// The user ID: the first line of dataDir + "USER_ID.DAT" (LF or CR LF ends it, a lone CR is left
-// out), at most its first 16 bytes, code page 932 as stored; empty on any failure. `dataDir` is a
-// local folder path; a missing trailing separator is supplied.
-std::string ReadUserId(const std::string& dataDir);
 
 enum class WebPage {
     Tessera,  // the user's page on the stock web service (tesseraPageGo)

@@ -1,4 +1,5 @@
-#include "DockingTestSupport.h"
+#include "support/FormWithDocks.h"
+#include "support/TestApplication.h"
 
 #include "docking/DockingAccessible.h"
 #include "docking/TDock.h"
@@ -20,12 +21,12 @@ class DockingAccessibleTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dockingtest::app();
+        testsupport::app();
         static const bool installed = (QAccessible::installFactory(&accessibleInterface), true);
         (void)installed;
         form = std::make_unique<QWidget>();
         form->setGeometry(100, 100, 400, 200);
-        bar = dockingtest::toolbar(form.get(), QStringLiteral("Toolbar1"), 3);
+        bar = testsupport::toolbar(form.get(), QStringLiteral("Toolbar1"), 3);
         bar->setCaption(QStringLiteral("表示"));
         buttons = bar->findChildren<TToolbarButton*>();
         form->show();

@@ -1,4 +1,5 @@
-#include "DockingTestSupport.h"
+#include "support/FormWithDocks.h"
+#include "support/TestApplication.h"
 
 #include "docking/DockHost.h"
 #include "docking/DragOutline.h"
@@ -14,38 +15,21 @@
 #include <memory>
 
 using namespace docking;
-using dockingtest::toolbar;
 
 namespace {
 
 // The main window's arrangement: three toolbars in the top dock, empty left and right docks.
-class DragTest : public ::testing::Test {
+class DragTest : public ::testing::Test, protected testsupport::FormWithDocks {
 protected:
     void SetUp() override
     {
-        dockingtest::app();
-        form = std::make_unique<DockHost>();
-        form->setGeometry(100, 100, 600, 400);
-        setFormLoading(form.get(), true);
-        dock1 = new TDock(form.get(), dpTop);
-        dock1->setObjectName(QStringLiteral("Dock1"));
-        dock1->setFixAlign(true);
-        dock1->setBoundLines(blTop);
-        dock2 = new TDock(form.get(), dpLeft);
-        dock2->setObjectName(QStringLiteral("Dock2"));
-        dock3 = new TDock(form.get(), dpRight);
-        dock3->setObjectName(QStringLiteral("Dock3"));
-        form->addDock(dock1);
-        form->addDock(dock2);
-        form->addDock(dock3);
-        form->setCentralWidget(new QWidget);
-        toolbar3 = toolbar(dock1, QStringLiteral("Toolbar3"), 4);
-        toolbar1 = toolbar(dock1, QStringLiteral("Toolbar1"), 4);
-        toolbar2 = toolbar(dock1, QStringLiteral("Toolbar2"), 5);
-        toolbar3->setDockPos(0);
-        toolbar1->setDockPos(137);
-        toolbar2->setDockPos(274);
-        setFormLoading(form.get(), false);
+        testsupport::app();
+        static_cast<FormWithDocks&>(*this) =
+            testsupport::formWithDocks(QRect(100, 100, 600, 400), [](FormWithDocks& f) {
+                f.dock1->setFixAlign(true);
+                f.dock1->setBoundLines(blTop);
+                f.form->setCentralWidget(new QWidget);
+            });
         form->show();
         QApplication::setActiveWindow(form.get());
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
@@ -63,14 +47,7 @@ protected:
 
     QPoint central(int x, int y) const { return form->centralWidget()->mapToGlobal(QPoint(x, y)); }
 
-    std::unique_ptr<DockHost> form;
     QPoint last;
-    TDock* dock1 = nullptr;
-    TDock* dock2 = nullptr;
-    TDock* dock3 = nullptr;
-    TToolbar* toolbar1 = nullptr;
-    TToolbar* toolbar2 = nullptr;
-    TToolbar* toolbar3 = nullptr;
 };
 
 }  // namespace

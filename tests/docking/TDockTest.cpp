@@ -1,4 +1,5 @@
-#include "DockingTestSupport.h"
+#include "support/FormWithDocks.h"
+#include "support/TestApplication.h"
 
 #include "docking/DockColors.h"
 #include "docking/DockHost.h"
@@ -14,7 +15,7 @@
 #include <stdexcept>
 
 using namespace docking;
-using dockingtest::toolbar;
+using testsupport::toolbar;
 
 namespace {
 
@@ -22,7 +23,7 @@ class TDockTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dockingtest::app();
+        testsupport::app();
         form = std::make_unique<QWidget>();
         form->resize(400, 300);
     }

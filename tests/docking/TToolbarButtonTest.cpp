@@ -1,4 +1,5 @@
-#include "DockingTestSupport.h"
+#include "support/FormWithDocks.h"
+#include "support/TestApplication.h"
 
 #include "docking/DockColors.h"
 
@@ -38,7 +39,7 @@ class TToolbarButtonTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dockingtest::app();
+        testsupport::app();
         QCursor::setPos(700, 550);  // away from the buttons until a test moves it
         form = std::make_unique<QWidget>();
         form->setGeometry(100, 100, 300, 100);

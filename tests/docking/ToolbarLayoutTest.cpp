@@ -1,4 +1,5 @@
-#include "DockingTestSupport.h"
+#include "support/FormWithDocks.h"
+#include "support/TestApplication.h"
 
 #include "docking/DockHost.h"
 #include "docking/FormComponents.h"
@@ -33,30 +34,14 @@ struct Place {
     bool operator==(const Place&) const = default;
 };
 
-class ToolbarLayoutTest : public ::testing::Test {
+class ToolbarLayoutTest : public ::testing::Test, protected testsupport::FormWithDocks {
 protected:
     void SetUp() override
     {
-        dockingtest::app();
+        testsupport::app();
         ASSERT_TRUE(dir.isValid());
         qputenv("BREVON_REGISTRY", dir.filePath(QStringLiteral("registry.ini")).toUtf8());
-        form = std::make_unique<DockHost>();
-        form->setGeometry(50, 50, 600, 400);
-        setFormLoading(form.get(), true);
-        dock1 = new TDock(form.get(), dpTop);
-        dock1->setObjectName(QStringLiteral("Dock1"));
-        dock2 = new TDock(form.get(), dpLeft);
-        dock2->setObjectName(QStringLiteral("Dock2"));
-        dock3 = new TDock(form.get(), dpRight);
-        dock3->setObjectName(QStringLiteral("Dock3"));
-        for (TDock* d : {dock1, dock2, dock3})
-            form->addDock(d);
-        toolbar3 = dockingtest::toolbar(dock1, QStringLiteral("Toolbar3"), 4);
-        toolbar1 = dockingtest::toolbar(dock1, QStringLiteral("Toolbar1"), 4);
-        toolbar2 = dockingtest::toolbar(dock1, QStringLiteral("Toolbar2"), 5);
-        toolbar1->setDockPos(137);
-        toolbar2->setDockPos(274);
-        setFormLoading(form.get(), false);
+        static_cast<FormWithDocks&>(*this) = testsupport::formWithDocks(QRect(50, 50, 600, 400));
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     }
@@ -84,13 +69,6 @@ protected:
     }
 
     QTemporaryDir dir;
-    std::unique_ptr<DockHost> form;
-    TDock* dock1 = nullptr;
-    TDock* dock2 = nullptr;
-    TDock* dock3 = nullptr;
-    TToolbar* toolbar1 = nullptr;
-    TToolbar* toolbar2 = nullptr;
-    TToolbar* toolbar3 = nullptr;
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "print/PdfProbe.h"
 #include "ui/ComPrin.h"
 #include "ui/FrameworkError.h"
+#include "support/TestApplication.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -138,15 +139,7 @@ private:
 PrivateCups* cups = nullptr;
 QString cupsProblem;
 
-QApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "PrintCupsTest";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: Qt's input devices do not survive the static destruction order at exit.
-    static auto* a = new QApplication(argc, argv);
-    return *a;
-}
+using testsupport::app;
 
 class CupsEnvironment : public ::testing::Environment {
 public:

@@ -1,5 +1,6 @@
 #include "ui/AccessibleControls.h"
 #include "ui/UpDown.h"
+#include "support/TestApplication.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -11,14 +12,7 @@
 
 namespace {
 
-QApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "AccessibleControlsTest";
-    static char* argv[] = {name, nullptr};
-    static auto* a = new QApplication(argc, argv);  // lives until the process ends
-    return *a;
-}
+using testsupport::app;
 
 TEST(AccessibleControlsTest, TheUpDownWithItsBuddyIsANamedSpinButtonThatSteps)
 {

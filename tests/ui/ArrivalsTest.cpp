@@ -321,7 +321,7 @@ TEST_F(ArrivalsTest, AServiceThatReadsMarkupGetsTheListLineEscaped)
     const std::string server = fs::path(self).parent_path() / "fake-notifications";
     if (!fs::exists(server) || !privateBus->running())
         GTEST_SKIP() << "needs dbus-daemon and fake-notifications";
-    mainWindowTestApp();
+    testsupport::app();
     QProcess fake;
     fake.start(QString::fromStdString(server), {QString::fromStdString(root + "/notices.log"), QStringLiteral("600000"),
                                                 QStringLiteral("body-markup")});

@@ -1,4 +1,5 @@
 #include "ui/ColorValue.h"
+#include "support/TestApplication.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>
@@ -7,14 +8,7 @@
 
 namespace {
 
-QApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "ColorValueTest";
-    static char* argv[] = {name, nullptr};
-    static auto* a = new QApplication(argc, argv);  // never destroyed, see ComPrinTest
-    return *a;
-}
+using testsupport::app;
 
 constexpr settings::ColorValue sys(unsigned index) { return static_cast<settings::ColorValue>(0xFF000000u + index); }
 

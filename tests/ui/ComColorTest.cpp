@@ -1,6 +1,7 @@
 #include "platform/qt/WinHelp.h"
 #include "ui/ColorValue.h"
 #include "ui/ComColor.h"
+#include "support/TestApplication.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -15,14 +16,7 @@
 
 namespace {
 
-QApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "ComColorTest";
-    static char* argv[] = {name, nullptr};
-    static auto* a = new QApplication(argc, argv);  // never destroyed, see ComPrinTest
-    return *a;
-}
+using testsupport::app;
 
 void whenModal(std::function<void(TForm3&)> act)
 {

@@ -6,6 +6,7 @@
 #include "ui/FrameworkError.h"
 #include "ui/Unit4.h"
 #include "ui/UpDown.h"
+#include "support/TestApplication.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -33,15 +34,10 @@ namespace {
 
 QApplication& app()
 {
-    static int argc = 1;
-    static char name[] = "ComPrinTest";
-    static char* argv[] = {name, nullptr};
     // No print server: what "no printer installed" looks like, whatever the machine has.
     static const bool isolated = setenv("CUPS_SERVER", "/nonexistent/brevon-test/cups.sock", 1) == 0;
     (void)isolated;
-    // Never destroyed: Qt's input devices do not survive the static destruction order at exit.
-    static auto* a = new QApplication(argc, argv);
-    return *a;
+    return testsupport::app();
 }
 
 // Acts on the modal dialog of type D once its event loop runs.

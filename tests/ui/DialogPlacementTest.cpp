@@ -4,6 +4,7 @@
 #include "ui/ComPrin.h"
 #include "ui/Unit4.h"
 #include "ui/Unit5.h"
+#include "support/TestApplication.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -12,14 +13,7 @@
 
 namespace {
 
-QApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "DialogPlacementTest";
-    static char* argv[] = {name, nullptr};
-    static auto* a = new QApplication(argc, argv);  // never destroyed, see ComPrinTest
-    return *a;
-}
+using testsupport::app;
 
 TEST(DialogPlacement, EveryDialogIsCentredOnTheScreenNotOnItsOwner)
 {

@@ -7,6 +7,7 @@
 #include "platform/qt/Cp932.h"
 #include "support/FakeSettingsBackend.h"
 #include "support/ScratchSuite.h"
+#include "support/TestApplication.h"
 #include "ui/ComMain.h"
 #include "ui/CommentListView.h"
 
@@ -22,21 +23,11 @@
 #include <memory>
 #include <string>
 
-inline QApplication& mainWindowTestApp()
-{
-    static int argc = 1;
-    static char name[] = "ui-test";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: devices QTest makes are torn down at exit and need the GUI still there.
-    static auto* a = new QApplication(argc, argv);
-    return *a;
-}
-
 class MainWindowFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        mainWindowTestApp();
+        testsupport::app();
         char pattern[] = "/tmp/mainwindow-XXXXXX";
         root = mkdtemp(pattern);
         suite = root + "/suite/";

@@ -1,6 +1,8 @@
 #include "platform/qt/Cp932.h"
 #include "platform/qt/ShellOpen.h"
+#include "store/UserId.h"
 #include "ui/Unit5.h"
+#include "support/TestApplication.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -24,14 +26,7 @@
 
 namespace {
 
-QApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "Unit5Test";
-    static char* argv[] = {name, nullptr};
-    static auto* a = new QApplication(argc, argv);  // never destroyed, see ComPrinTest
-    return *a;
-}
+using testsupport::app;
 
 // Runs `act` on every warning dialog that comes up while the object lives, and counts them.
 class WarningWatcher {
@@ -92,36 +87,36 @@ protected:
 TEST_F(Unit5Test, UserIdIsTheFirstLineCutTo16Bytes)
 {
     userIdFile("ABCDEFGHIJKLMNOPQRS\r\nsecond line\r\n");
-    EXPECT_EQ(ui::ReadUserId(data), "ABCDEFGHIJKLMNOP");
+    EXPECT_EQ(store::ReadUserId(data), "ABCDEFGHIJKLMNOP");
     userIdFile("user01\r\nuser02\r\n");
-    EXPECT_EQ(ui::ReadUserId(data), "user01");
+    EXPECT_EQ(store::ReadUserId(data), "user01");
     userIdFile("user01\nuser02");
-    EXPECT_EQ(ui::ReadUserId(data), "user01");
+    EXPECT_EQ(store::ReadUserId(data), "user01");
     userIdFile("no line end");
-    EXPECT_EQ(ui::ReadUserId(data), "no line end");
+    EXPECT_EQ(store::ReadUserId(data), "no line end");
     // A lone CR does not end the line and is not part of it.
     userIdFile("AB\rCD\r\nEF");
-    EXPECT_EQ(ui::ReadUserId(data), "ABCD");
+    EXPECT_EQ(store::ReadUserId(data), "ABCD");
     userIdFile("0123456789\r012345678\n");
-    EXPECT_EQ(ui::ReadUserId(data), "0123456789012345");
+    EXPECT_EQ(store::ReadUserId(data), "0123456789012345");
     userIdFile("\r\nsecond");
-    EXPECT_EQ(ui::ReadUserId(data), "");
+    EXPECT_EQ(store::ReadUserId(data), "");
     // Bytes as stored, code page 932 included.
     userIdFile(QByteArray::fromStdString(platform::cp932("利用者")) + "\n");
-    EXPECT_EQ(ui::ReadUserId(data), platform::cp932("利用者"));
+    EXPECT_EQ(store::ReadUserId(data), platform::cp932("利用者"));
     // The data folder may come without its trailing separator.
-    EXPECT_EQ(ui::ReadUserId(dir.path().toStdString()), platform::cp932("利用者"));
+    EXPECT_EQ(store::ReadUserId(dir.path().toStdString()), platform::cp932("利用者"));
 }
 
 TEST_F(Unit5Test, AnyFailureGivesAnEmptyUserId)
 {
-    EXPECT_EQ(ui::ReadUserId(data), "");  // missing
+    EXPECT_EQ(store::ReadUserId(data), "");  // missing
     userIdFile("");
-    EXPECT_EQ(ui::ReadUserId(data), "");  // empty
+    EXPECT_EQ(store::ReadUserId(data), "");  // empty
     QFile::remove(dir.filePath(QStringLiteral("USER_ID.DAT")));
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("USER_ID.DAT")));
-    EXPECT_EQ(ui::ReadUserId(data), "");  // not a file
-    EXPECT_EQ(ui::ReadUserId("/nonexistent/folder/"), "");
+    EXPECT_EQ(store::ReadUserId(data), "");  // not a file
+    EXPECT_EQ(store::ReadUserId("/nonexistent/folder/"), "");
 }
 
 TEST_F(Unit5Test, AddressesAreThePrefixWithTheUserIdAndTheHomePage)
@@ -222,7 +217,7 @@ TEST_F(Unit5Test, UserIdFileThatIsAPipeCountsAsNoUserId)
     const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("USER_ID.DAT")));
     ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
     std::promise<std::string> result;
-    std::thread reader([&] { result.set_value(ui::ReadUserId(data)); });
+    std::thread reader([&] { result.set_value(store::ReadUserId(data)); });
     auto id = result.get_future();
     const bool ended = id.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
     if (!ended) {

@@ -1,4 +1,5 @@
 #include "platform/qt/WinHelp.h"
+#include "support/TestApplication.h"
 
 #include <QApplication>
 #include <QDirIterator>
@@ -10,14 +11,7 @@
 
 namespace {
 
-QApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "WinHelpTest";
-    static char* argv[] = {name, nullptr};
-    static auto* a = new QApplication(argc, argv);  // never destroyed, see ComPrinTest
-    return *a;
-}
+using testsupport::app;
 
 QString page(const QString& name)
 {
