@@ -1,5 +1,5 @@
 #pragma once
-// The four comment categories in their fixed index order: the settings value suffix, the block
+// The comment categories in their fixed index order: the settings value suffix, the block
 // of the comment table, the stored DispMode and the order of the retention dialog's groups.
 
 #include "settings/SettingsRecord.h"
