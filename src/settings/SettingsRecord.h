@@ -9,7 +9,17 @@
 
 namespace settings {
 
+// One per row of the comment store's category table (which checks that the two agree).
 inline constexpr int kCategoryCount = 4;
+
+// A value for every category: a new category gets the defaults without another list to extend.
+template <typename T>
+constexpr std::array<T, kCategoryCount> perCategory(T value)
+{
+    std::array<T, kCategoryCount> values{};
+    values.fill(value);
+    return values;
+}
 
 // A colour as the original GUI library encodes it: 0x00BBGGRR, or 0xFF000000 + system colour index.
 using ColorValue = std::int32_t;
@@ -26,8 +36,8 @@ struct SettingsRecord {
     ColorValue clTitleFont = 0;
     ColorValue clMainBack = kSystemWindowColor;
     ColorValue clMainFont = 0;
-    std::array<int, kCategoryCount> maxCmntInfo{500, 500, 500, 500};
-    std::array<bool, kCategoryCount> delCmntInfo{true, true, true, true};
+    std::array<int, kCategoryCount> maxCmntInfo = perCategory(500);
+    std::array<bool, kCategoryCount> delCmntInfo = perCategory(true);
     bool browsCSw = true;
     std::string homePageUrl;  // code page 932 bytes, as stored
     std::string tsrPageUrl;

@@ -1,6 +1,7 @@
 #include "settings/SettingsStore.h"
 
 #include "host/HostLibrary.h"
+#include "platform/ErrorText.h"
 #include "platform/qt/Cp932.h"
 #include "platform/qt/Registry.h"
 
@@ -8,7 +9,6 @@
 
 #include <cerrno>
 #include <charconv>
-#include <cstring>
 
 namespace settings {
 
@@ -137,7 +137,7 @@ void ReadSettings(SettingsBackend& backend, SettingsRecord& r)
         readFlag(backend, "DelCmntInfo" + index, r.delCmntInfo[i]);
     }
     if (forceDeletion)
-        r.delCmntInfo = {true, true, true, true};
+        r.delCmntInfo.fill(true);
 
     r.browsCSw = true;
     readFlag(backend, "BrowsCSw", r.browsCSw);
@@ -200,16 +200,11 @@ std::string unwritableReason(int error)
     const char* text = nullptr;
     switch (error) {
     case 0: text = "書き込めなかった"; break;
-    case EACCES:
-    case EPERM: text = "書き込みが許可されていない"; break;
-    case EROFS: text = "読み取り専用"; break;
-    case ENOSPC:
-    case EDQUOT: text = "ディスクの空きが足りない"; break;
-    case EFBIG: text = "ファイルの大きさの上限を超える"; break;
+    // Said of where the store goes; any other reason as every failure box gives it.
     case ENOENT: text = "保存先のフォルダがない"; break;
     case ENOTDIR: text = "保存先のフォルダの途中がファイル"; break;
     case EISDIR: text = "保存先がフォルダになっている"; break;
-    default: return std::strerror(error);
+    default: return platform::cp932(platform::errorReason(error).c_str());
     }
     return platform::cp932(text);
 }

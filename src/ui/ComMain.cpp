@@ -40,9 +40,9 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
-#include <array>
 #include <optional>
 #include <stdexcept>
+#include <string_view>
 
 using docking::TToolbarButton;
 using settings::Settings;
@@ -120,15 +120,19 @@ void TForm1::buildMenu()
     QMenu* view = bar->addMenu(QStringLiteral("表示(&V)"));
     viewMenu_ = view;
     auto* radio = new QActionGroup(this);
-    NComment = view->addAction(QStringLiteral("連絡"));
-    NMarket = view->addAction(QStringLiteral("ﾏｰｹｯﾄ情報"));
-    NWeekEnd = view->addAction(QStringLiteral("週末ｺﾒﾝﾄ"));
-    NKessan = view->addAction(QStringLiteral("決算ｺﾒﾝﾄ"));
-    for (QAction* a : {NComment, NMarket, NWeekEnd, NKessan}) {
+    for (int k = 0; k < store::kCategoryCount; ++k) {
+        const store::CategoryInfo& c = store::categoryInfo(k);
+        QAction* a = view->addAction(QString::fromUtf8(c.menuCaptionUtf8));
+        a->setObjectName(QString::fromUtf8(c.menuItemName));
         a->setCheckable(true);
         radio->addAction(a);
         connect(a, &QAction::triggered, this, [this, a] { WeekEndBtClick(a); });
+        categoryItems_[static_cast<size_t>(k)] = a;
     }
+    NComment = categoryItem(store::kNotices);
+    NMarket = categoryItem(store::kMarketFlash);
+    NWeekEnd = categoryItem(store::kWeekend);
+    NKessan = categoryItem(store::kEarnings);
     view->addSeparator();
     NSearch = view->addAction(QStringLiteral("検索(&F)..."));
     NSearch->setShortcut(QKeySequence::Find);
@@ -239,8 +243,8 @@ void TForm1::buildToolbars()
         bar->setDockPos(pos);
         return bar;
     };
-    auto makeButton = [](TToolbar* bar, const char* name, const QString& hint, const char* glyph, int numGlyphs,
-                         int width = 30) {
+    auto makeButton = [](TToolbar* bar, std::string_view name, const QString& hint, std::string_view glyph,
+                         int numGlyphs, int width = 30) {
         auto* b = new TToolbarButton(bar);
         b->setObjectName(QString::fromLatin1(name));
         b->setFixedSize(width, 25);
@@ -257,12 +261,17 @@ void TForm1::buildToolbars()
     ToolbarButton2 = makeButton(Toolbar3, "ToolbarButton2", QStringLiteral("終了"), "exit", 5);
 
     Toolbar1 = makeToolbar("Toolbar1", 137);
-    CommentBt = makeButton(Toolbar1, "CommentBt", QStringLiteral("お知らせ表示"), "comment", 5);
-    MarketBt = makeButton(Toolbar1, "MarketBt", QStringLiteral("ﾏｰｹｯﾄ速報表示"), "market", 5);
-    WeekEndBt = makeButton(Toolbar1, "WeekEndBt", QStringLiteral("週末ｺﾒﾝﾄ表示"), "weekend", 5);
-    KessanBt = makeButton(Toolbar1, "KessanBt", QStringLiteral("決算修正率表示"), "kessan", 5);
-    for (TToolbarButton* b : {CommentBt, MarketBt, WeekEndBt, KessanBt})
+    for (int k = 0; k < store::kCategoryCount; ++k) {
+        const store::CategoryInfo& c = store::categoryInfo(k);
+        TToolbarButton* b = makeButton(Toolbar1, c.buttonName, QString::fromUtf8(c.buttonHintUtf8), c.glyph, 5);
         b->setGroupIndex(1);
+        connect(b, &TToolbarButton::clicked, this, [this, b] { WeekEndBtClick(b); });
+        categoryButtons_[static_cast<size_t>(k)] = b;
+    }
+    CommentBt = categoryButton(store::kNotices);
+    MarketBt = categoryButton(store::kMarketFlash);
+    WeekEndBt = categoryButton(store::kWeekend);
+    KessanBt = categoryButton(store::kEarnings);
 
     Toolbar2 = makeToolbar("Toolbar2", 274);
     Panel1 = new QWidget(Toolbar2);
@@ -294,8 +303,6 @@ void TForm1::buildToolbars()
     connect(ToolbarButton5, &TToolbarButton::clicked, this, &TForm1::ToolbarButton5Click);
     connectDeleteButton();  // the hidden "ゴミ箱" button issues no command
     connect(ToolbarButton2, &TToolbarButton::clicked, this, &TForm1::Exit1Click);
-    for (TToolbarButton* b : {CommentBt, MarketBt, WeekEndBt, KessanBt})
-        connect(b, &TToolbarButton::clicked, this, [this, b] { WeekEndBtClick(b); });
     connect(UpDown1, &TUpDown::clicked, this, &TForm1::UpDown1Click);
     connect(ToolbarButton3, &TToolbarButton::clicked, this, &TForm1::ToolbarButton3Click);
     for (TToolbarButton* b : {ToolbarButton7, tesseraPageGo})
@@ -307,17 +314,9 @@ void TForm1::connectDeleteButton()
     deleteButtonConnection_ = connect(ToolbarButton4, &TToolbarButton::clicked, this, &TForm1::ToolbarButton4Click);
 }
 
-docking::TToolbarButton* TForm1::categoryButton(int k) const
-{
-    const std::array<TToolbarButton*, 4> buttons{CommentBt, MarketBt, WeekEndBt, KessanBt};
-    return buttons.at(static_cast<size_t>(k));
-}
+docking::TToolbarButton* TForm1::categoryButton(int k) const { return categoryButtons_.at(static_cast<size_t>(k)); }
 
-QAction* TForm1::categoryItem(int k) const
-{
-    const std::array<QAction*, 4> items{NComment, NMarket, NWeekEnd, NKessan};
-    return items.at(static_cast<size_t>(k));
-}
+QAction* TForm1::categoryItem(int k) const { return categoryItems_.at(static_cast<size_t>(k)); }
 
 // ---------------------------------------------------------------------------------------------
 // Life cycle

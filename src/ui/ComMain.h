@@ -63,6 +63,7 @@ public:
     docking::TToolbarButton* ToolbarButton5 = nullptr;  // save
     docking::TToolbarButton* ToolbarButton4 = nullptr;  // delete
     docking::TToolbarButton* ToolbarButton2 = nullptr;  // exit
+    // The category buttons and menu items are built from the category table; these name its rows.
     docking::TToolbarButton* CommentBt = nullptr;
     docking::TToolbarButton* MarketBt = nullptr;
     docking::TToolbarButton* WeekEndBt = nullptr;
@@ -199,6 +200,8 @@ private:
     store::CommentDirs dirs_;
     store::CommentTable table_;
     std::vector<std::string> pathList_;
+    std::array<docking::TToolbarButton*, store::kCategoryCount> categoryButtons_{};  // by category index
+    std::array<QAction*, store::kCategoryCount> categoryItems_{};
     bool receivedMode_ = false;
     bool shown_ = false;
     QMetaObject::Connection deleteButtonConnection_;

@@ -6,6 +6,7 @@
 #include "docking/TToolbarButton.h"
 #include "host/HostInfo.h"
 #include "host/HostLibrary.h"
+#include "platform/ErrorText.h"
 #include "platform/ShellFileOperation.h"
 #include "platform/qt/Cp932.h"
 #include "platform/qt/WinHelp.h"
@@ -28,7 +29,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 
@@ -138,19 +138,24 @@ void TForm1::reportBatchFailures(const platform::FileOpResult& result)
         onBatchFailures(result);
         return;
     }
+    // The first few with the reason in the text; every one, with the system's words, in the details.
+    QStringList shown;
     QStringList lines;
     for (const platform::FileOpFailure& f : result.failures) {
         QString line = platform::displayFileName(f.source);
         if (!f.target.empty())
             line += QStringLiteral(" → ") + platform::displayFileName(f.target);
-        lines << line + QStringLiteral(": ") + QString::fromStdString(platform::describeFileOpError(f.error));
+        const QString reason = QString::fromStdString(platform::errorReason(f.error));
+        if (shown.size() < 5)
+            shown << line + QStringLiteral(": ") + reason;
+        lines << line + QStringLiteral(": ") + reason + QStringLiteral(" (") +
+                     QString::fromStdString(platform::errorDetail(f.error)) + QLatin1Char(')');
     }
-    QMessageBox box(QMessageBox::Warning, windowTitle(),
-                    QStringLiteral("%1 個のファイルを処理できませんでした。").arg(result.failures.size()),
-                    QMessageBox::Ok, this);
-    box.setDetailedText(lines.join(QLatin1Char('\n')));
-    box.setInformativeText(lines.mid(0, 5).join(QLatin1Char('\n')));
-    box.exec();
+    ui::showFrameworkError(
+        this,
+        QStringLiteral("%1 個のファイルを処理できませんでした。").arg(result.failures.size()) + QStringLiteral("\n\n") +
+            shown.join(QLatin1Char('\n')),
+        lines.join(QLatin1Char('\n')));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -161,12 +166,12 @@ void TForm1::N7Click()
     TForm4 dialog(this);
     dialog.onHelp = [] { platform::WinHelp(platform::HELP_CONTEXT, 8); };
     settings::SettingsRecord& s = Settings();
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < store::kCategoryCount; ++i) {
         // The spin control holds a 16-bit position.
         dialog.UpDown[i]->setPosition(static_cast<std::int16_t>(s.maxCmntInfo[i]));
         dialog.CheckBox[i]->setChecked(s.delCmntInfo[i]);
     }
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < store::kCategoryCount; ++i) {
         if (!dialog.CheckBox[i]->isChecked())
             dialog.CheckBox1Click(i);
     }
@@ -174,13 +179,13 @@ void TForm1::N7Click()
     if (!ok)
         return;
     try {
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; i < store::kCategoryCount; ++i)
             s.maxCmntInfo[i] = ui::toInteger(dialog.Edit[i]->text());
     } catch (const ui::ConvertError& e) {
         ui::showFrameworkError(this, e.message());
         return;
     }
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < store::kCategoryCount; ++i)
         s.delCmntInfo[i] = dialog.CheckBox[i]->isChecked();
     store::PurgeCommentFiles(dirs_, s.maxCmntInfo, s.delCmntInfo);
 

@@ -27,12 +27,10 @@ using settings::Settings;
 int TForm1::CurrentCategory() const
 {
     int c = 0;
-    if (MarketBt->down())
-        c = 1;
-    if (WeekEndBt->down())
-        c = 2;
-    if (KessanBt->down())
-        c = 3;
+    for (int k = 0; k < store::kCategoryCount; ++k) {
+        if (categoryButton(k)->down())
+            c = k;
+    }
     return c;
 }
 
@@ -267,7 +265,7 @@ void TForm1::switchToSavedMode()
     enableByMode();
     store::LoadCategories(table_, dirs_, false, Settings(), *sink_);
     store::purgeBeyondLimits(table_, Settings());
-    for (TToolbarButton* b : {CommentBt, MarketBt, WeekEndBt, KessanBt}) {
+    for (TToolbarButton* b : categoryButtons_) {
         if (b->down()) {
             WeekEndBtClick(b);
             break;

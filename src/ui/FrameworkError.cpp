@@ -31,13 +31,15 @@ std::function<void(const QString&)>& handler()
 
 void setFrameworkErrorHandler(std::function<void(const QString&)> h) { handler() = std::move(h); }
 
-void showFrameworkError(QWidget* parent, const QString& message)
+void showFrameworkError(QWidget* parent, const QString& message, const QString& details)
 {
     if (handler()) {
         handler()(message);
         return;
     }
-    QMessageBox::critical(parent, QApplication::applicationName(), message);
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), message, QMessageBox::Ok, parent);
+    box.setDetailedText(details);
+    box.exec();
 }
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}

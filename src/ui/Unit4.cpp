@@ -17,7 +17,9 @@
 
 namespace {
 
-const char* const kGroupCaptions[4] = {"連絡コメント", "マーケット速報", "週末コメント", "決算修正率コメント"};
+// The groups stand 49 pixels apart; the buttons below the last.
+constexpr int kGroupPitch = 49;
+constexpr int kButtonsTop = 4 + store::kCategoryCount * kGroupPitch + 8;
 
 QPushButton* makeButton(const QString& text, QWidget* parent, int x, int y)
 {
@@ -34,12 +36,13 @@ QPushButton* makeButton(const QString& text, QWidget* parent, int x, int y)
 TForm4::TForm4(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("ＡＬＬ保存実行時の各種コメントの保存設定"));
-    setFixedSize(304, 243);
-    for (int i = 0; i < 4; ++i) {
+    setFixedSize(304, kButtonsTop + 35);
+    for (int i = 0; i < store::kCategoryCount; ++i) {
         const QString n = QString::number(i + 1);
-        auto* box = new QGroupBox(QString::fromUtf8(kGroupCaptions[i]), this);
-        box->setObjectName(QStringLiteral("GroupBox") + n);
-        box->setGeometry(8, 4 + i * 49, 289, 45);
+        const store::CategoryInfo& category = store::categoryInfo(i);
+        auto* box = new QGroupBox(QString::fromUtf8(category.groupCaptionUtf8), this);
+        box->setObjectName(QString::fromLatin1(category.groupBoxName));
+        box->setGeometry(8, 4 + i * kGroupPitch, 289, 45);
         auto* edit = new QLineEdit(QStringLiteral("10"), box);
         edit->setObjectName(QStringLiteral("Edit") + n);
         edit->setGeometry(16, 16, 41, 21);
@@ -74,9 +77,9 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent)
         Label[i] = label;
         CheckBox[i] = check;
     }
-    BitBtn2 = makeButton(QStringLiteral("OK"), this, 16, 208);
-    BitBtn3 = makeButton(QStringLiteral("ｷｬﾝｾﾙ"), this, 112, 208);
-    BitBtn1 = makeButton(QStringLiteral("ヘルプ"), this, 208, 208);
+    BitBtn2 = makeButton(QStringLiteral("OK"), this, 16, kButtonsTop);
+    BitBtn3 = makeButton(QStringLiteral("ｷｬﾝｾﾙ"), this, 112, kButtonsTop);
+    BitBtn1 = makeButton(QStringLiteral("ヘルプ"), this, 208, kButtonsTop);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
     BitBtn3->setObjectName(QStringLiteral("BitBtn3"));

@@ -1,5 +1,8 @@
 #pragma once
-// TForm4: retention limit and deletion flag per comment category, edited in memory only.
+// TForm4: retention limit and deletion flag per comment category, edited in memory only. One
+// group per row of the category table.
+
+#include "store/Categories.h"
 
 #include <QDialog>
 
@@ -19,11 +22,11 @@ public:
     explicit TForm4(QWidget* parent = nullptr);
 
     // Index i is the group of category i (the components numbered i + 1, Tag i).
-    std::array<QGroupBox*, 4> GroupBox{};
-    std::array<QLineEdit*, 4> Edit{};
-    std::array<TUpDown*, 4> UpDown{};
-    std::array<QLabel*, 4> Label{};
-    std::array<QCheckBox*, 4> CheckBox{};
+    std::array<QGroupBox*, store::kCategoryCount> GroupBox{};
+    std::array<QLineEdit*, store::kCategoryCount> Edit{};
+    std::array<TUpDown*, store::kCategoryCount> UpDown{};
+    std::array<QLabel*, store::kCategoryCount> Label{};
+    std::array<QCheckBox*, store::kCategoryCount> CheckBox{};
     QPushButton* BitBtn1 = nullptr;  // ヘルプ
     QPushButton* BitBtn2 = nullptr;  // OK
     QPushButton* BitBtn3 = nullptr;  // ｷｬﾝｾﾙ

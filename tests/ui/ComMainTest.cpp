@@ -29,6 +29,7 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -235,10 +236,11 @@ TEST_F(MainWindow, FailureBoxShowsAJapaneseFolderNameReadably)
     const std::string gone = comment(h.receivedDir, "COMMENT.001", "消えた", 1);
     TForm1& w = open();
     fs::remove(gone);
-    QString details;
+    QString text, details;
     QTimer boxWatch;
     QObject::connect(&boxWatch, &QTimer::timeout, [&] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            text = box->text();
             details = box->detailedText();
             box->accept();
         }
@@ -246,6 +248,10 @@ TEST_F(MainWindow, FailureBoxShowsAJapaneseFolderNameReadably)
     boxWatch.start(10);
     w.ToolbarButton6Click();
     EXPECT_TRUE(details.startsWith(QString::fromStdString(gone) + QStringLiteral(" → "))) << details.toStdString();
+    // The reason in Japanese; the system's own words only in the details.
+    EXPECT_TRUE(text.contains(QStringLiteral("ファイルまたはフォルダが見つからない"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("No such file"))) << text.toStdString();
+    EXPECT_TRUE(details.contains(QStringLiteral("No such file or directory"))) << details.toStdString();
 }
 
 TEST_F(MainWindow, DeletingEverythingInSavedModeClearsTheViewAndStaysSaved)
@@ -280,6 +286,29 @@ TEST_F(MainWindow, ButtonsAndMenuItemsAgreeOnTheCategory)
     w.WeekEndBtClick(w.KessanBt);
     EXPECT_EQ(lines().size(), 0);
     EXPECT_EQ(w.Memo1->toPlainText(), before);
+}
+
+TEST_F(MainWindow, CategoryControlsKeepTheirDesignedNamesAndCaptions)
+{
+    TForm1& w = open();
+    const std::vector<docking::TToolbarButton*> buttons{w.CommentBt, w.MarketBt, w.WeekEndBt, w.KessanBt};
+    const QStringList buttonNames{"CommentBt", "MarketBt", "WeekEndBt", "KessanBt"};
+    const QStringList hints{"お知らせ表示", "ﾏｰｹｯﾄ速報表示", "週末ｺﾒﾝﾄ表示", "決算修正率表示"};
+    const std::vector<QAction*> items{w.NComment, w.NMarket, w.NWeekEnd, w.NKessan};
+    const QStringList captions{"連絡", "ﾏｰｹｯﾄ情報", "週末ｺﾒﾝﾄ", "決算ｺﾒﾝﾄ"};
+    const QStringList groups{"連絡コメント", "マーケット速報", "週末コメント", "決算修正率コメント"};
+    ASSERT_EQ(w.Toolbar1->findChildren<docking::TToolbarButton*>().size(), 4);
+    TForm4 d;
+    EXPECT_EQ(d.size(), QSize(304, 243));
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(buttons[k]->objectName(), buttonNames[k]);
+        EXPECT_EQ(buttons[k]->hint(), hints[k]);
+        EXPECT_FALSE(buttons[k]->glyph().isNull());
+        EXPECT_EQ(w.viewMenu()->actions()[k], items[k]);
+        EXPECT_EQ(items[k]->text(), captions[k]);
+        EXPECT_EQ(d.GroupBox[k]->title(), groups[k]);
+        EXPECT_EQ(d.GroupBox[k]->objectName(), QStringLiteral("GroupBox%1").arg(k + 1));
+    }
 }
 
 TEST_F(MainWindow, FontSizeStepsByThreeWithinNineToThirty)
