@@ -1,6 +1,7 @@
 #include "comment-list/CommentList.h"
 #include "platform/FileFind.h"
 #include "store/StoreTestSupport.h"
+#include "support/IcuMissing.h"
 
 #include <gtest/gtest.h>
 
@@ -128,6 +129,18 @@ TEST_F(CommentListTest, SearchKeepsTheMatchingEntriesAndExitsLikeGrep)
     EXPECT_EQ(run({"--suite", dir, "--search", " 　"}), 2);
     EXPECT_EQ(run({"--suite", dir, "--watch", "--search", "toyota"}), 2);
     EXPECT_EQ(run({"--suite", suite.dir / "absent", "--search", "toyota"}), 2);
+}
+
+// ICU missing or damaged: an error like any other, not a crash.
+TEST_F(CommentListTest, WithoutICUSearchSaysWhyAndExitsWithTwo)
+{
+    suite.saved("COMMENT.1", sjis("トヨタ\r\n"));
+    {
+        const support::IcuMissing missing;
+        EXPECT_EQ(run({"--suite", suite.dir.path(), "--search", "トヨタ"}), 2);
+        EXPECT_EQ(err.str(), "comment-list: cannot search: cannot load libicuuc.so.99\n");
+    }
+    EXPECT_EQ(run({"--suite", suite.dir.path(), "--search", "トヨタ"}), 0);
 }
 
 TEST_F(CommentListTest, NeverChangesAFile)
