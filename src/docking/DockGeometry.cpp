@@ -326,7 +326,7 @@ DropChoice chooseDrop(const DragSituation& drag, const std::vector<DropDock>& do
             dropPlace(d.rowThickness, local.toRect(), isVerticalPosition(d.position), drag.fullSize, d.rowsOfOthers);
         return choice;
     }
-    if (drag.cannotFloat)
+    if (drag.cannotFloat || drag.floatPlaceFixed)
         return choice;
     const Point c = clampToRect(drag.cursor, drag.workArea);
     choice.outline = keepFloatingReachable(placeOutline(c, drag.floatingSize, drag.grab), drag.workArea,

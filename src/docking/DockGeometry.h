@@ -159,6 +159,9 @@ struct DragSituation {
     Rect workArea;      // of the screen under the cursor
     int frameThickness = 0;
     int captionHeight = 0;
+    // It floats already and its window cannot be put anywhere (a Wayland compositor places windows
+    // and tells nobody where): off the docks a drop changes nothing.
+    bool floatPlaceFixed = false;
 };
 
 struct DropChoice {

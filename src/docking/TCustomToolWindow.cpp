@@ -7,6 +7,7 @@
 #include "docking/ToolWindowDrag.h"
 
 #include <QChildEvent>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
@@ -129,6 +130,11 @@ void TCustomToolWindow::floatAt(const QPoint& screenPos)
         f->installEventFilter(this);
         watchingForm_ = true;
     }
+}
+
+bool TCustomToolWindow::windowPlacesKnown()
+{
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 void TCustomToolWindow::setFloatingPosition(const QPoint& p)

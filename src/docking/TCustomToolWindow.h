@@ -50,6 +50,9 @@ public:
 
     QPoint floatingPosition() const { return floatingPosition_; }
     void setFloatingPosition(const QPoint& p);
+    // False where the compositor places windows and tells nobody where (Wayland): a floating
+    // position there is only what was asked for, not where the window is, and is not stored.
+    static bool windowPlacesKnown();
     // The right edge (screen x, exclusive) of the floating window, stored with the layout so that a
     // floating toolbar can be put back where it ended.
     int floatRightX() const { return floatRightX_; }

@@ -5,9 +5,12 @@
 #include "docking/TDock.h"
 
 #include <QApplication>
+#include <QDrag>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QWindow>
 
 namespace docking {
 namespace {
@@ -25,13 +28,14 @@ Rect workAreaAt(const QPoint& p)
     return screen ? toRect(screen->availableGeometry()) : Rect{};
 }
 
-// Watches the whole application while a drag runs: keys, buttons and moves belong to the drag.
+// Watches the whole application while a drag runs: keys, buttons and moves belong to the drag, and
+// so do the drag-and-drop events of its windows when it runs as one.
 class DragFilter : public QObject {
 public:
-    std::function<void(QEvent*)> handler;
+    std::function<void(QObject*, QEvent*)> handler;
 
 protected:
-    bool eventFilter(QObject*, QEvent* e) override
+    bool eventFilter(QObject* receiver, QEvent* e) override
     {
         switch (e->type()) {
         case QEvent::ShortcutOverride:
@@ -41,12 +45,21 @@ protected:
         case QEvent::KeyRelease:
         case QEvent::MouseMove:
         case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick: handler(e); return true;
+        case QEvent::MouseButtonDblClick: handler(receiver, e); return true;
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::DragLeave:
+        case QEvent::Drop:
+            // Taken where they reach a window, before a widget in it that accepts drops sees them.
+            if (!qobject_cast<QWindow*>(receiver))
+                return false;
+            handler(receiver, e);
+            return true;
         case QEvent::MouseButtonRelease:
             // The release goes on to the widget that took the press: swallowed, it would leave the
             // application believing the button still held, and no button would light up under
             // the pointer until the next click.
-            handler(e);
+            handler(receiver, e);
             return false;
         default: return false;
         }
@@ -72,6 +85,11 @@ void ToolWindowDrag::press(const QPoint& globalPos, const QPoint& grabPoint, con
     situation_.fullSize = window_.fullSize();
     situation_.floatingSize = toSize(window_.floatingWindowSize());
     situation_.frameThickness = TCustomToolWindow::kFloatingFrame;
+    dataDrag_ = window_.isFloating() && !TCustomToolWindow::windowPlacesKnown();
+    situation_.floatPlaceFixed = dataDrag_;
+    dropped_ = false;
+    overForm_ = false;
+    grabPoint_ = grabPoint;
     docks_.clear();
     dockedSizes_.clear();
     for (TDock* d : docks) {
@@ -80,27 +98,90 @@ void ToolWindowDrag::press(const QPoint& globalPos, const QPoint& grabPoint, con
     }
     // Under Wayland no window can be put where the frame belongs: it is drawn inside the form.
     QWidget* const form = docks.empty() ? nullptr : docks.front()->window();
-    const bool inside = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-    outline_ = std::make_unique<DragOutline>(inside ? form : nullptr);
+    outline_ = std::make_unique<DragOutline>(TCustomToolWindow::windowPlacesKnown() ? nullptr : form);
 
     auto* filter = new DragFilter;
     filter->setParent(&window_);
-    filter->handler = [this](QEvent* e) { handle(e); };
+    filter->handler = [this](QObject* receiver, QEvent* e) { handle(receiver, e); };
     filter_ = filter;
     qApp->installEventFilter(filter);
     start_ = globalPos;
     situation_.cursor = toPoint(globalPos);
-    choose();
+    if (!dataDrag_)
+        choose();  // a floating window's place on the screen is not known: no outline yet
 }
 
 void ToolWindowDrag::move(const QPoint& globalPos)
 {
     if (state_ == State::Idle)
         return;
+    if (dataDrag_) {
+        if (state_ == State::Pressed && globalPos != start_) {
+            state_ = State::Dragging;
+            runDataDrag();
+        }
+        return;
+    }
     if (globalPos != start_)
         state_ = State::Dragging;
     situation_.cursor = toPoint(globalPos);
     choose();
+}
+
+// Runs until the drop, in a loop of its own; the compositor moves the pointer's picture and
+// reports it over each window of the program (dataDragAt).
+void ToolWindowDrag::runDataDrag()
+{
+    auto* drag = new QDrag(&window_);
+    auto* data = new QMimeData;
+    data->setData(QStringLiteral("application/x-brevon-tool-window"), QByteArray::number(window_.serial()));
+    drag->setMimeData(data);
+    // The floating window as designed, whatever size the compositor gave it.
+    if (QWidget* floating = window_.window()) {
+        drag->setPixmap(floating->grab(QRect(QPoint(0, 0), window_.floatingWindowSize())));
+        drag->setHotSpot(grabPoint_);
+    }
+    const QPointer<QDrag> guard(drag);
+    drag->exec(Qt::MoveAction);
+    if (guard)
+        guard->deleteLater();
+    end(dropped_);
+}
+
+// The forms whose docks it may go to: the windows that can tell where the pointer is.
+void ToolWindowDrag::dataDragAt(QObject* receiver, QDropEvent* e)
+{
+    QWidget* form = nullptr;
+    for (const QPointer<TDock>& d : docks_)
+        if (d && d->window()->windowHandle() == receiver)
+            form = d->window();
+    if (!form) {
+        leaveForms();
+        e->ignore();
+        return;
+    }
+    // The form's own coordinates, made "global" as the docks' rectangles are: both are off by the
+    // same unknown place of the window, so the outline and the hot zones meet where the pointer is.
+    situation_.cursor = toPoint(form->mapToGlobal(e->position().toPoint()));
+    overForm_ = true;
+    choose();
+    if (!target_) {
+        e->ignore();
+        return;
+    }
+    e->setDropAction(Qt::MoveAction);
+    e->accept();
+    if (e->type() == QEvent::Drop)
+        dropped_ = true;
+}
+
+void ToolWindowDrag::leaveForms()
+{
+    overForm_ = false;
+    choice_ = {};
+    target_ = nullptr;
+    if (outline_)
+        outline_->hide();
 }
 
 void ToolWindowDrag::setCtrl(bool held)
@@ -108,7 +189,8 @@ void ToolWindowDrag::setCtrl(bool held)
     if (state_ == State::Idle)
         return;
     situation_.floatOnly = held;
-    choose();
+    if (!dataDrag_ || overForm_)
+        choose();
 }
 
 void ToolWindowDrag::release() { end(true); }
@@ -119,9 +201,20 @@ QRect ToolWindowDrag::outline() const { return outline_ ? outline_->rect() : QRe
 
 int ToolWindowDrag::outlineThickness() const { return outline_ ? outline_->thickness() : 0; }
 
-void ToolWindowDrag::handle(QEvent* e)
+void ToolWindowDrag::handle(QObject* receiver, QEvent* e)
 {
     switch (e->type()) {
+    // Once dropped, the choice stands: the window left after the drop is told so too.
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        if (dataDrag_ && state_ == State::Dragging && !dropped_)
+            dataDragAt(receiver, static_cast<QDropEvent*>(e));
+        break;
+    case QEvent::DragLeave:
+        if (dataDrag_ && !dropped_)
+            leaveForms();
+        break;
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {
         const int key = static_cast<QKeyEvent*>(e)->key();

@@ -4,6 +4,12 @@
 // button's release drops it, Esc or another left press cancels it. Only a move drops: a press and
 // release in place is a click. Which dock, row and position it would take is chooseDrop's; the
 // drag shows the outline and hands the choice to the window to apply.
+//
+// Where the compositor keeps window places to itself (Wayland), the pointer's place over a floating
+// window says nothing about where it is over the main window. There a floating window's drag is a
+// drag-and-drop, for which the compositor tells each window where the pointer is over it: over the
+// main window the outline and the drop follow the pointer as on X11; elsewhere a drop changes
+// nothing, since no floating place can be chosen there.
 
 #include "docking/DockGeometry.h"
 
@@ -16,6 +22,7 @@
 #include <memory>
 #include <vector>
 
+class QDropEvent;
 class QEvent;
 class QObject;
 
@@ -51,9 +58,12 @@ public:
     TDock* target() const { return state_ == State::Idle ? nullptr : target_.data(); }
 
 private:
-    void handle(QEvent* e);
+    void handle(QObject* receiver, QEvent* e);
     void choose();
     void end(bool drop);
+    void runDataDrag();
+    void dataDragAt(QObject* receiver, QDropEvent* e);
+    void leaveForms();
 
     TCustomToolWindow& window_;
     Apply apply_;
@@ -64,6 +74,10 @@ private:
     QPointer<TDock> target_;
     DropChoice choice_;
     QPoint start_;
+    QPoint grabPoint_;
+    bool dataDrag_ = false;  // the drag runs as a drag-and-drop (see above)
+    bool dropped_ = false;
+    bool overForm_ = false;  // the last place the compositor told is over a form
     bool forbidden_ = false;  // the forbidden cursor is shown
     std::unique_ptr<DragOutline> outline_;
     QPointer<QObject> filter_;

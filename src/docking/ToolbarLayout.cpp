@@ -71,9 +71,13 @@ void SaveToolbarLayout(QWidget* form, const QString& key)
         reg.write(sub, QStringLiteral("LastDock"), last ? last->objectName() : QString());
         reg.write(sub, QStringLiteral("DockRow"), number(tw->dockRow()));
         reg.write(sub, QStringLiteral("DockPos"), number(tw->dockPos()));
-        reg.write(sub, QStringLiteral("FloatLeft"), number(tw->floatingPosition().x()));
-        reg.write(sub, QStringLiteral("FloatTop"), number(tw->floatingPosition().y()));
-        reg.write(sub, QStringLiteral("FloatRightX"), number(tw->floatRightX()));
+        // Only a place measured on the screen is kept: a position no one could see would put the
+        // toolbar somewhere else at the next start where places are known.
+        if (TCustomToolWindow::windowPlacesKnown()) {
+            reg.write(sub, QStringLiteral("FloatLeft"), number(tw->floatingPosition().x()));
+            reg.write(sub, QStringLiteral("FloatTop"), number(tw->floatingPosition().y()));
+            reg.write(sub, QStringLiteral("FloatRightX"), number(tw->floatRightX()));
+        }
     }
 }
 

@@ -252,3 +252,12 @@ TEST(ChooseDrop, AwayFromTheDocksItFloatsWhereTheCursorKeptOnTheWorkAreaPutsIt)
     s.drag.cursor = {300, 115};
     EXPECT_EQ(chooseDrop(s.drag, s.docks, [](std::size_t) { return false; }).dock, std::nullopt);
 }
+
+// Under a compositor that keeps window places to itself a floating toolbar can only be docked.
+TEST(ChooseDrop, AToolbarThatCannotBePlacedFloatingDocksOrStaysWhereItIs)
+{
+    DropScene s;
+    s.drag.floatPlaceFixed = true;
+    EXPECT_EQ(s.at({500, 500}), DropChoice{});
+    EXPECT_EQ(s.at({300, 115}), (DropChoice{1, {296, 101, 429, 130}, {0, 196, std::nullopt}}));
+}

@@ -1,12 +1,9 @@
-#include "comment-list/CommentList.h"
 #include "store/Icu.h"
 #include "store/Search.h"
 #include "store/StoreTestSupport.h"
-#include "support/IcuMissing.h"
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <stdexcept>
 
 #include <fcntl.h>
@@ -154,18 +151,6 @@ TEST_F(SearchFiles, FolderSearchSkipsAndCountsFilesThatCannotBeRead)
         suite.dirs, false, SearchQuery::fromUtf8("トヨタ"), [](const store::SearchHit&) {},
         [&] { return ++polls > 1; });
     EXPECT_TRUE(stopped.cancelled);
-}
-
-TEST_F(SearchFiles, WithoutICUCommentListSaysWhyAndExitsWithTwo)
-{
-    suite.saved("COMMENT.1", sjis("トヨタ\r\n"));
-    std::ostringstream out, err;
-    {
-        const support::IcuMissing missing;
-        EXPECT_EQ(commentlist::run({"--suite", suite.dir.path(), "--search", "トヨタ"}, nullptr, out, err), 2);
-        EXPECT_EQ(err.str(), "comment-list: cannot search: cannot load libicuuc.so.99\n");
-    }
-    EXPECT_EQ(commentlist::run({"--suite", suite.dir.path(), "--search", "トヨタ"}, nullptr, out, err), 0);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "Watch.h"
 
-#include "CommentList.h"
+#include "EntryForms.h"
+#include "Output.h"
 #include "platform/FileTime.h"
 #include "store/ArrivalWatch.h"
 #include "store/ListText.h"
@@ -39,15 +40,29 @@ private:
     std::ostream& err_;
 };
 
+// The reader of the output went away while nothing was written: the watch ends as a write would
+// have ended it, by SIGPIPE where that has its default action, else with a message and exit 2.
+int outputGone(std::ostream& err)
+{
+    struct sigaction pipeAction = {};
+    sigaction(SIGPIPE, nullptr, &pipeAction);
+    if (pipeAction.sa_handler == SIG_DFL)
+        ::raise(SIGPIPE);
+    err << "comment-list: the output is gone\n";
+    return 2;
+}
+
 }  // namespace
 
-int watchArrivals(const store::CommentDirs& dirs, int only, bool json, std::ostream& out, std::ostream& err)
+int watchArrivals(const store::CommentDirs& dirs, int only, Form form, std::ostream& out, std::ostream& err)
 {
+    if (!outputWritable(out))
+        return outputFailed(out, err);
     // Without inotify the watch looks at the folder on its deadlines; poll(2) skips an fd of -1.
     store::ArrivalWatch watch(dirs.received);
     if (::pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         err << "comment-list: no pipe for the stop signals\n";
-        return 1;
+        return 2;
     }
     struct sigaction action = {};
     action.sa_handler = onStopSignal;
@@ -57,17 +72,25 @@ int watchArrivals(const store::CommentDirs& dirs, int only, bool json, std::ostr
     sigaction(SIGTERM, &action, &oldTerm);
 
     ErrorSink sink(err);
+    // A pipe whose reader left, or a terminal hung up, reports an error or a hang-up on its
+    // descriptor: the watch need not wait for an arrival to find out.
+    const int outFd = outputFd(out);
+    int code = 0;
     for (bool stop = false; !stop;) {
         int timeout = -1;  // nothing settling, nothing to look at: sleep until an event or a signal
         if (const auto next = watch.nextDeadline()) {
             const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - store::ArrivalWatch::Clock::now());
             timeout = std::max<int>(0, static_cast<int>(wait.count()));
         }
-        pollfd fds[2] = {{watch.fd(), POLLIN, 0}, {stopPipe[0], POLLIN, 0}};
-        if (::poll(fds, 2, timeout) < 0 && errno != EINTR)
+        pollfd fds[3] = {{watch.fd(), POLLIN, 0}, {stopPipe[0], POLLIN, 0}, {outFd, 0, 0}};
+        if (::poll(fds, 3, timeout) < 0 && errno != EINTR)
             break;
         if (fds[1].revents & POLLIN)
             stop = true;
+        if (fds[2].revents & (POLLERR | POLLHUP)) {
+            code = outputGone(err);
+            break;
+        }
         for (const store::Arrival& a : watch.process().arrived) {
             if (only >= 0 && a.category != only)
                 continue;
@@ -77,7 +100,12 @@ int watchArrivals(const store::CommentDirs& dirs, int only, bool json, std::ostr
             if (::stat(a.path.c_str(), &st) == 0)
                 entry.time = platform::toLocalDateTime(platform::lastWriteTime(st));
             store::ReadListText(a.category, a.path, entry.listText, sink);
-            out << entryLine(a.category, entry, json) << std::flush;
+            const std::string line = entryLine(a.category, entry, form);
+            if (!out.write(line.data(), static_cast<std::streamsize>(line.size())).flush()) {
+                code = outputFailed(out, err);
+                stop = true;
+                break;
+            }
         }
     }
 
@@ -85,7 +113,7 @@ int watchArrivals(const store::CommentDirs& dirs, int only, bool json, std::ostr
     sigaction(SIGTERM, &oldTerm, nullptr);
     ::close(stopPipe[0]);
     ::close(stopPipe[1]);
-    return 0;
+    return code;
 }
 
 }  // namespace commentlist

@@ -1,15 +1,16 @@
 #pragma once
 // comment-list --watch: one line (or one JSON object) per comment that arrives in the received
-// folder, as soon as it is whole, until SIGINT or SIGTERM.
+// folder, as soon as it is whole, until SIGINT or SIGTERM, or until its output is gone.
 
+#include "EntryForms.h"
 #include "store/Categories.h"
 
 #include <iosfwd>
 
 namespace commentlist {
 
-// `only` is a category index, or -1 for all four. Returns the exit code: 0 after a signal, 1 when
-// the system gives no watch.
-int watchArrivals(const store::CommentDirs& dirs, int only, bool json, std::ostream& out, std::ostream& err);
+// `only` is a category index, or -1 for all four. Returns the exit code: 0 after a signal, 2 when
+// the output cannot be written or is gone, or the system gives no watch.
+int watchArrivals(const store::CommentDirs& dirs, int only, Form form, std::ostream& out, std::ostream& err);
 
 }  // namespace commentlist
