@@ -239,3 +239,47 @@ start_atspi() {
   trap 'kill "$ATSPI_PID" 2>/dev/null; cleanup' EXIT
   wait_for 10 "${PROBE[@]}" enable || { echo "the accessibility bus did not start"; cat "$SCRATCH/atspi.log"; exit 1; }
 }
+
+# Orca, the screen reader, on the accessibility bus, speaking through speech-dispatcher's dummy
+# module: every utterance is a line "SPEECH OUTPUT: '…'" in $ORCA_LOG. Orca writes that file
+# through a buffer; the copy of its launcher made here opens it line by line, so a test reads what
+# was said while Orca runs, and it does not refuse to start beside another test's Orca of the same
+# user. Needs make_suite (the configuration folder) and start_atspi first.
+ORCA_PID=''
+start_orca() {
+  local launcher=/usr/bin/orca module=/usr/lib/speech-dispatcher-modules/sd_dummy
+  [ -r "$launcher" ] && [ -x "$module" ] ||
+    { echo "SKIP: orca or speech-dispatcher is not installed (scripts/test installs them)"; exit $SKIP; }
+  mkdir -p "$XDG_CONFIG_HOME/speech-dispatcher" "$SCRATCH/orca"
+  cat >"$XDG_CONFIG_HOME/speech-dispatcher/speechd.conf" <<'CONF'
+AddModule "dummy" "sd_dummy" ""
+DefaultModule dummy
+AudioOutputMethod "none"
+Timeout 5
+CONF
+  sed -e "s/open(args.debug_file, 'w')/open(args.debug_file, 'w', buffering=1)/" \
+      -e 's/^    if otherOrcas():/    if False:/' "$launcher" >"$SCRATCH/orca-launcher"
+  grep -q 'buffering=1' "$SCRATCH/orca-launcher" && grep -q '^    if False:' "$SCRATCH/orca-launcher" ||
+    { fail "this Orca's launcher is not the one the test knows how to copy"; finish; }
+  ORCA_LOG=$SCRATCH/orca.log
+  /usr/bin/python3 "$SCRATCH/orca-launcher" -u "$SCRATCH/orca" --debug-file="$ORCA_LOG" \
+    >"$SCRATCH/orca.out" 2>&1 &
+  ORCA_PID=$!
+  trap 'stop_orca; kill "$ATSPI_PID" 2>/dev/null; cleanup' EXIT
+  wait_for 30 grep -q "SPEECH OUTPUT: 'Screen reader on.'" "$ORCA_LOG" ||
+    { echo "Orca did not start speaking"; tail -n 20 "$SCRATCH/orca.out" "$ORCA_LOG"; exit 1; }
+}
+
+# Orca, and the speech-dispatcher it started for this session (its pid file is in our runtime folder).
+stop_orca() {
+  [ -n "$ORCA_PID" ] && kill "$ORCA_PID" 2>/dev/null
+  local pidfile=$XDG_RUNTIME_DIR/speech-dispatcher/pid/speech-dispatcher.pid
+  [ -s "$pidfile" ] && kill "$(cat "$pidfile")" 2>/dev/null
+  ORCA_PID=''
+}
+
+# What Orca said, one utterance a line, from line N of the log on (spoken_from MARK).
+said_since() { tail -n "+$(( $1 + 1 ))" "$ORCA_LOG" | sed -n "s/^.*SPEECH OUTPUT: '\(.*\)' \?{'established.*$/\1/p"; }
+mark() { wc -l <"$ORCA_LOG"; }
+# hears SECONDS MARK REGEX: Orca says something matching REGEX after MARK, within SECONDS.
+hears() { wait_for "$1" bash -c 'tail -n "+$(( $2 + 1 ))" "$1" | grep "SPEECH OUTPUT:" | grep -q -- "$3"' _ "$ORCA_LOG" "$2" "$3"; }
