@@ -283,3 +283,24 @@ said_since() { tail -n "+$(( $1 + 1 ))" "$ORCA_LOG" | sed -n "s/^.*SPEECH OUTPUT
 mark() { wc -l <"$ORCA_LOG"; }
 # hears SECONDS MARK REGEX: Orca says something matching REGEX after MARK, within SECONDS.
 hears() { wait_for "$1" bash -c 'tail -n "+$(( $2 + 1 ))" "$1" | grep "SPEECH OUTPUT:" | grep -q -- "$3"' _ "$ORCA_LOG" "$2" "$3"; }
+
+# press KEY...: keys typed one at a time, each once Orca has seen it (a modifier held down until
+# the key with it is seen). With a screen reader the program receives a key only after the reader
+# has, and keys typed faster than that may come in a different order or reach a menu not yet open.
+orca_saw() {  # orca_saw KIND COUNT-BEFORE: waits until Orca has processed one more key event of KIND
+  wait_for 5 bash -c '[ "$(grep -c "^vvvvv PROCESS ATSPI_KEY_$1_EVENT" "$2")" -gt "$3" ]' _ "$1" "$ORCA_LOG" "$2"
+}
+key_events() { grep -c "^vvvvv PROCESS ATSPI_KEY_$1_EVENT" "$ORCA_LOG"; }
+press() {
+  local key n
+  for key; do
+    if [[ $key == *+* ]]; then
+      n=$(key_events PRESSED); xdotool keydown "${key%%+*}"; orca_saw PRESSED "$n"
+      press "${key#*+}"
+      n=$(key_events RELEASED); xdotool keyup "${key%%+*}"; orca_saw RELEASED "$n"
+    else
+      n=$(key_events RELEASED); xdotool key "$key"; orca_saw RELEASED "$n"
+    fi
+    settle 0.3
+  done
+}
