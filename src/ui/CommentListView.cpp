@@ -3,6 +3,7 @@
 #include "platform/qt/Cp932.h"
 #include "ui/ColorValue.h"
 
+#include <QAccessible>
 #include <QPainter>
 #include <QStyledItemDelegate>
 
@@ -121,6 +122,23 @@ void CommentListView::currentChanged(const QModelIndex& current, const QModelInd
 {
     QListView::currentChanged(current, previous);
     emit currentRowChanged(current.row());
+}
+
+void CommentListView::focusInEvent(QFocusEvent* event)
+{
+    QListView::focusInEvent(event);
+    // The view's own focus event, sent after this one returns, names only the list ("List with N
+    // items"); the current line, what the user comes back to, follows it.
+    QMetaObject::invokeMethod(this, &CommentListView::announceCurrentRow, Qt::QueuedConnection);
+}
+
+void CommentListView::announceCurrentRow()
+{
+    if (!QAccessible::isActive() || !currentIndex().isValid() || !hasFocus())
+        return;
+    QAccessibleEvent focus(this, QAccessible::Focus);
+    focus.setChild(currentIndex().row());
+    QAccessible::updateAccessibility(&focus);
 }
 
 }  // namespace ui
