@@ -1,6 +1,7 @@
 #include "ui/AccessibleControls.h"
 
 #include "docking/DockingAccessible.h"
+#include "ui/Announcer.h"
 #include "ui/UpDown.h"
 
 #include <QAccessibleWidget>
@@ -164,6 +165,16 @@ public:
     int indexOfChild(const QAccessibleInterface*) const override { return -1; }
 };
 
+// What ui::Announcer says, as a notification.
+class AnnouncerAccessible : public QAccessibleWidget {
+public:
+    explicit AnnouncerAccessible(Announcer* a) : QAccessibleWidget(a, QAccessible::Notification) {}
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Name ? static_cast<Announcer*>(widget())->text() : QAccessibleWidget::text(t);
+    }
+};
+
 TUpDown* upDownOf(const QLineEdit* edit)
 {
     if (!edit->parentWidget())
@@ -180,6 +191,8 @@ QAccessibleInterface* accessibleInterface(const QString& className, QObject* obj
 {
     if (auto* u = qobject_cast<TUpDown*>(object))
         return new ArrowsAccessible(u);
+    if (auto* a = qobject_cast<Announcer*>(object))
+        return new AnnouncerAccessible(a);
     if (auto* edit = qobject_cast<QLineEdit*>(object))
         if (TUpDown* u = upDownOf(edit))
             return new NumberFieldAccessible(edit, u);

@@ -281,6 +281,8 @@ stop_orca() {
 # What Orca said, one utterance a line, from line N of the log on (spoken_from MARK).
 said_since() { tail -n "+$(( $1 + 1 ))" "$ORCA_LOG" | sed -n "s/^.*SPEECH OUTPUT: '\(.*\)' \?{'established.*$/\1/p"; }
 mark() { wc -l <"$ORCA_LOG"; }
+# not_said MARK REGEX: nothing Orca said after MARK matches REGEX.
+not_said() { ! said_since "$1" | grep -q -- "$2"; }
 # hears SECONDS MARK REGEX: Orca says something matching REGEX after MARK, within SECONDS.
 hears() { wait_for "$1" bash -c 'tail -n "+$(( $2 + 1 ))" "$1" | grep "SPEECH OUTPUT:" | grep -q -- "$3"' _ "$ORCA_LOG" "$2" "$3"; }
 
