@@ -120,7 +120,12 @@ void CommentListView::setRowSelected(int row, bool selected)
 
 void CommentListView::currentChanged(const QModelIndex& current, const QModelIndex& previous)
 {
-    QListView::currentChanged(current, previous);
+    // Qt 6.4's list view reports its new current row as the focus even without the keyboard: a
+    // screen reader would follow the caret moved by a command away from where the user is.
+    if (hasFocus())
+        QListView::currentChanged(current, previous);
+    else
+        QAbstractItemView::currentChanged(current, previous);  // NOLINT(bugprone-parent-virtual-call)
     emit currentRowChanged(current.row());
 }
 
