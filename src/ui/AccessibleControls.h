@@ -11,7 +11,8 @@ namespace ui {
 
 void installAccessibleInterfaces();
 
-// The factory: the up-down control with its buddy as one spin button, then the docking components.
+// The factory: a number field with its up-down as one spin button (the arrows hidden), then the
+// docking components.
 QAccessibleInterface* accessibleInterface(const QString& className, QObject* object);
 
 }  // namespace ui

@@ -9,6 +9,7 @@
 #include "settings/SettingsRecord.h"
 #include "store/ListText.h"
 #include "store/Loader.h"
+#include "ui/ArrivalAnnouncer.h"
 #include "ui/ComMain.h"
 #include "ui/CommentListView.h"
 #include "ui/DesktopNotice.h"
@@ -184,6 +185,7 @@ void Arrivals::apply(const store::ArrivalChanges& changes)
     }
     rereadLines(reread);
     updateLook();
+    ui::ArrivalAnnouncer::of(form_).heard(fresh);
     if (!fresh.empty() && !form_->isActiveWindow()) {
         unseen_ += static_cast<int>(fresh.size());
         if (Settings().notifyArrivals)

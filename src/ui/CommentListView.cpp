@@ -3,6 +3,7 @@
 #include "platform/qt/Cp932.h"
 #include "ui/ColorValue.h"
 
+#include <QAccessible>
 #include <QPainter>
 #include <QStyledItemDelegate>
 
@@ -119,8 +120,30 @@ void CommentListView::setRowSelected(int row, bool selected)
 
 void CommentListView::currentChanged(const QModelIndex& current, const QModelIndex& previous)
 {
-    QListView::currentChanged(current, previous);
+    // Qt 6.4's list view reports its new current row as the focus even without the keyboard: a
+    // screen reader would follow the caret moved by a command away from where the user is.
+    if (hasFocus())
+        QListView::currentChanged(current, previous);
+    else
+        QAbstractItemView::currentChanged(current, previous);  // NOLINT(bugprone-parent-virtual-call)
     emit currentRowChanged(current.row());
+}
+
+void CommentListView::focusInEvent(QFocusEvent* event)
+{
+    QListView::focusInEvent(event);
+    // The view's own focus event, sent after this one returns, names only the list ("List with N
+    // items"); the current line, what the user comes back to, follows it.
+    QMetaObject::invokeMethod(this, &CommentListView::announceCurrentRow, Qt::QueuedConnection);
+}
+
+void CommentListView::announceCurrentRow()
+{
+    if (!QAccessible::isActive() || !currentIndex().isValid() || !hasFocus())
+        return;
+    QAccessibleEvent focus(this, QAccessible::Focus);
+    focus.setChild(currentIndex().row());
+    QAccessible::updateAccessibility(&focus);
 }
 
 }  // namespace ui

@@ -54,8 +54,12 @@ signals:
 
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void focusInEvent(QFocusEvent* event) override;
 
 private:
+    // A screen reader follows the current line as the focus within the list.
+    void announceCurrentRow();
+
     CommentListModel* model_;
 };
 

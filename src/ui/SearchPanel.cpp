@@ -4,6 +4,7 @@
 #include "platform/FileTime.h"
 #include "platform/qt/FrameExtents.h"
 #include "store/FoldTables.h"
+#include "ui/Announcer.h"
 #include "ui/CommentViewLoader.h"
 #include "ui/SearchPanelPlacement.h"
 
@@ -282,7 +283,7 @@ private:
 };
 
 SearchPanel::SearchPanel(QWidget* owner, QPlainTextEdit* view)
-    : QWidget(owner, Qt::Tool), view_(view), delay_(new QTimer(this))
+    : QWidget(owner, Qt::Tool), view_(view), announcer_(new ui::Announcer(this)), delay_(new QTimer(this))
 {
     setObjectName(QStringLiteral("SearchPanel"));
     setWindowTitle(QStringLiteral("コメントの検索"));
@@ -476,7 +477,10 @@ void SearchPanel::receive(const Batch& batch)
     if (batch.outcome.unreadable > 0)
         status += QStringLiteral("（読めなかったファイル %1 件）").arg(batch.outcome.unreadable);
     Status->setText(status);
-    if (!hits_.empty() && !Results->currentItem())
+    announcer_->say(status);
+    // A current result while the field has the keyboard would take a screen reader's focus into
+    // the results, and typing would no longer be echoed; Down or Tab makes the first one current.
+    if (!hits_.empty() && !Results->currentItem() && !Edit->hasFocus())
         Results->setCurrentRow(0);
     emit searchFinished();
 }

@@ -21,6 +21,9 @@ class QListWidget;
 class QListWidgetItem;
 class QPlainTextEdit;
 class QTimer;
+namespace ui {
+class Announcer;
+}
 
 class SearchPanel : public QWidget {
     Q_OBJECT
@@ -70,6 +73,7 @@ private:
     void addLines(const QStringList& lines);
 
     QPlainTextEdit* view_;
+    ui::Announcer* announcer_;  // the count, for a screen reader
     QTimer* delay_;
     std::unique_ptr<Worker> worker_;
     unsigned generation_ = 0;             // the search whose results are shown

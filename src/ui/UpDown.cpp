@@ -35,21 +35,30 @@ void TUpDown::setRange(int minimum, int maximum)
 
 void TUpDown::setPosition(int position)
 {
-    const int before = position_;
     position_ = position < min_ ? min_ : (position > max_ ? max_ : position);
     if (buddy_)
         buddy_->setText(QString::number(position_));
-    if (position_ != before) {
-        // A screen reader announces the new number as it does for a stock spin box.
-        QAccessibleValueChangeEvent changed(this, position_);
-        QAccessible::updateAccessibility(&changed);
-    }
 }
 
 void TUpDown::setBuddy(QLineEdit* edit)
 {
     buddy_ = edit;
     buddy_->installEventFilter(this);
+    // The field and the arrows are one spin button to a screen reader (ui/AccessibleControls):
+    // an interface made for the field before it had arrows is dropped, and every new number the
+    // field shows, stepped, paged or typed, is announced on the field, which has the keyboard.
+    // (Qt makes interfaces for events during construction, reader or not.)
+    if (QAccessibleInterface* made = QAccessible::queryAccessibleInterface(edit);
+        made && made->role() != QAccessible::SpinBox)
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
+    connect(edit, &QLineEdit::textChanged, this, [edit](const QString& text) {
+        bool ok = false;
+        const int value = text.toInt(&ok);
+        if (!ok)
+            return;
+        QAccessibleValueChangeEvent changed(edit, value);
+        QAccessible::updateAccessibility(&changed);
+    });
     setPosition(position_);
 }
 

@@ -239,3 +239,70 @@ start_atspi() {
   trap 'kill "$ATSPI_PID" 2>/dev/null; cleanup' EXIT
   wait_for 10 "${PROBE[@]}" enable || { echo "the accessibility bus did not start"; cat "$SCRATCH/atspi.log"; exit 1; }
 }
+
+# Orca, the screen reader, on the accessibility bus, speaking through speech-dispatcher's dummy
+# module: every utterance is a line "SPEECH OUTPUT: '…'" in $ORCA_LOG. Orca writes that file
+# through a buffer; the copy of its launcher made here opens it line by line, so a test reads what
+# was said while Orca runs, and it does not refuse to start beside another test's Orca of the same
+# user. Needs make_suite (the configuration folder) and start_atspi first.
+ORCA_PID=''
+start_orca() {
+  local launcher=/usr/bin/orca module=/usr/lib/speech-dispatcher-modules/sd_dummy
+  [ -r "$launcher" ] && [ -x "$module" ] ||
+    { echo "SKIP: orca or speech-dispatcher is not installed (scripts/test installs them)"; exit $SKIP; }
+  mkdir -p "$XDG_CONFIG_HOME/speech-dispatcher" "$SCRATCH/orca"
+  cat >"$XDG_CONFIG_HOME/speech-dispatcher/speechd.conf" <<'CONF'
+AddModule "dummy" "sd_dummy" ""
+DefaultModule dummy
+AudioOutputMethod "none"
+Timeout 5
+CONF
+  sed -e "s/open(args.debug_file, 'w')/open(args.debug_file, 'w', buffering=1)/" \
+      -e 's/^    if otherOrcas():/    if False:/' "$launcher" >"$SCRATCH/orca-launcher"
+  grep -q 'buffering=1' "$SCRATCH/orca-launcher" && grep -q '^    if False:' "$SCRATCH/orca-launcher" ||
+    { fail "this Orca's launcher is not the one the test knows how to copy"; finish; }
+  ORCA_LOG=$SCRATCH/orca.log
+  /usr/bin/python3 "$SCRATCH/orca-launcher" -u "$SCRATCH/orca" --debug-file="$ORCA_LOG" \
+    >"$SCRATCH/orca.out" 2>&1 &
+  ORCA_PID=$!
+  trap 'stop_orca; kill "$ATSPI_PID" 2>/dev/null; cleanup' EXIT
+  wait_for 30 grep -q "SPEECH OUTPUT: 'Screen reader on.'" "$ORCA_LOG" ||
+    { echo "Orca did not start speaking"; tail -n 20 "$SCRATCH/orca.out" "$ORCA_LOG"; exit 1; }
+}
+
+# Orca, and the speech-dispatcher it started for this session (its pid file is in our runtime folder).
+stop_orca() {
+  [ -n "$ORCA_PID" ] && kill "$ORCA_PID" 2>/dev/null
+  local pidfile=$XDG_RUNTIME_DIR/speech-dispatcher/pid/speech-dispatcher.pid
+  [ -s "$pidfile" ] && kill "$(cat "$pidfile")" 2>/dev/null
+  ORCA_PID=''
+}
+
+# What Orca said, one utterance a line, from line N of the log on (spoken_from MARK).
+said_since() { tail -n "+$(( $1 + 1 ))" "$ORCA_LOG" | sed -n "s/^.*SPEECH OUTPUT: '\(.*\)' \?{'established.*$/\1/p"; }
+mark() { wc -l <"$ORCA_LOG"; }
+# not_said MARK REGEX: nothing Orca said after MARK matches REGEX.
+not_said() { ! said_since "$1" | grep -q -- "$2"; }
+# hears SECONDS MARK REGEX: Orca says something matching REGEX after MARK, within SECONDS.
+hears() { wait_for "$1" bash -c 'tail -n "+$(( $2 + 1 ))" "$1" | grep "SPEECH OUTPUT:" | grep -q -- "$3"' _ "$ORCA_LOG" "$2" "$3"; }
+
+# press KEY...: keys typed one at a time, each once Orca has seen it (a modifier held down until
+# the key with it is seen). With a screen reader the program receives a key only after the reader
+# has, and keys typed faster than that may come in a different order or reach a menu not yet open.
+orca_saw() {  # orca_saw KIND COUNT-BEFORE: waits until Orca has processed one more key event of KIND
+  wait_for 5 bash -c '[ "$(grep -c "^vvvvv PROCESS ATSPI_KEY_$1_EVENT" "$2")" -gt "$3" ]' _ "$1" "$ORCA_LOG" "$2"
+}
+key_events() { grep -c "^vvvvv PROCESS ATSPI_KEY_$1_EVENT" "$ORCA_LOG"; }
+press() {
+  local key n
+  for key; do
+    if [[ $key == *+* ]]; then
+      n=$(key_events PRESSED); xdotool keydown "${key%%+*}"; orca_saw PRESSED "$n"
+      press "${key#*+}"
+      n=$(key_events RELEASED); xdotool keyup "${key%%+*}"; orca_saw RELEASED "$n"
+    else
+      n=$(key_events RELEASED); xdotool key "$key"; orca_saw RELEASED "$n"
+    fi
+    settle 0.3
+  done
+}

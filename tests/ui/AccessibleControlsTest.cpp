@@ -14,7 +14,7 @@ namespace {
 
 using testsupport::app;
 
-TEST(AccessibleControlsTest, TheUpDownWithItsBuddyIsANamedSpinButtonThatSteps)
+TEST(AccessibleControlsTest, TheFieldWithItsUpDownIsANamedSpinButtonThatSteps)
 {
     app();
     ui::installAccessibleInterfaces();
@@ -28,12 +28,19 @@ TEST(AccessibleControlsTest, TheUpDownWithItsBuddyIsANamedSpinButtonThatSteps)
     upDown->setPosition(12);
     QSignalSpy clicked(upDown, &TUpDown::clicked);
 
-    QAccessibleInterface* spin = QAccessible::queryAccessibleInterface(upDown);
+    QAccessibleInterface* spin = QAccessible::queryAccessibleInterface(edit);
     ASSERT_NE(spin, nullptr);
     EXPECT_EQ(spin->role(), QAccessible::SpinBox);
     EXPECT_EQ(spin->text(QAccessible::Name), QStringLiteral("ﾌｫﾝﾄｻｲｽﾞ変更"));
     ASSERT_NE(spin->valueInterface(), nullptr);
     EXPECT_EQ(spin->valueInterface()->currentValue().toInt(), 12);
+    EXPECT_EQ(spin->valueInterface()->minimumValue().toInt(), 9);
+    EXPECT_EQ(spin->valueInterface()->maximumValue().toInt(), 30);
+    // One run of attributes over the whole number: a reader builds the line from the runs.
+    int start = -1, end = -1;
+    spin->textInterface()->attributes(1, &start, &end);
+    EXPECT_EQ(spin->textInterface()->text(start, end), QStringLiteral("12"));
+    EXPECT_TRUE(QAccessible::queryAccessibleInterface(upDown)->state().invisible);  // no second control
 
     spin->actionInterface()->doAction(QAccessibleActionInterface::increaseAction());
     EXPECT_EQ(edit->text(), QStringLiteral("15"));
@@ -44,7 +51,7 @@ TEST(AccessibleControlsTest, TheUpDownWithItsBuddyIsANamedSpinButtonThatSteps)
     EXPECT_EQ(clicked.count(), 3);
 }
 
-TEST(AccessibleControlsTest, AnUpDownWithoutTooltipIsNamedByTheLabelOfItsBuddy)
+TEST(AccessibleControlsTest, AFieldWithoutTooltipIsNamedByItsLabel)
 {
     app();
     ui::installAccessibleInterfaces();
@@ -54,7 +61,7 @@ TEST(AccessibleControlsTest, AnUpDownWithoutTooltipIsNamedByTheLabelOfItsBuddy)
     auto* upDown = new TUpDown(&form);
     label->setBuddy(edit);
     upDown->setBuddy(edit);
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(upDown)->text(QAccessible::Name), QStringLiteral("上マージン"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(edit)->text(QAccessible::Name), QStringLiteral("上マージン"));
 }
 
 }  // namespace
