@@ -18,6 +18,7 @@
 #include "ui/CommentListView.h"
 #include "ui/CommentViewLoader.h"
 #include "ui/FrameworkError.h"
+#include "ui/PlainText.h"
 #include "ui/RowRuns.h"
 #include "ui/Unit4.h"
 #include "ui/Unit5.h"
@@ -133,7 +134,9 @@ void TForm1::reportBatchFailures(const platform::FileOpResult& result)
                     QStringLiteral("%1 個のファイルを処理できませんでした。").arg(result.failures.size()),
                     QMessageBox::Ok, this);
     box.setDetailedText(lines.join(QLatin1Char('\n')));
-    box.setInformativeText(lines.mid(0, 5).join(QLatin1Char('\n')));
+    // File names are text, whatever they look like; the box reads its informative text as markup
+    // when it looks like markup.
+    box.setInformativeText(ui::asRichText(lines.mid(0, 5).join(QLatin1Char('\n'))));
     box.exec();
 }
 

@@ -37,7 +37,10 @@ void showFrameworkError(QWidget* parent, const QString& message)
         handler()(message);
         return;
     }
-    QMessageBox::critical(parent, QApplication::applicationName(), message);
+    // The message may quote a file name or pasted text, which must not be read as markup.
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), message, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}

@@ -2,6 +2,7 @@
 
 atspi_probe.py enable                 switch assistive technology on for the session
 atspi_probe.py PID buttons            every shown toolbar button: named, with an action
+atspi_probe.py PID toolbars NAME...   the shown toolbars are named NAME..., in any order
 atspi_probe.py PID press NAME         runs the first action of the button NAME
 atspi_probe.py PID checked NAME       the button NAME is checked
 atspi_probe.py PID unchecked NAME     the button NAME is there and not checked
@@ -94,6 +95,12 @@ def check_buttons(app):
     return good and len(buttons) > 0
 
 
+def toolbars(app, *names):
+    seen = sorted(node.name for node in walk(app) if node.getRole() == pyatspi.ROLE_TOOL_BAR and showing(node))
+    print(f'toolbars: {seen}')
+    return seen == sorted(names)
+
+
 def press(app, name):
     button = find(app, name, BUTTONS)
     if button is None or not action_names(button):
@@ -153,7 +160,7 @@ def main(argv):
     if app is None:
         print(f'process {pid} is not on the accessibility bus')
         return False
-    checks = {'buttons': check_buttons, 'press': press, 'checked': checked, 'unchecked': unchecked, 'named': named, 'fields': fields}
+    checks = {'buttons': check_buttons, 'toolbars': toolbars, 'press': press, 'checked': checked, 'unchecked': unchecked, 'named': named, 'fields': fields}
     return checks[what](app, *args)
 
 
