@@ -122,14 +122,16 @@ void TForm4::fitGroupsToCaptions()
     if (delta == 0)
         return;
     groupShift_ = shift;
-    for (int i = 0; i < 4; ++i) {
-        GroupBox[i]->setGeometry(8, 4 + i * (49 + shift), 289, 45 + shift);
-        for (QWidget* child : GroupBox[i]->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+    const int groups = static_cast<int>(GroupBox.size());
+    for (int i = 0; i < groups; ++i) {
+        QGroupBox* box = GroupBox[static_cast<std::size_t>(i)];
+        box->setGeometry(box->x(), 4 + i * (49 + shift), box->width(), 45 + shift);
+        for (QWidget* child : box->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
             child->move(child->x(), child->y() + delta);
     }
     for (QPushButton* button : {BitBtn2, BitBtn3, BitBtn1})
-        button->move(button->x(), 208 + 4 * shift);
-    setFixedSize(304, 243 + 4 * shift);
+        button->move(button->x(), button->y() + groups * delta);
+    setFixedSize(width(), height() + groups * delta);
 }
 
 int TForm4::tagOf(QObject* object) const { return object->property("tag").toInt(); }
