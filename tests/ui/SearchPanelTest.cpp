@@ -198,6 +198,11 @@ TEST_F(SearchPanelTest, ATitleThatLooksLikeMarkupStaysTextInItsTooltip)
     const QString line = panel->Results->item(0)->text();
     ASSERT_TRUE(line.contains(QStringLiteral("<h1>速報</h1><img src=\"x.png\"> &amp;"))) << line.toStdString();
     EXPECT_EQ(shownAs(panel->Results->item(0)->toolTip()), line);
+    // A screen reader takes names as plain text: there the line is as written.
+    QAccessibleInterface* cell = QAccessible::queryAccessibleInterface(panel->Results)->tableInterface()->cellAt(0, 0);
+    EXPECT_EQ(cell->text(QAccessible::Name), line);
+    const QString description = cell->text(QAccessible::Description);
+    EXPECT_TRUE(description.isEmpty() || description == line) << description.toStdString();
 }
 
 }  // namespace
