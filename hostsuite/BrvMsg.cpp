@@ -93,6 +93,13 @@ template <typename Fill> std::int32_t showBox(const QStringList& fallbackText, F
     return kOk;
 }
 
+// A message box reads its informative text as markup when it looks like markup; a file name in it
+// is shown as written.
+QString asWritten(const QString& text)
+{
+    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() + QStringLiteral("</p>");
+}
+
 QMessageBox::Icon iconOf(std::uint8_t kind)
 {
     switch (kind) {
@@ -120,7 +127,7 @@ std::int32_t BrevonMessage(const char* title, const char* text, const char* text
         box.setText(m);
         box.setTextFormat(Qt::PlainText);
         if (!m2.isEmpty())
-            box.setInformativeText(m2);
+            box.setInformativeText(asWritten(m2));
         QPushButton* ok = box.addButton(QMessageBox::Ok);
         box.setDefaultButton(ok);
         // The suite's "snap to default button" option: put the pointer on OK once the box is up.
@@ -159,8 +166,8 @@ std::int32_t ShowBrevonVersion(const char* programPath, const char* title)
         box.setIconPixmap(QApplication::windowIcon().pixmap(48, 48));
         box.setTextFormat(Qt::PlainText);
         box.setText(product + QLatin1Char('\n') + version);
-        box.setInformativeText(path + QLatin1Char('\n') +
-                               QFileInfo(path).lastModified().toString(QStringLiteral("yyyy/MM/dd hh:mm")));
+        box.setInformativeText(
+            asWritten(path + QLatin1Char('\n') + QFileInfo(path).lastModified().toString(QStringLiteral("yyyy/MM/dd hh:mm"))));
         box.setStandardButtons(QMessageBox::Ok);
     });
 }

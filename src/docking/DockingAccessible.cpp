@@ -183,7 +183,9 @@ public:
         QString own = QAccessibleWidget::text(t);
         if (t != QAccessible::Name || !own.isEmpty())
             return own;
-        return floating()->toolWindow()->caption();
+        // A toolbar without a caption floats in an untitled window: it is named as its toolbar.
+        const QString caption = floating()->toolWindow()->caption();
+        return caption.isEmpty() ? floating()->toolWindow()->accessibleName() : caption;
     }
 
     int childCount() const override { return QAccessibleWidget::childCount() + (hasCloseBox() ? 1 : 0); }

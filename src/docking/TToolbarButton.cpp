@@ -9,6 +9,7 @@
 #include <QStyle>
 #include <QStyleOption>
 #include <QTimer>
+#include <QtMath>
 
 #include <algorithm>
 
@@ -424,8 +425,16 @@ QPixmap TToolbarButton::imageAt(int index) const
 QPixmap TToolbarButton::currentImage() const
 {
     const int index = currentGlyphIndex();
-    if (index >= 0)
-        return imageAt(index);
+    if (index >= 0) {
+        // The strips are drawn for a light face; on a dark one their dark outlines would vanish.
+        const QPixmap image = imageAt(index);
+        const QColor face = toQColor(color_, palette());
+        if (image.isNull() || face.lightness() >= palette().color(QPalette::ButtonText).lightness())
+            return image;
+        QPixmap legible = QPixmap::fromImage(legibleGlyph(image.toImage(), face, qCeil(image.devicePixelRatio())));
+        legible.setDevicePixelRatio(image.devicePixelRatio());
+        return legible;
+    }
     QPixmap first = imageAt(0);
     if (first.isNull())
         return first;

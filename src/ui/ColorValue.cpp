@@ -1,11 +1,12 @@
 #include "ui/ColorValue.h"
 
+#include "docking/DockColors.h"
+
 #include <QApplication>
 #include <QWidget>
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstdint>
 #include <optional>
 
@@ -81,28 +82,7 @@ settings::ColorValue valueFromColor(const QColor& color)
                                              std::uint32_t(rgb.blue()) << 16);
 }
 
-namespace {
-
-double linear(int channel)
-{
-    const double c = channel / 255.0;
-    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-}
-
-double luminance(const QColor& color)
-{
-    const QColor rgb = color.toRgb();
-    return 0.2126 * linear(rgb.red()) + 0.7152 * linear(rgb.green()) + 0.0722 * linear(rgb.blue());
-}
-
-}  // namespace
-
-double contrastRatio(const QColor& a, const QColor& b)
-{
-    const double la = luminance(a);
-    const double lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
+double contrastRatio(const QColor& a, const QColor& b) { return docking::contrastRatio(a, b); }
 
 ViewColors effectiveColors(settings::ColorValue background, settings::ColorValue text, const QPalette& palette)
 {

@@ -299,6 +299,12 @@ void TForm1::buildToolbars()
     ToolbarButton7 = makeButton(Toolbar2, "ToolbarButton7", QStringLiteral("Brevonﾎｰﾑﾍﾟｰｼﾞ表示"), "home", 5);
     tesseraPageGo = makeButton(Toolbar2, "tesseraPageGo", QStringLiteral("tesseraﾎｰﾑﾍﾟｰｼﾞ表示"), "tessera", 2, 50);
 
+    // The captions stay empty as designed, and so do the floating windows' titles; a screen reader
+    // still learns what each toolbar holds.
+    Toolbar3->setAccessibleName(QStringLiteral("コメント操作"));
+    Toolbar1->setAccessibleName(QStringLiteral("カテゴリ"));
+    Toolbar2->setAccessibleName(QStringLiteral("表示と印刷"));
+
     connect(ToolbarButton6, &TToolbarButton::clicked, this, &TForm1::ToolbarButton6Click);
     connect(ToolbarButton5, &TToolbarButton::clicked, this, &TForm1::ToolbarButton5Click);
     connectDeleteButton();  // the hidden "ゴミ箱" button issues no command

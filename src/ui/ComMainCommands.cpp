@@ -21,6 +21,7 @@
 #include "ui/CommentListView.h"
 #include "ui/CommentViewLoader.h"
 #include "ui/FrameworkError.h"
+#include "ui/PlainText.h"
 #include "ui/RowRuns.h"
 #include "ui/Unit4.h"
 #include "ui/Unit5.h"

@@ -19,6 +19,13 @@ class CurrentRowDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
+    // No width of its own: every row is as wide as the view, so a long line is cut at the view's
+    // edge as a list box cuts it, and never widens the list into a horizontal scroll bar.
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        return {0, QStyledItemDelegate::sizeHint(option, index).height()};
+    }
+
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         QStyleOptionViewItem plain = option;
@@ -106,6 +113,9 @@ CommentListView::CommentListView(QWidget* parent) : QListView(parent), model_(ne
     setUniformItemSizes(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setItemDelegate(new CurrentRowDelegate(this));
+    // Cut, not shortened with an ellipsis; the whole line stays the row's text for screen readers.
+    setTextElideMode(Qt::ElideNone);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
 int CommentListView::currentRow() const { return currentIndex().row(); }

@@ -37,7 +37,9 @@ void showFrameworkError(QWidget* parent, const QString& message, const QString& 
         handler()(message);
         return;
     }
+    // The message may quote a file name or pasted text, which must not be read as markup.
     QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), message, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
     box.setDetailedText(details);
     box.exec();
 }

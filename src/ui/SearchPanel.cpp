@@ -5,7 +5,9 @@
 #include "platform/qt/FrameExtents.h"
 #include "store/FoldTables.h"
 #include "ui/Announcer.h"
+#include "ui/ClearButtonGlyph.h"
 #include "ui/CommentViewLoader.h"
+#include "ui/PlainText.h"
 #include "ui/SearchPanelPlacement.h"
 
 #include <QAction>
@@ -298,6 +300,7 @@ SearchPanel::SearchPanel(QWidget* owner, QPlainTextEdit* view)
         clear->setText(QStringLiteral("語句を消す"));
         clear->setToolTip(clear->text());
     }
+    ui::keepClearButtonLegible(Edit);
     caption->setBuddy(Edit);
     Results = new QListWidget(this);
     Results->setObjectName(QStringLiteral("SearchResults"));
@@ -308,6 +311,7 @@ SearchPanel::SearchPanel(QWidget* owner, QPlainTextEdit* view)
     Results->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Status = new QLabel(this);
     Status->setObjectName(QStringLiteral("SearchStatus"));
+    Status->setTextFormat(Qt::PlainText);  // a reason may quote a file name
     // Left without a name of its own, the label is named by its text, and each new count reaches a
     // screen reader as a change of that name.
     Status->setAccessibleDescription(QStringLiteral("検索の状況"));
@@ -489,8 +493,9 @@ void SearchPanel::addLines(const QStringList& lines)
 {
     for (const QString& line : lines) {
         auto* item = new QListWidgetItem(line, Results);
-        // An elided line is read whole by pointing at it or through a screen reader.
-        item->setToolTip(line);
+        // An elided line is read whole by pointing at it or through a screen reader. A tooltip that
+        // looks like markup is shown as rich text: a title such as "<h1>速報</h1>" stays text.
+        item->setToolTip(ui::asRichText(line));
         item->setData(Qt::AccessibleTextRole, line);
     }
 }

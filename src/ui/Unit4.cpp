@@ -5,6 +5,7 @@
 #include "ui/ScreenCenter.h"
 #include "ui/UpDown.h"
 
+#include <QAbstractSpinBox>
 #include <QCheckBox>
 #include <QEvent>
 #include <QFocusEvent>
@@ -14,6 +15,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
+
+#include <algorithm>
 
 namespace {
 
@@ -89,7 +94,47 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent)
         if (onHelp)
             onHelp();
     });
+    fitGroupsToCaptions();
     ui::centerOnScreen(this);
+}
+
+// The designed places assume a caption drawn across the frame's top line; the styles here draw the
+// frame below the caption, and a Japanese caption stands taller than the places were measured
+// for. Each group's controls go below its caption and frame line, and the groups, the buttons and
+// the dialog grow by as much.
+void TForm4::fitGroupsToCaptions()
+{
+    constexpr int kDesignedTop = 16;  // the designed top of a group's highest control
+    constexpr int kGap = 2;
+    int shift = 0;
+    for (QGroupBox* box : GroupBox) {
+        QStyleOptionGroupBox option;
+        option.initFrom(box);
+        option.text = box->title();
+        option.textAlignment = box->alignment();
+        option.lineWidth = 1;
+        option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+        QStyle* style = box->style();
+        const QRect label = style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, box);
+        const QRect contents = style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxContents, box);
+        // The caption's ink, which a fallback font for the Japanese letters may carry below the label.
+        const QRect ink = box->fontMetrics().boundingRect(label, int(Qt::AlignLeft | Qt::AlignVCenter), box->title());
+        shift = std::max(shift, std::max({label.bottom(), ink.bottom(), contents.top()}) + kGap - kDesignedTop);
+    }
+    const int delta = shift - groupShift_;
+    if (delta == 0)
+        return;
+    groupShift_ = shift;
+    const int groups = static_cast<int>(GroupBox.size());
+    for (int i = 0; i < groups; ++i) {
+        QGroupBox* box = GroupBox[static_cast<std::size_t>(i)];
+        box->setGeometry(box->x(), 4 + i * (49 + shift), box->width(), 45 + shift);
+        for (QWidget* child : box->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            child->move(child->x(), child->y() + delta);
+    }
+    for (QPushButton* button : {BitBtn2, BitBtn3, BitBtn1})
+        button->move(button->x(), button->y() + groups * delta);
+    setFixedSize(width(), height() + groups * delta);
 }
 
 int TForm4::tagOf(QObject* object) const { return object->property("tag").toInt(); }
@@ -182,4 +227,23 @@ void TForm4::keyPressEvent(QKeyEvent* event)
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void TForm4::showEvent(QShowEvent* event)
+{
+    fitGroupsToCaptions();  // the fonts and the style are final now
+    QDialog::showEvent(event);
+    // The window's activation gives the first field the focus without selecting its text, so the
+    // first digit typed would be refused after "500"; selected, as Tab leaves a field, it replaces it.
+    QWidget* first = this;
+    do
+        first = first->nextInFocusChain();
+    while (first != this && !(first->isEnabled() && first->isVisibleTo(this) && (first->focusPolicy() & Qt::TabFocus)));
+    if (first == this)
+        return;
+    first->setFocus(Qt::TabFocusReason);
+    if (auto* edit = qobject_cast<QLineEdit*>(first))
+        edit->selectAll();
+    else if (auto* spin = qobject_cast<QAbstractSpinBox*>(first))
+        spin->selectAll();
 }

@@ -46,7 +46,11 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     int tagOf(QObject* object) const;
+    void fitGroupsToCaptions();
+
+    int groupShift_ = 0;  // how far each group's controls sit below their designed places
 };

@@ -103,6 +103,11 @@ TEST_F(DockingAccessibleTest, TheFloatingWindowsCloseBoxIsAButtonThatHidesTheToo
     QAccessibleInterface* window = of(floating);
     EXPECT_EQ(window->role(), QAccessible::Window);
     EXPECT_EQ(window->text(QAccessible::Name), QStringLiteral("表示"));
+    // Without a caption the window stays untitled and is named as its toolbar.
+    bar->setCaption(QString());
+    bar->setAccessibleName(QStringLiteral("カテゴリ"));
+    EXPECT_TRUE(floating->windowTitle().isEmpty());
+    EXPECT_EQ(window->text(QAccessible::Name), QStringLiteral("カテゴリ"));
 
     QAccessibleInterface* close = window->child(window->childCount() - 1);
     ASSERT_NE(close, nullptr);

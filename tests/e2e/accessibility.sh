@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# A screen reader on the session's accessibility bus finds every shown toolbar button named, with an
-# action; pressing the market flash button through that action switches the category, as a click
+# A screen reader on the session's accessibility bus finds the three toolbars named by what they
+# hold and every shown toolbar button named, with an action; pressing the market flash button through that action switches the category, as a click
 # does.
 source "$(dirname "$0")/lib.sh"
 start_desktop
@@ -11,6 +11,8 @@ comment_file "$SUITE/Result/COMMENT" CMARKET.001 '　日産、続落' '2026-12-0
 store_bounds 10 10 900 600
 start_viewer
 
+check "the toolbars are named by what they hold" \
+  "${PROBE[@]}" "$APP_PID" toolbars 'コメント操作' 'カテゴリ' '表示と印刷'
 check "every shown toolbar button is named and has an action" "${PROBE[@]}" "$APP_PID" buttons
 check "the font size is a named spin button" "${PROBE[@]}" "$APP_PID" named 'ﾌｫﾝﾄｻｲｽﾞ変更'
 check "the comment category button is checked at start" "${PROBE[@]}" "$APP_PID" checked 'お知らせ表示'

@@ -2,10 +2,12 @@
 
 atspi_probe.py enable                 switch assistive technology on for the session
 atspi_probe.py PID buttons            every shown toolbar button: named, with an action
+atspi_probe.py PID toolbars NAME...   the shown toolbars are named NAME..., in any order
 atspi_probe.py PID press NAME         runs the first action of the button NAME
 atspi_probe.py PID checked NAME       the button NAME is checked
 atspi_probe.py PID unchecked NAME     the button NAME is there and not checked
 atspi_probe.py PID named NAME         a control is named NAME
+atspi_probe.py PID extents NAME       prints the screen rectangle of the control NAME: x y width height
 atspi_probe.py PID fields TITLE       every field of the window TITLE is named
 Exit code 0 when the check holds; what was seen goes to stdout.
 """
@@ -34,24 +36,26 @@ def enable():
 
 
 def application(pid):
+    # Under Qt's GTK platform theme GTK registers the process too, with an empty tree of its own.
     desktop = pyatspi.Registry.getDesktop(0)
+    found = []
     for app in desktop:
         try:
             if app is not None and app.get_process_id() == pid:
-                return app
+                found.append(app)
         except GLib.Error:
             continue
-    return None
+    return max(found, key=lambda app: app.childCount, default=None)
 
 
-def walk(node):
+def walk(node, leaves=LEAVES):
     yield node
-    if node.getRole() in LEAVES:
+    if node.getRole() in leaves:
         return
     for i in range(node.childCount):
         child = node.getChildAtIndex(i)
         if child is not None:
-            yield from walk(child)
+            yield from walk(child, leaves)
 
 
 def showing(node):
@@ -94,6 +98,12 @@ def check_buttons(app):
     return good and len(buttons) > 0
 
 
+def toolbars(app, *names):
+    seen = sorted(node.name for node in walk(app) if node.getRole() == pyatspi.ROLE_TOOL_BAR and showing(node))
+    print(f'toolbars: {seen}')
+    return seen == sorted(names)
+
+
 def press(app, name):
     button = find(app, name, BUTTONS)
     if button is None or not action_names(button):
@@ -118,6 +128,17 @@ def named(app, name):
     if node is not None:
         print(f'{node.getRoleName()} named {name!r}')
     return node is not None
+
+
+def extents(app, name):
+    # A field's own buttons (a clear button) are children of the field.
+    for node in walk(app, LEAVES - {pyatspi.ROLE_TEXT, pyatspi.ROLE_ENTRY}):
+        if node.name == name and showing(node):
+            box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+            print(box.x, box.y, box.width, box.height)
+            return box.width > 0 and box.height > 0
+    print(f'no shown control {name!r}', file=sys.stderr)
+    return False
 
 
 def fields(app, title):
@@ -153,7 +174,8 @@ def main(argv):
     if app is None:
         print(f'process {pid} is not on the accessibility bus')
         return False
-    checks = {'buttons': check_buttons, 'press': press, 'checked': checked, 'unchecked': unchecked, 'named': named, 'fields': fields}
+    checks = {'buttons': check_buttons, 'toolbars': toolbars, 'press': press, 'checked': checked, 'unchecked': unchecked, 'named': named, 'extents': extents,
+              'fields': fields}
     return checks[what](app, *args)
 
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # ヘルプ in 保存設定 and in 配色設定 (dialogs run modally): help comes to the front and takes
-# clicks, the wheel, keys and a close while the dialog stays open and usable.
+# clicks, the wheel, keys and a close (Alt+F4, Esc) while the dialog stays open and usable.
 source "$(dirname "$0")/lib.sh"
 start_desktop
 make_suite
@@ -11,7 +11,9 @@ start_viewer
 menu alt+o Down Return
 DIALOG=$(window_named '^ＡＬＬ保存実行時の各種コメントの保存設定$') || { fail "保存設定 did not open"; finish; }
 settle
-click_at "$DIALOG" 252 220  # ヘルプ
+# The buttons' row is 23 pixels above the bottom: the groups above it grow with a tall caption font.
+read -r _ _ _ dh <<<"$(client_geometry "$DIALOG")"
+click_at "$DIALOG" 252 $((dh - 23))  # ヘルプ
 HELP=$(window_named '^ヘルプ') || { fail "no help window"; finish; }
 settle
 check "help shows the retention topic ($(xdotool getwindowname "$HELP"))" name_matches "$HELP" 保存設定
@@ -29,12 +31,13 @@ check "a key (戻る) in help goes back to the retention topic" wait_for 3 name_
 xdotool key alt+F4
 check "help closes with Alt+F4, the window manager's close" wait_for 3 gone '^ヘルプ'
 check "the dialog stays open meanwhile" bash -c "xdotool getwindowname $DIALOG >/dev/null"
-click_at "$DIALOG" 252 220  # ヘルプ again
+click_at "$DIALOG" 252 $((dh - 23))  # ヘルプ again
 HELP=$(window_named '^ヘルプ') || fail "help did not open a second time"
-click_at "$DIALOG" 156 220  # ｷｬﾝｾﾙ
+click_at "$DIALOG" 156 $((dh - 23))  # ｷｬﾝｾﾙ
 check "the dialog still takes a click and closes with ｷｬﾝｾﾙ" wait_for 3 gone '^ＡＬＬ保存実行時'
 check "help stays open after the dialog has gone" bash -c "sleep 0.5; ! gone '^ヘルプ'"
-xdotool windowactivate --sync "$HELP" 2>/dev/null; xdotool key alt+F4
+xdotool windowactivate --sync "$HELP" 2>/dev/null; xdotool key Escape
+check "help closes with Esc" wait_for 3 gone '^ヘルプ'
 
 # ｵﾌﾟｼｮﾝ → 配色 and its ヘルプ.
 menu alt+o Return

@@ -32,11 +32,14 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -514,6 +517,24 @@ TEST_F(MainWindow, ListAndViewAreNamedAndTheViewTakesACaretAndShowsTheFocus)
     EXPECT_NE(leftEdge(), highlight);
 }
 
+TEST_F(MainWindow, ALongLineIsCutAtTheListsEdgeAndReadWhole)
+{
+    std::string title = "長い見出し";
+    for (int i = 0; i < 40; ++i)
+        title += "　日経平均";
+    saved("COMMENT.001", title, 1);
+    TForm1& w = open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    const QString line = w.ListBox1->text(0);
+    ASSERT_GT(w.ListBox1->fontMetrics().horizontalAdvance(line), w.ListBox1->viewport()->width());
+    EXPECT_EQ(w.ListBox1->horizontalScrollBar()->maximum(), 0);
+    EXPECT_EQ(w.ListBox1->visualRect(w.ListBox1->lines()->index(0)).width(), w.ListBox1->viewport()->width());
+    EXPECT_EQ(w.ListBox1->textElideMode(), Qt::ElideNone);
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(w.ListBox1);
+    ASSERT_NE(list->tableInterface(), nullptr);
+    EXPECT_EQ(list->tableInterface()->cellAt(0, 0)->text(QAccessible::Name), line);
+}
+
 TEST_F(MainWindow, HelpMenuOpensTheWebPagesTheToolbarButtonsOpen)
 {
     TForm1& w = open();
@@ -585,6 +606,52 @@ TEST_F(MainWindow, ALargeCommentShowsItsBeginningAtOnceAndCopyingTakesAllOfIt)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !ui::CommentViewLoader::of(w.Memo1)->loading(); }));
     EXPECT_EQ(w.Memo1->toPlainText(), shortText);
     EXPECT_TRUE(shortText.startsWith(QStringLiteral("短い\n")));
+}
+
+// Typing over the limit shown replaces it at once, as in a field reached by Tab.
+TEST_F(MainWindow, RetentionDialogOpensWithTheFirstLimitSelected)
+{
+    TForm4 d;
+    d.UpDown[0]->setPosition(500);
+    d.show();
+    QApplication::setActiveWindow(&d);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+    ASSERT_EQ(QApplication::focusWidget(), d.Edit[0]);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("123"));
+    EXPECT_EQ(d.Edit[0]->text(), QStringLiteral("123"));
+}
+
+// In the Japanese font at the size the dialog was designed for, each group's caption ends above
+// its frame line and its controls start below it.
+TEST_F(MainWindow, RetentionGroupCaptionsStandClearOfTheirFrames)
+{
+    TForm4 d;
+    QFont font(QStringLiteral("Noto Sans CJK JP"));
+    font.setPixelSize(12);
+    d.setFont(font);
+    d.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+    for (QGroupBox* box : d.GroupBox) {
+        const QImage shot = box->grab().toImage();
+        const int x = box->width() - 6;  // right of the caption: the background, then the frame's top line
+        int line = 0;
+        while (line < shot.height() && shot.pixel(x, line) == shot.pixel(x, 0))
+            ++line;
+        int controlsTop = box->height();
+        for (QWidget* child : box->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            controlsTop = std::min(controlsTop, child->y());
+        int inkBottom = -1;
+        for (int y = 0; y < controlsTop; ++y)
+            for (int ix = 0; ix < box->fontMetrics().horizontalAdvance(box->title()) + 8; ++ix)
+                if (qGray(shot.pixel(ix, y)) < 110)
+                    inkBottom = y;
+        const std::string what = box->title().toStdString();
+        EXPECT_GT(inkBottom, 0) << what;
+        EXPECT_LT(inkBottom, line) << what << ": the caption runs into the frame line";
+        EXPECT_GT(controlsTop, line) << what << ": a control sits on the frame line";
+    }
+    EXPECT_LE(d.BitBtn2->geometry().bottom(), d.height());
+    EXPECT_GT(d.BitBtn2->y(), d.GroupBox[3]->geometry().bottom());
 }
 
 // Opening the edit's context menu or switching to another window is no exit: a field emptied to

@@ -21,6 +21,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextDocument>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -32,6 +33,16 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// What a tooltip shows: Qt reads one that looks like markup as rich text.
+QString shownAs(const QString& toolTip)
+{
+    if (!Qt::mightBeRichText(toolTip))
+        return toolTip;
+    QTextDocument document;
+    document.setHtml(toolTip);
+    return document.toPlainText();
+}
 
 class SearchPanelTest : public MainWindowFixture {
 protected:
@@ -169,11 +180,29 @@ TEST_F(SearchPanelTest, ControlsAndTheCountAreNamedAndLongLinesAreElidedButReadW
 
     const QString line = panel->Results->item(0)->text();
     ASSERT_GT(panel->Results->fontMetrics().horizontalAdvance(line), panel->Results->viewport()->width());
-    EXPECT_EQ(panel->Results->item(0)->toolTip(), line);
+    EXPECT_EQ(shownAs(panel->Results->item(0)->toolTip()), line);
     const QModelIndex first = panel->Results->model()->index(0, 0);
     EXPECT_EQ(first.data(Qt::AccessibleTextRole).toString(), line);
     EXPECT_LE(panel->Results->visualRect(first).width(), panel->Results->viewport()->width());
     EXPECT_FALSE(panel->Results->horizontalScrollBar()->isVisible());
+}
+
+TEST_F(SearchPanelTest, ATitleThatLooksLikeMarkupStaysTextInItsTooltip)
+{
+    saved("COMMENT.001", "<h1>速報</h1><img src=\"x.png\"> &amp;\r\n本文\r\n", 10);
+    open();
+    form->NSearch->trigger();
+    SearchPanel* panel = form->searchPanel();
+    panel->Edit->setText(QStringLiteral("速報"));
+    QTRY_COMPARE_WITH_TIMEOUT(panel->Results->count(), 1, 5000);
+    const QString line = panel->Results->item(0)->text();
+    ASSERT_TRUE(line.contains(QStringLiteral("<h1>速報</h1><img src=\"x.png\"> &amp;"))) << line.toStdString();
+    EXPECT_EQ(shownAs(panel->Results->item(0)->toolTip()), line);
+    // A screen reader takes names as plain text: there the line is as written.
+    QAccessibleInterface* cell = QAccessible::queryAccessibleInterface(panel->Results)->tableInterface()->cellAt(0, 0);
+    EXPECT_EQ(cell->text(QAccessible::Name), line);
+    const QString description = cell->text(QAccessible::Description);
+    EXPECT_TRUE(description.isEmpty() || description == line) << description.toStdString();
 }
 
 }  // namespace

@@ -1,10 +1,14 @@
 #include "platform/qt/WinHelp.h"
 #include "support/TestApplication.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextBrowser>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -64,6 +68,52 @@ TEST_F(WinHelpTest, QuitClosesTheWindow)
     platform::WinHelp(platform::HELP_CONTENTS, 0);
     ASSERT_NE(platform::helpWindow(), nullptr);
     platform::WinHelp(platform::HELP_QUIT, 0);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(platform::helpWindow(), nullptr);
+}
+
+// A screen reader meets a window named by its topic holding a document it reads line by line as
+// the caret moves; Tab reaches the links, Enter follows them, Esc closes the window.
+TEST_F(WinHelpTest, ThePageIsADocumentReadByLinesWithLinksByTabAndEnter)
+{
+    platform::WinHelp(platform::HELP_CONTENTS, 0);
+    QWidget* window = platform::helpWindow();
+    ASSERT_NE(window, nullptr);
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    auto* page = qobject_cast<QTextBrowser*>(QApplication::focusWidget());
+    ASSERT_NE(page, nullptr);
+    QAccessibleInterface* frame = QAccessible::queryAccessibleInterface(window);
+    EXPECT_EQ(frame->role(), QAccessible::Window);
+    EXPECT_EQ(frame->text(QAccessible::Name), QStringLiteral("ヘルプ - コメント情報 ヘルプ 目次"));
+    QAccessibleInterface* document = QAccessible::queryAccessibleInterface(page);
+    EXPECT_EQ(document->role(), QAccessible::Document);
+    QAccessibleTextInterface* text = document->textInterface();
+    ASSERT_NE(text, nullptr);
+    auto lineAtCaret = [&] {
+        int start = 0, end = 0;
+        return text->textAtOffset(text->cursorPosition(), QAccessible::LineBoundary, &start, &end).trimmed();
+    };
+    EXPECT_EQ(lineAtCaret(), QStringLiteral("コメント情報 ヘルプ"));
+    QTest::keyClick(page, Qt::Key_Down);
+    const QString paragraph = page->textCursor().block().text();
+    ASSERT_TRUE(paragraph.startsWith(QStringLiteral("コメント情報は、")));
+    EXPECT_TRUE(paragraph.startsWith(lineAtCaret()));
+    EXPECT_LT(lineAtCaret().size(), paragraph.size()) << "a screen line, not the wrapped paragraph";
+
+    QTest::keyClick(page, Qt::Key_Tab);
+    EXPECT_EQ(page->textCursor().selectedText(), QStringLiteral("受信したコメントの保存と削除"));
+    QTest::keyClick(page, Qt::Key_Return);
+    EXPECT_EQ(lineAtCaret(), QStringLiteral("受信したコメントの保存と削除"));
+    EXPECT_FALSE(page->textCursor().hasSelection()) << "the caret went to the section";
+    page->moveCursor(QTextCursor::Start);
+    for (int i = 0; i < 4; ++i)
+        QTest::keyClick(page, Qt::Key_Tab);
+    EXPECT_EQ(page->textCursor().selectedText(), QStringLiteral("配色設定"));
+    QTest::keyClick(page, Qt::Key_Return);
+    EXPECT_EQ(platform::helpTopic(), QStringLiteral("colors.html"));
+
+    QTest::keyClick(page, Qt::Key_Escape);
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(platform::helpWindow(), nullptr);
 }

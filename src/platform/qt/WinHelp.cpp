@@ -1,12 +1,15 @@
 #include "platform/qt/WinHelp.h"
 
+#include "platform/qt/HelpBrowser.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMainWindow>
 #include <QPointer>
 #include <QPushButton>
-#include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -46,7 +49,8 @@ std::map<unsigned long, QString> contextMap(const QString& folder)
     return map;
 }
 
-class HelpWindow : public QWidget {
+// A main window, so that a screen reader presents it as a window of its own, named by its caption.
+class HelpWindow : public QMainWindow {
 public:
     HelpWindow()
     {
@@ -56,18 +60,23 @@ public:
         setWindowTitle(QStringLiteral("ヘルプ"));
         resize(560, 480);
 
-        auto* contents = new QPushButton(QStringLiteral("目次(&C)"), this);
-        auto* back = new QPushButton(QStringLiteral("戻る(&B)"), this);
-        browser_ = new QTextBrowser(this);
+        auto* page = new QWidget(this);
+        setCentralWidget(page);
+        auto* contents = new QPushButton(QStringLiteral("目次(&C)"), page);
+        auto* back = new QPushButton(QStringLiteral("戻る(&B)"), page);
+        browser_ = new HelpBrowser(page);
         browser_->setOpenExternalLinks(true);
 
         auto* buttons = new QHBoxLayout;
         buttons->addWidget(contents);
         buttons->addWidget(back);
         buttons->addStretch();
-        auto* layout = new QVBoxLayout(this);
+        auto* layout = new QVBoxLayout(page);
         layout->addLayout(buttons);
         layout->addWidget(browser_);
+        // The page has the keyboard when the window opens: the arrow keys read it, Tab visits its links.
+        setFocusProxy(browser_);
+        browser_->setFocus();
 
         connect(contents, &QPushButton::clicked, this, [this] { showPage(QStringLiteral("index.html")); });
         connect(back, &QPushButton::clicked, browser_, &QTextBrowser::backward);
@@ -92,6 +101,16 @@ public:
     }
 
     QString topic() const { return browser_->source().fileName(); }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+            close();
+            return;
+        }
+        QMainWindow::keyPressEvent(event);
+    }
 
 private:
     QTextBrowser* browser_ = nullptr;
