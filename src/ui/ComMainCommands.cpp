@@ -9,7 +9,9 @@
 #include "platform/qt/Cp932.h"
 #include "platform/qt/WinHelp.h"
 #include "settings/SettingsRecord.h"
+#include "host/HostLibrary.h"
 #include "store/FileBatch.h"
+#include "store/FolderMirror.h"
 #include "store/Loader.h"
 #include "store/Purge.h"
 #include "ui/ColorValue.h"
@@ -52,7 +54,9 @@ void TForm1::runBatch(BatchAction action)
     const int caret = ListBox1->currentRow();
     if (caret < 0)
         return;
-    if (!ListBox1->isRowSelected(caret))
+    // The caret's line is the choice only when no line is chosen: a caret moved off the chosen
+    // lines (Ctrl+arrows) would otherwise take its line along unasked.
+    if (!ListBox1->selectionModel()->hasSelection())
         ListBox1->setRowSelected(caret, true);
 
     // A second click on the delete button does nothing until this command has finished.
@@ -67,34 +71,74 @@ void TForm1::runBatch(BatchAction action)
     for (const QModelIndex& index : ListBox1->selectionModel()->selectedIndexes())
         selected[static_cast<size_t>(index.row())] = true;
 
+    // Only the file whose line the user saw: a line whose file has gone, or whose name now holds
+    // another file (or more of it), is left out of the batch and told of.
+    std::vector<bool> leaves = selected;
+    std::vector<store::MirrorEntry> changed;
+    int gone = 0;
+    for (size_t i = 0; i < selected.size(); ++i) {
+        if (!selected[i])
+            continue;
+        const auto now = store::identityOf(pathList_[i]);
+        if (now && *now == lineFiles_[i].identity)
+            continue;
+        store::SilentSink silent;
+        std::optional<store::MirrorEntry> entry;
+        if (now)
+            entry = store::FolderMirror::read(pathList_[i], lineFiles_[i].category, silent);
+        if (entry) {
+            leaves[i] = false;
+            ListBox1->setRowSelected(static_cast<int>(i), false);
+            changed.push_back(std::move(*entry));
+        } else {
+            ++gone;
+        }
+        selected[i] = false;
+    }
+
     const auto command = action == BatchAction::Delete ? store::BatchCommand::Delete : store::BatchCommand::Save;
     store::FileBatch batch(command, dirs_.saved);
     for (size_t i = 0; i < selected.size(); ++i) {
         if (selected[i])
             batch.add(pathList_[i]);
     }
-    const platform::FileOpResult result = runFileOperation([&batch] { return batch.run(); });
+    const platform::FileOpResult result =
+        batch.empty() ? platform::FileOpResult{} : runFileOperation([&batch] { return batch.run(); });
 
-    const ui::RowRemoval removal = ui::removeSelectedRows(selected, caret);
-    for (const ui::RowRun& run : removal.runs) {
-        pathList_.erase(pathList_.begin() + run.start, pathList_.begin() + run.start + run.count);
-        ListBox1->model()->removeRows(run.start, run.count);
+    rereadFiles(changed);  // they stay listed, read again, for the user to look at first
+    if (std::find(leaves.begin(), leaves.end(), true) != leaves.end()) {
+        const ui::RowRemoval removal = ui::removeSelectedRows(leaves, caret);
+        for (const ui::RowRun& run : removal.runs)
+            eraseLines(run.start, run.count);
+        setCaret(removal.caret);
+        if (ListBox1->count() > 0)
+            ListBox1->setRowSelected(ListBox1->currentRow(), true);
     }
-    setCaret(removal.caret);
-    if (ListBox1->count() > 0)
-        ListBox1->setRowSelected(ListBox1->currentRow(), true);
     ListBox1->repaint();
 
     if (!receivedMode_)
         store::LoadCategory(table_, dirs_, false, CurrentCategory(), Settings(), *sink_);
     if (ListBox1->count() > 0) {
         ListBox1Click();
+        countBeyondList();
+        updateCaption();
     } else {
         Memo1->clear();
+        shownPath_.clear();
         if (receivedMode_)
-            switchToSavedMode();
+            relistReceived();
     }
     ListBox1->repaint();
+    if (!changed.empty() || gone > 0) {
+        const int skipped = static_cast<int>(changed.size()) + gone;
+        host::ShowHostMessage(
+            platform::cp932("警告"),
+            platform::toCp932(
+                QStringLiteral("%1件のコメントは一覧に表示した後でファイルが変わったため、処理しませんでした").arg(skipped)),
+            platform::cp932(changed.empty() ? "なくなったコメントは一覧から外しました。"
+                                            : "変わったコメントは読み直しました。確かめてから、もう一度行ってください。"),
+            0, 0, 0);
+    }
     if (!result.failures.empty())
         reportBatchFailures(result);
 }

@@ -1,15 +1,12 @@
 #include "Watch.h"
 
 #include "CommentList.h"
-#include "platform/FileTime.h"
-#include "store/ArrivalWatch.h"
-#include "store/ListText.h"
+#include "store/FolderMirror.h"
 #include "store/ShiftJis.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -44,7 +41,8 @@ private:
 int watchArrivals(const store::CommentDirs& dirs, int only, bool json, std::ostream& out, std::ostream& err)
 {
     // Without inotify the watch looks at the folder on its deadlines; poll(2) skips an fd of -1.
-    store::ArrivalWatch watch(dirs.received);
+    ErrorSink sink(err);
+    store::FolderMirror watch(dirs.received, true, &sink);
     if (::pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         err << "comment-list: no pipe for the stop signals\n";
         return 1;
@@ -56,7 +54,6 @@ int watchArrivals(const store::CommentDirs& dirs, int only, bool json, std::ostr
     sigaction(SIGINT, &action, &oldInt);
     sigaction(SIGTERM, &action, &oldTerm);
 
-    ErrorSink sink(err);
     for (bool stop = false; !stop;) {
         int timeout = -1;  // nothing settling, nothing to look at: sleep until an event or a signal
         if (const auto next = watch.nextDeadline()) {
@@ -68,16 +65,17 @@ int watchArrivals(const store::CommentDirs& dirs, int only, bool json, std::ostr
             break;
         if (fds[1].revents & POLLIN)
             stop = true;
-        for (const store::Arrival& a : watch.process().arrived) {
-            if (only >= 0 && a.category != only)
-                continue;
-            store::TCmntInfo entry;
-            entry.path = a.path;
-            struct stat st {};
-            if (::stat(a.path.c_str(), &st) == 0)
-                entry.time = platform::toLocalDateTime(platform::lastWriteTime(st));
-            store::ReadListText(a.category, a.path, entry.listText, sink);
-            out << entryLine(a.category, entry, json) << std::flush;
+        // The window's rule: a file is printed once it is whole, and a file gone before it was
+        // is not printed at all. A new file under a known name is an arrival of its own; a file
+        // its writer came back to after it was printed is printed again with its new line.
+        const store::MirrorChanges changes = watch.process();
+        for (const auto* group : {&changes.added, &changes.replaced, &changes.completed}) {
+            for (const store::MirrorEntry& e : *group) {
+                if (only >= 0 && e.category != only)
+                    continue;
+                const store::TCmntInfo entry{e.path, e.listText, e.time};
+                out << entryLine(e.category, entry, json) << std::flush;
+            }
         }
     }
 

@@ -1,6 +1,8 @@
 #pragma once
 // comment-list --watch: one line (or one JSON object) per comment that arrives in the received
-// folder, as soon as it is whole, until SIGINT or SIGTERM.
+// folder, as soon as it is whole by the window's rule, until SIGINT or SIGTERM. A file gone before
+// it was whole is not printed; a new file under a name seen before, or a file whose writer came
+// back to it after it was printed, is printed (again) with its line as it now is.
 
 #include "store/Categories.h"
 
