@@ -369,6 +369,10 @@ void SearchPanel::showFor(const QFont& listFont)
         move(at.topLeft() + QPoint(frame.left(), frame.top()));
         placed_ = true;
     }
+    if (stale_) {
+        stale_ = false;
+        follow_->start();
+    }
     show();
     raise();
     activateWindow();
@@ -449,9 +453,14 @@ void SearchPanel::followFolder(const std::vector<std::string>& gone, bool more)
             }
         }
     }
-    // The count, and comments that came, follow with the search run again.
-    if (more || !gone.empty())
+    // The count, and comments that came, follow with the search run again; a closed panel's on
+    // its next showing.
+    if (!more && gone.empty())
+        return;
+    if (isVisible())
         follow_->start();
+    else
+        stale_ = true;
 }
 
 void SearchPanel::refresh()

@@ -99,6 +99,7 @@ private:
     // A search run again because the folders changed: its results replace those on show at its end.
     QTimer* follow_ = nullptr;
     bool refreshing_ = false;
+    bool stale_ = false;  // the folders changed while the panel was closed
     std::vector<store::SearchHit> freshHits_;
     QStringList freshLines_;
     bool placed_ = false;
