@@ -141,6 +141,8 @@ void TForm1::rereadFiles(const std::vector<store::MirrorEntry>& entries)
 
 void TForm1::removeFiles(const std::vector<std::string>& paths)
 {
+    if (paths.empty())
+        return;
     const std::unordered_set<std::string> gone(paths.begin(), paths.end());
     std::vector<int> rows;
     for (size_t row = 0; row < pathList_.size(); ++row) {
