@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <tuple>
+#include <unordered_map>
 #include <vector>
 
 class QAction;
@@ -206,7 +207,9 @@ private:
     void updateCaption();
     void removeRows(const std::vector<int>& rows);  // ascending; see removeFiles
     void eraseLines(int start, int count);
-    int firstRowAfter(int category, double time) const;
+    // The first row after the lines of `category` newer than `time` (and as new, with `equalToo` false).
+    int firstRowAfter(int category, double time, bool equalToo) const;
+    int rowOfFile(const std::string& path) const;  // of a listed file, or -1
     void showArrivalsButton(bool show);
     void setCaret(int row);
     void enableByMode();
@@ -232,6 +235,7 @@ private:
         int category = 0;
     };
     std::vector<LineFile> lineFiles_;
+    std::unordered_map<std::string, double> listed_;  // every listed path, with its time as listed
     std::string shownPath_;  // the file Memo1 shows, as its line knew it
     store::FileIdentity shownIdentity_;
     QAction* arrivalsSeparator_ = nullptr;

@@ -71,29 +71,25 @@ void TForm1::runBatch(BatchAction action)
     for (const QModelIndex& index : ListBox1->selectionModel()->selectedIndexes())
         selected[static_cast<size_t>(index.row())] = true;
 
-    // Only the file whose line the user saw: a line whose file has gone, or whose name now holds
-    // another file (or more of it), is left out of the batch and told of.
+    // Only the file whose line the user saw: a line whose name now holds another file (or more of
+    // it) is left out of the batch, read again and told of. A file gone altogether is left to the
+    // batch, which reports it with the others that failed.
     std::vector<bool> leaves = selected;
     std::vector<store::MirrorEntry> changed;
-    int gone = 0;
     for (size_t i = 0; i < selected.size(); ++i) {
         if (!selected[i])
             continue;
         const auto now = store::identityOf(pathList_[i]);
-        if (now && *now == lineFiles_[i].identity)
+        if (!now || *now == lineFiles_[i].identity)
             continue;
         store::SilentSink silent;
-        std::optional<store::MirrorEntry> entry;
-        if (now)
-            entry = store::FolderMirror::read(pathList_[i], lineFiles_[i].category, silent);
-        if (entry) {
+        if (std::optional<store::MirrorEntry> entry =
+                store::FolderMirror::read(pathList_[i], lineFiles_[i].category, silent)) {
             leaves[i] = false;
+            selected[i] = false;
             ListBox1->setRowSelected(static_cast<int>(i), false);
             changed.push_back(std::move(*entry));
-        } else {
-            ++gone;
         }
-        selected[i] = false;
     }
 
     const auto command = action == BatchAction::Delete ? store::BatchCommand::Delete : store::BatchCommand::Save;
@@ -129,15 +125,12 @@ void TForm1::runBatch(BatchAction action)
             relistReceived();
     }
     ListBox1->repaint();
-    if (!changed.empty() || gone > 0) {
-        const int skipped = static_cast<int>(changed.size()) + gone;
+    if (!changed.empty()) {
         host::ShowHostMessage(
             platform::cp932("警告"),
-            platform::toCp932(
-                QStringLiteral("%1件のコメントは一覧に表示した後でファイルが変わったため、処理しませんでした").arg(skipped)),
-            platform::cp932(changed.empty() ? "なくなったコメントは一覧から外しました。"
-                                            : "変わったコメントは読み直しました。確かめてから、もう一度行ってください。"),
-            0, 0, 0);
+            platform::toCp932(QStringLiteral("%1件のコメントは一覧に表示した後でファイルが変わったため、処理しませんでした")
+                                  .arg(changed.size())),
+            platform::cp932("変わったコメントは読み直しました。確かめてから、もう一度行ってください。"), 0, 0, 0);
     }
     if (!result.failures.empty())
         reportBatchFailures(result);

@@ -26,7 +26,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <unordered_map>
 #include <unordered_set>
 
 using docking::TToolbarButton;
@@ -44,7 +43,7 @@ int TForm1::CurrentCategory() const
     return c;
 }
 
-int TForm1::firstRowAfter(int category, double time) const
+int TForm1::firstRowAfter(int category, double time, bool equalToo) const
 {
     // The list runs by category, each newest first: the rows after the place sought form a tail.
     int lo = 0;
@@ -52,7 +51,7 @@ int TForm1::firstRowAfter(int category, double time) const
     while (lo < hi) {
         const int mid = lo + (hi - lo) / 2;
         const LineFile& f = lineFiles_[static_cast<size_t>(mid)];
-        if (f.category > category || (f.category == category && f.time < time))
+        if (f.category > category || (f.category == category && (f.time < time || (equalToo && f.time == time))))
             hi = mid;
         else
             lo = mid + 1;
@@ -60,12 +59,31 @@ int TForm1::firstRowAfter(int category, double time) const
     return lo;
 }
 
+int TForm1::rowOfFile(const std::string& path) const
+{
+    const auto it = listed_.find(path);
+    if (it == listed_.end())
+        return -1;
+    // Among the lines of its category and time, found by halving: a flood costs no walk of the list.
+    const int category = store::categoryOfName(path.substr(path.find_last_of('/') + 1));
+    const int count = static_cast<int>(pathList_.size());
+    for (int row = firstRowAfter(category, it->second, true); row < count; ++row) {
+        const LineFile& f = lineFiles_[static_cast<size_t>(row)];
+        if (f.category != category || f.time != it->second)
+            break;
+        if (pathList_[static_cast<size_t>(row)] == path)
+            return row;
+    }
+    const auto at = std::find(pathList_.begin(), pathList_.end(), path);
+    return at == pathList_.end() ? -1 : static_cast<int>(at - pathList_.begin());
+}
+
 std::vector<std::size_t> TForm1::addArrivals(const std::vector<store::MirrorEntry>& entries)
 {
     std::vector<std::size_t> listed;
     if (!receivedMode_ || entries.empty())
         return listed;
-    std::unordered_set<std::string> here(pathList_.begin(), pathList_.end());
+    std::unordered_set<std::string> here;
     std::vector<store::MirrorEntry> again;
     struct Join {
         int row;
@@ -74,13 +92,12 @@ std::vector<std::size_t> TForm1::addArrivals(const std::vector<store::MirrorEntr
     std::vector<Join> joins;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const store::MirrorEntry& e = entries[i];
-        if (here.count(e.path)) {
+        if (listed_.count(e.path) || !here.insert(e.path).second) {
             again.push_back(e);  // loaded with the others, perhaps before it was whole
             continue;
         }
-        here.insert(e.path);
         // Rows are of the list before this batch.
-        joins.push_back({firstRowAfter(e.category, e.time), i});
+        joins.push_back({firstRowAfter(e.category, e.time, false), i});
         listed.push_back(i);
     }
     // Its category's block, newest first, after lines of the same time; those bound for one row
@@ -101,6 +118,7 @@ std::vector<std::size_t> TForm1::addArrivals(const std::vector<store::MirrorEntr
         std::vector<LineFile> files;
         for (std::size_t j = first; j < end; ++j) {
             const store::MirrorEntry& e = entries[joins[j].index];
+            listed_.emplace(e.path, e.time);
             texts.push_back(e.listText);
             paths.push_back(e.path);
             files.push_back({e.identity, e.time, e.category});
@@ -117,21 +135,16 @@ std::vector<std::size_t> TForm1::addArrivals(const std::vector<store::MirrorEntr
 
 void TForm1::rereadFiles(const std::vector<store::MirrorEntry>& entries)
 {
-    std::unordered_map<std::string, const store::MirrorEntry*> byPath;
-    for (const store::MirrorEntry& e : entries)
-        byPath[e.path] = &e;
     bool caretsLine = false;
     const int caret = ListBox1->currentRow();
-    for (size_t row = 0; row < pathList_.size() && !byPath.empty(); ++row) {
-        const auto it = byPath.find(pathList_[row]);
-        if (it == byPath.end())
+    for (const store::MirrorEntry& e : entries) {
+        const int row = rowOfFile(e.path);
+        if (row < 0)
             continue;
-        const store::MirrorEntry& e = *it->second;
         // The line keeps its place (its time as listed orders the list); text and file are new.
-        lineFiles_[row].identity = e.identity;
-        ListBox1->lines()->replaceLine(static_cast<int>(row), e.listText);
-        caretsLine = caretsLine || static_cast<int>(row) == caret;
-        byPath.erase(it);
+        lineFiles_[static_cast<size_t>(row)].identity = e.identity;
+        ListBox1->lines()->replaceLine(row, e.listText);
+        caretsLine = caretsLine || row == caret;
     }
     if (caretsLine) {
         shownPath_.clear();  // another file, or more of it: the view shows it as it now is
@@ -143,17 +156,20 @@ void TForm1::removeFiles(const std::vector<std::string>& paths)
 {
     if (paths.empty())
         return;
-    const std::unordered_set<std::string> gone(paths.begin(), paths.end());
     std::vector<int> rows;
-    for (size_t row = 0; row < pathList_.size(); ++row) {
-        if (gone.count(pathList_[row]))
-            rows.push_back(static_cast<int>(row));
+    for (const std::string& path : paths) {
+        if (const int row = rowOfFile(path); row >= 0)
+            rows.push_back(row);
     }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     removeRows(rows);
 }
 
 void TForm1::eraseLines(int start, int count)
 {
+    for (int row = start; row < start + count; ++row)
+        listed_.erase(pathList_[static_cast<size_t>(row)]);
     pathList_.erase(pathList_.begin() + start, pathList_.begin() + start + count);
     lineFiles_.erase(lineFiles_.begin() + start, lineFiles_.begin() + start + count);
     ListBox1->model()->removeRows(start, count);
@@ -251,6 +267,7 @@ void TForm1::fillFromBlock(int category)
             }
         }
         texts.push_back(std::move(text));
+        listed_.emplace(entry.path, entry.time);
         pathList_.push_back(entry.path);
         lineFiles_.push_back(file);
     }
@@ -264,6 +281,7 @@ void TForm1::fillReceivedList()
         ListBox1->clear();
         pathList_.clear();
         lineFiles_.clear();
+        listed_.clear();
         for (int k = 0; k < store::kCategoryCount; ++k)
             fillFromBlock(k);
         if (ListBox1->count() > 0) {
@@ -297,6 +315,7 @@ void TForm1::WeekEndBtClick(QObject* sender)
         ListBox1->clear();
         pathList_.clear();
         lineFiles_.clear();
+        listed_.clear();
         fillFromBlock(c);
         if (ListBox1->count() > 0)
             setCaret(0);
