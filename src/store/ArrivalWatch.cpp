@@ -172,9 +172,14 @@ void ArrivalWatch::watchFolder(Clock::time_point now, bool baseline)
     for (const std::string& name : platform::namesIn(dir_)) {
         if (categoryOfName(name) < 0)
             continue;
-        if (baseline)
+        if (baseline) {
             known_.insert(name);
-        else
+            // A poll cannot ask the kernel what changed: it compares with what it saw.
+            if (!pollReason_.empty()) {
+                if (const auto id = identityOf(dir_ + name))
+                    seen_[name] = *id;
+            }
+        } else
             schedule(pending_[name], name, now);  // a folder that appeared with files in it
     }
 }
@@ -183,7 +188,8 @@ void ArrivalWatch::folderGone(ArrivalChanges& changes)
 {
     for (const std::string& name : std::vector<std::string>(order_))
         forget(name, changes);
-    known_.clear();
+    for (const std::string& name : std::vector<std::string>(known_.begin(), known_.end()))
+        forget(name, changes);
     pending_.clear();
     unlisted_.clear();
     if (dirWd_ >= 0)
@@ -283,6 +289,13 @@ void ArrivalWatch::handle(std::uint32_t mask, const std::string& name, Clock::ti
         p.opens = std::max(0, p.opens - 1);
     if (mask & IN_CLOSE_WRITE) {
         if (p.opens == 0) {
+            // Made empty and closed: a receiver that creates first and appends afterwards comes
+            // back, and its open holds the file back again. One that stays empty counts settled.
+            struct stat st {};
+            if (::stat((dir_ + name).c_str(), &st) == 0 && st.st_size == 0) {
+                schedule(p, name, now);
+                return;
+            }
             decide(name, changes);
             return;
         }
@@ -343,6 +356,10 @@ void ArrivalWatch::decide(const std::string& name, ArrivalChanges& changes)
         return;
     }
     Arrival a{dir_ + name, k};
+    if (!pollReason_.empty()) {
+        if (const auto id = identityOf(a.path))
+            seen_[name] = *id;
+    }
     counted_.emplace(name, a);
     order_.push_back(name);
     changes.arrived.push_back(std::move(a));
@@ -350,8 +367,12 @@ void ArrivalWatch::decide(const std::string& name, ArrivalChanges& changes)
 
 void ArrivalWatch::forget(const std::string& name, ArrivalChanges& changes)
 {
-    known_.erase(name);
     pending_.erase(name);
+    seen_.erase(name);
+    if (known_.erase(name) > 0) {
+        changes.vanished.push_back(dir_ + name);
+        return;
+    }
     const auto it = counted_.find(name);
     if (it == counted_.end())
         return;
@@ -382,7 +403,10 @@ void ArrivalWatch::rescan(Clock::time_point now, ArrivalChanges& changes)
     std::unordered_set<std::string> here;
     for (std::string& name : platform::namesIn(dir_))
         here.insert(std::move(name));
-    std::erase_if(known_, [&here](const std::string& name) { return !here.count(name); });
+    for (const std::string& name : std::vector<std::string>(known_.begin(), known_.end())) {
+        if (!here.count(name))
+            forget(name, changes);
+    }
     for (auto& [name, p] : pending_) {
         p.opens = 0;
         schedule(p, name, now);
@@ -417,7 +441,21 @@ void ArrivalWatch::poll(Clock::time_point now, ArrivalChanges& changes)
         if (!here.count(name))
             forget(name, changes);
     }
-    std::erase_if(known_, [&here](const std::string& name) { return !here.count(name); });
+    for (const std::string& name : std::vector<std::string>(known_.begin(), known_.end())) {
+        if (!here.count(name))
+            forget(name, changes);
+    }
+    // A name kept (moved away) and written again between two looks holds another file: the one
+    // listed is gone, and the one there now is pending like any new file. One look a file, as
+    // the listing itself costs.
+    std::vector<std::string> changed;
+    for (const auto& [name, before] : seen_) {
+        const auto id = identityOf(dir_ + name);
+        if (id && *id != before)
+            changed.push_back(name);
+    }
+    for (const std::string& name : changed)
+        forget(name, changes);
     std::erase_if(pending_, [&here](const auto& entry) { return !here.count(entry.first); });
     std::erase_if(unlisted_, [&here](const auto& entry) { return !here.count(entry.first); });
     for (const std::string& name : here) {

@@ -12,14 +12,19 @@
 //
 // Where inotify cannot watch the folder (no watches left, no permission, or a network file system
 // whose changes made elsewhere it never sees), the folder is listed every kPollInterval instead and
-// a new file counts once its size and time have stood still; stderr is told once why. fd() is then
+// a new file counts once its size and time have stood still, and a name whose device, inode, size
+// or time differ from the last look stands for another file (one that grew is read again as one
+// arriving); stderr is told once why. fd() is then
 // -1 (or a descriptor that stays quiet, when the change comes later) and nextDeadline() always has
 // a time. COMMENT_ARRIVALS_POLL set and not empty in the environment forces this mode, for tests.
+
+#include "store/FileIdentity.h"
 
 #include <chrono>
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <unordered_map>
 #include <unordered_set>
 #include <string>
 #include <vector>
@@ -33,7 +38,8 @@ struct Arrival {
 
 struct ArrivalChanges {
     std::vector<Arrival> arrived;       // in the order they became whole
-    std::vector<std::string> vanished;  // paths of earlier arrivals that are gone again
+    // Paths whose file is gone: earlier arrivals, and files there when the watch began.
+    std::vector<std::string> vanished;
     // Files there when the watch began, or counted already, that a writer has since closed: a list
     // read while they were still being written shows their first lines as they were then.
     std::vector<std::string> completed;
@@ -110,6 +116,9 @@ private:
     bool folderSeen_ = false;                    // polling: the folder was there at the last look
     std::map<std::string, long long> unlisted_;  // polling: names the loader would not list, by ctime
     std::unordered_set<std::string> known_;      // there when the watch began
+    // Polling: what stood under each known or counted name at the last look, so that a name used
+    // again between two looks is told from the file it held before.
+    std::unordered_map<std::string, FileIdentity> seen_;
     std::map<std::string, Pending> pending_;     // touched, not yet whole
     std::map<std::string, Arrival> counted_;     // arrived and still there
     std::vector<std::string> order_;             // names of counted_ in arrival order

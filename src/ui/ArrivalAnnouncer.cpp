@@ -1,15 +1,10 @@
 #include "ui/ArrivalAnnouncer.h"
 
 #include "platform/qt/Cp932.h"
-#include "store/ListText.h"
-#include "store/MessageSink.h"
 #include "ui/Announcer.h"
 
 #include <QTimer>
 #include <QWidget>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace ui {
 
@@ -33,30 +28,24 @@ ArrivalAnnouncer::ArrivalAnnouncer(QWidget* window)
     connect(quiet_, &QTimer::timeout, this, &ArrivalAnnouncer::speak);
 }
 
-void ArrivalAnnouncer::heard(const std::vector<store::Arrival>& fresh)
+void ArrivalAnnouncer::heard(const std::vector<const store::MirrorEntry*>& fresh)
 {
     // An inactive window tells the desktop instead.
     if (fresh.empty() || !window_->isActiveWindow())
         return;
     count_ += static_cast<int>(fresh.size());
-    newest_ = fresh.back();
+    newest_ = fresh.back()->listText;
     quiet_->start();
 }
 
 void ArrivalAnnouncer::speak()
 {
-    if (!newest_)
+    if (count_ == 0)
         return;
-    std::string line;
-    store::SilentSink silent;
-    // Not blocking: a pipe under a comment's name must not hang the window.
-    if (const int fd = ::open(newest_->path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); fd >= 0) {
-        store::ReadListText(newest_->category, newest_->path, fd, line, silent);
-        ::close(fd);
-    }
-    announcer_->say(QStringLiteral("新着コメント %1件 %2").arg(count_).arg(platform::fromCp932(line).simplified()));
+    // The mirror read the list text when the file became whole; nothing is opened here.
+    announcer_->say(QStringLiteral("新着コメント %1件 %2").arg(count_).arg(platform::fromCp932(newest_).simplified()));
     count_ = 0;
-    newest_.reset();
+    newest_.clear();
 }
 
 }  // namespace ui

@@ -3,11 +3,11 @@
 // N件" and the newest line. Arrivals that come close together (a flood handled in slices, files
 // copied one after another) make one batch.
 
-#include "store/ArrivalWatch.h"
+#include "store/FolderMirror.h"
 
 #include <QObject>
 
-#include <optional>
+#include <string>
 #include <vector>
 
 class QTimer;
@@ -24,7 +24,7 @@ public:
     static ArrivalAnnouncer& of(QWidget* window);
 
     // Comments newly shown (counted in the caption or joined to the list), oldest first.
-    void heard(const std::vector<store::Arrival>& fresh);
+    void heard(const std::vector<const store::MirrorEntry*>& fresh);
 
 private:
     explicit ArrivalAnnouncer(QWidget* window);
@@ -34,7 +34,7 @@ private:
     Announcer* announcer_;
     QTimer* quiet_;
     int count_ = 0;
-    std::optional<store::Arrival> newest_;
+    std::string newest_;  // the newest one's list text, code page 932
 };
 
 }  // namespace ui

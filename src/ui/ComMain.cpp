@@ -17,6 +17,7 @@
 #include "platform/qt/ShellOpen.h"
 #include "platform/qt/WinHelp.h"
 #include "settings/SettingsRecord.h"
+#include "store/FolderMirror.h"
 #include "store/Loader.h"
 #include "ui/Arrivals.h"
 #include "ui/CommentListView.h"
@@ -81,7 +82,8 @@ TForm1::TForm1(settings::SettingsBackend* backend, QWidget* parent)
     // purged and loaded while the window is built (with 2,000 received comments each takes about
     // as long as the other) and nothing that arrives meanwhile is missed.
     settings::ReadSettings(*backend_, Settings());
-    arrivalWatch_ = std::make_unique<store::ArrivalWatch>(dirs_.received, false);
+    arrivalWatch_ = std::make_unique<store::FolderMirror>(dirs_.received, false, sink_.get());
+    savedWatch_ = std::make_unique<store::FolderMirror>(dirs_.saved, false);
     startupLoad_ = std::make_unique<ui::StartupLoad>(table_, dirs_, Settings());
     buildMenu();
     // While the designed components are made, the docks only note that they must arrange; they
@@ -334,7 +336,7 @@ void TForm1::FormCreate()
     setWindowTitle(title);
 
     settings::SettingsRecord& s = Settings();                  // read in the constructor
-    arrivals_ = new Arrivals(this, std::move(arrivalWatch_));  // watching since the constructor
+    arrivals_ = new Arrivals(this, std::move(arrivalWatch_), std::move(savedWatch_));  // watching since the constructor
 
     const QScreen* screen = QGuiApplication::primaryScreen();
     ui::ScreenInfo si;

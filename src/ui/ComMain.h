@@ -5,14 +5,18 @@
 #include "settings/SettingsStore.h"
 #include "store/Categories.h"
 #include "store/CommentTable.h"
+#include "store/FileIdentity.h"
 #include "store/MessageSink.h"
 
 #include <QMainWindow>
 #include <QMetaObject>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
+#include <unordered_map>
 #include <vector>
 
 class QAction;
@@ -26,8 +30,9 @@ class TForm4;
 class Arrivals;
 
 namespace store {
-class ArrivalWatch;
-}
+class FolderMirror;
+struct MirrorEntry;
+}  // namespace store
 
 namespace docking {
 class TDock;
@@ -75,6 +80,7 @@ public:
     docking::TToolbarButton* ToolbarButton1 = nullptr;  // "ゴミ箱", always hidden
     docking::TToolbarButton* ToolbarButton7 = nullptr;  // home page
     docking::TToolbarButton* tesseraPageGo = nullptr;   // service page
+    docking::TToolbarButton* ArrivalsBt = nullptr;      // "新着ｺﾒﾝﾄ表示", the end of Toolbar3, while arrivals wait
 
     QWidget* Panel0 = nullptr;
     ui::CommentListView* ListBox1 = nullptr;
@@ -91,6 +97,7 @@ public:
     QAction* NWeekEnd = nullptr;
     QAction* NKessan = nullptr;
     QAction* NSearch = nullptr;  // "検索(&F)...": the search panel
+    QAction* NArrivals = nullptr;  // 表示 → "新着コメント表示(&N)", F5, while arrivals wait
     QAction* N3 = nullptr;
     QAction* N5 = nullptr;
     QAction* N6 = nullptr;
@@ -113,19 +120,31 @@ public:
     store::MessageSink& messageSink() const { return *sink_; }  // where the store's messages go
     QMenu* viewMenu() const { return viewMenu_; }               // 表示
 
-    // ---- Verbs for what arrives while the window is open ----
+    // ---- Verbs for what arrives, changes and goes while the window is open ----
     // The received folder as it now is, listed as at a start, the list focused. False when it
     // holds no comment (gone again meanwhile): the saved comments stay on show.
     bool switchToReceivedMode();
     // Out of received mode: the saved comments, purged to their limits, of the category that is down.
     void switchToSavedMode();
-    // `entries` listed from `row` in one insertion; the caret and the selection stay on their files.
-    void addArrivals(int row, const std::vector<store::TCmntInfo>& entries);
-    // A listed file's line with its text read again.
-    void refreshLine(int row, std::string listText);
-    // Lines of files that are gone, `rows` ascending. A caret whose line goes moves to the line
-    // after it, which is shown; an emptied list in received mode turns to saved mode.
-    void removeVanished(const std::vector<int>& rows);
+    // Received mode: each entry joins its category's lines, newest first, after lines of its time;
+    // the caret and the selection stay on their files. An entry whose file is listed already
+    // gives its line its new text instead. Returns the entries listed anew, by index.
+    std::vector<std::size_t> addArrivals(const std::vector<store::MirrorEntry>& entries);
+    // The lines of files listed under these entries' paths take their text and identity: a name
+    // that holds another file, or a file whose writer had not finished. The caret's line is shown again.
+    void rereadFiles(const std::vector<store::MirrorEntry>& entries);
+    // The lines of these files leave. A caret whose line goes moves to the line after it, which
+    // is shown; an emptied list in received mode looks at the received folder again.
+    void removeFiles(const std::vector<std::string>& paths);
+    // The button and menu item that lead to received mode, made hidden; `onClick` runs for both.
+    void addArrivalsCommand(const std::function<void()>& onClick);
+    // Comments waiting beyond the list: arrivals in saved mode (`arrivals`, the button and menu item
+    // shown), or in received mode the received comments the list has no room for. The caption counts them.
+    void showWaiting(int arrivals);
+    // Received comments that wait in the folder beyond the list (its 500 a category).
+    int receivedBeyondList() const { return receivedMode_ ? beyondList_ : 0; }
+    // The window closes: the toolbars go back to where the user put them, for the layout stored.
+    void hideArrivalsCommand();
 
     // ---- Handlers ----
     void WeekEndBtClick(QObject* sender);
@@ -184,6 +203,15 @@ private:
 
     void fillReceivedList();
     void fillFromBlock(int category);
+    void relistReceived();
+    void countBeyondList();
+    void updateCaption();
+    void removeRows(const std::vector<int>& rows);  // ascending; see removeFiles
+    void eraseLines(int start, int count);
+    // The first row after the lines of `category` newer than `time` (and as new, with `equalToo` false).
+    int firstRowAfter(int category, double time, bool equalToo) const;
+    int rowOfFile(const std::string& path) const;  // of a listed file, or -1
+    void showArrivalsButton(bool show);
     void setCaret(int row);
     void enableByMode();
     platform::FileOpResult runFileOperation(const std::function<platform::FileOpResult()>& op);
@@ -202,6 +230,29 @@ private:
     std::vector<std::string> pathList_;
     std::array<docking::TToolbarButton*, store::kCategoryCount> categoryButtons_{};  // by category index
     std::array<QAction*, store::kCategoryCount> categoryItems_{};
+    // Parallel to pathList_: what stood under each path when its line was made, for the commands
+    // to act only on the file whose line the user saw.
+    struct LineFile {
+        store::FileIdentity identity;
+        double time = 0;  // as listed; the order of the lines
+        int category = 0;
+    };
+    std::vector<LineFile> lineFiles_;
+    std::unordered_map<std::string, double> listed_;  // every listed path, with its time as listed
+    std::string shownPath_;  // the file Memo1 shows, as its line knew it
+    store::FileIdentity shownIdentity_;
+    QAction* arrivalsSeparator_ = nullptr;
+    int beyondList_ = 0;        // received comments the list has no room for
+    int arrivalsWaiting_ = 0;   // saved mode: arrivals not yet listed
+    QString baseTitle_;
+    // Where the three toolbars sit (dock, row, position): the wider Toolbar3 pushes its neighbours
+    // along while the arrivals button shows, and each goes back when it goes, unless moved meanwhile.
+    using ToolbarPlaces = std::array<std::tuple<docking::TDock*, int, int>, 3>;
+    ToolbarPlaces toolbarPlaces() const;
+    ToolbarPlaces placesBefore_{};
+    ToolbarPlaces placesPushed_{};
+    bool pushedKnown_ = false;
+    std::array<bool, 3> movedByUser_{};
     bool receivedMode_ = false;
     bool shown_ = false;
     QMetaObject::Connection deleteButtonConnection_;
@@ -209,6 +260,7 @@ private:
     SearchPanel* searchPanel_ = nullptr;  // made when first asked for
     QMenu* viewMenu_ = nullptr;
     ui::CommentViewLoader* viewLoader_ = nullptr;
-    std::unique_ptr<store::ArrivalWatch> arrivalWatch_;  // from the constructor until Arrivals takes it
+    std::unique_ptr<store::FolderMirror> arrivalWatch_;  // from the constructor until Arrivals takes it
+    std::unique_ptr<store::FolderMirror> savedWatch_;    // the saved folder, likewise
     std::unique_ptr<ui::StartupLoad> startupLoad_;       // until FormCreate has the table; declared after it
 };

@@ -11,7 +11,9 @@
 #include "platform/qt/Cp932.h"
 #include "platform/qt/WinHelp.h"
 #include "settings/SettingsRecord.h"
+#include "host/HostLibrary.h"
 #include "store/FileBatch.h"
+#include "store/FolderMirror.h"
 #include "store/Loader.h"
 #include "store/Purge.h"
 #include "store/UserId.h"
@@ -56,7 +58,9 @@ void TForm1::runBatch(BatchAction action)
     const int caret = ListBox1->currentRow();
     if (caret < 0)
         return;
-    if (!ListBox1->isRowSelected(caret))
+    // The caret's line is the choice only when no line is chosen: a caret moved off the chosen
+    // lines (Ctrl+arrows) would otherwise take its line along unasked.
+    if (!ListBox1->selectionModel()->hasSelection())
         ListBox1->setRowSelected(caret, true);
 
     // A second click on the delete button does nothing until this command has finished.
@@ -71,47 +75,80 @@ void TForm1::runBatch(BatchAction action)
     for (const QModelIndex& index : ListBox1->selectionModel()->selectedIndexes())
         selected[static_cast<size_t>(index.row())] = true;
 
+    // Only the file whose line the user saw: a line whose name now holds another file (or more of
+    // it) is left out of the batch, read again and told of. A file gone altogether is left to the
+    // batch, which reports it with the others that failed.
+    std::vector<bool> leaves = selected;
+    std::vector<store::MirrorEntry> changed;
+    for (size_t i = 0; i < selected.size(); ++i) {
+        if (!selected[i])
+            continue;
+        const auto now = store::identityOf(pathList_[i]);
+        if (!now || *now == lineFiles_[i].identity)
+            continue;
+        store::SilentSink silent;
+        if (std::optional<store::MirrorEntry> entry =
+                store::FolderMirror::read(pathList_[i], lineFiles_[i].category, silent)) {
+            leaves[i] = false;
+            selected[i] = false;
+            ListBox1->setRowSelected(static_cast<int>(i), false);
+            changed.push_back(std::move(*entry));
+        }
+    }
+
     const auto command = action == BatchAction::Delete ? store::BatchCommand::Delete : store::BatchCommand::Save;
     store::FileBatch batch(command, dirs_.saved);
     for (size_t i = 0; i < selected.size(); ++i) {
         if (selected[i])
             batch.add(pathList_[i]);
     }
-    platform::FileOpResult result = runFileOperation([&batch] { return batch.run(); });
+    platform::FileOpResult result =
+        batch.empty() ? platform::FileOpResult{} : runFileOperation([&batch] { return batch.run(); });
     // A comment the receiver is still writing stays in RecvData, and so in the list: one message.
     const auto stillWritten = std::partition(result.failures.begin(), result.failures.end(), [](const auto& f) {
         return f.error != platform::kErrorStillWritten;
     });
     for (auto f = stillWritten; f != result.failures.end(); ++f)
         if (const auto at = std::find(pathList_.begin(), pathList_.end(), f->source); at != pathList_.end())
-            selected[static_cast<size_t>(at - pathList_.begin())] = false;
+            leaves[static_cast<size_t>(at - pathList_.begin())] = false;
     const auto keptBack = static_cast<int>(result.failures.end() - stillWritten);
     result.failures.erase(stillWritten, result.failures.end());
 
-    const ui::RowRemoval removal = ui::removeSelectedRows(selected, caret);
-    for (const ui::RowRun& run : removal.runs) {
-        pathList_.erase(pathList_.begin() + run.start, pathList_.begin() + run.start + run.count);
-        ListBox1->model()->removeRows(run.start, run.count);
+    rereadFiles(changed);  // they stay listed, read again, for the user to look at first
+    if (std::find(leaves.begin(), leaves.end(), true) != leaves.end()) {
+        const ui::RowRemoval removal = ui::removeSelectedRows(leaves, caret);
+        for (const ui::RowRun& run : removal.runs)
+            eraseLines(run.start, run.count);
+        setCaret(removal.caret);
+        if (ListBox1->count() > 0)
+            ListBox1->setRowSelected(ListBox1->currentRow(), true);
     }
-    setCaret(removal.caret);
-    if (ListBox1->count() > 0)
-        ListBox1->setRowSelected(ListBox1->currentRow(), true);
     ListBox1->repaint();
 
     if (!receivedMode_)
         store::LoadCategory(table_, dirs_, false, CurrentCategory(), Settings(), *sink_);
     if (ListBox1->count() > 0) {
         ListBox1Click();
+        countBeyondList();
+        updateCaption();
     } else {
         Memo1->clear();
+        shownPath_.clear();
         if (receivedMode_)
-            switchToSavedMode();
+            relistReceived();
     }
     ListBox1->repaint();
     if (keptBack > 0)
         host::ShowHostMessage(platform::cp932("警告"),
                               platform::toCp932(QStringLiteral("受信中のコメント %1 件は保存せずに残しました。").arg(keptBack)),
                               platform::cp932("書き込みが終わってから、もう一度保存してください。"), 0, 1, 0);
+    if (!changed.empty()) {
+        host::ShowHostMessage(
+            platform::cp932("警告"),
+            platform::toCp932(QStringLiteral("%1件のコメントは一覧に表示した後でファイルが変わったため、処理しませんでした")
+                                  .arg(changed.size())),
+            platform::cp932("変わったコメントは読み直しました。確かめてから、もう一度行ってください。"), 0, 0, 0);
+    }
     if (!result.failures.empty())
         reportBatchFailures(result);
 }

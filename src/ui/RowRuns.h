@@ -23,8 +23,9 @@ struct RowRemoval {
     int caret = -1;            // the caret's row afterwards; -1 when no line is left
 };
 
-// A batch over the selected rows of a list of `selected.size()` lines; the caret's row goes too,
-// selected or not. The caret keeps its row number, or takes the last line when fewer are left.
+// A batch over the selected rows of a list of `selected.size()` lines, or over the caret's row when
+// none is selected: a caret moved off the chosen lines is not a choice. A caret whose line went
+// keeps its row number, or takes the last line when fewer are left; one whose line stays stays on it.
 RowRemoval removeSelectedRows(const std::vector<bool>& selected, int caret);
 
 }  // namespace ui

@@ -17,6 +17,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -32,6 +33,7 @@
 #include <optional>
 #include <thread>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace {
 
@@ -39,6 +41,9 @@ namespace {
 // to take the characters of one input method commit together, short enough that the results of
 // 2,000 comments stand within 150 ms of the last key.
 constexpr int kTypingPauseMs = 10;
+// The folders' changes come in bursts (a save-all, a flood of arrivals): one search again after
+// the burst, not one per change.
+constexpr int kFollowPauseMs = 300;
 // A search in progress hands over what it has found this often, so a huge comment among the
 // files never leaves the list empty for long.
 constexpr auto kBatchInterval = std::chrono::milliseconds(50);
@@ -321,6 +326,10 @@ SearchPanel::SearchPanel(QWidget* owner, QPlainTextEdit* view)
     layout->addWidget(Status);
     resize(560, 360);
 
+    follow_ = new QTimer(this);
+    follow_->setSingleShot(true);
+    follow_->setInterval(kFollowPauseMs);
+    connect(follow_, &QTimer::timeout, this, &SearchPanel::refresh);
     delay_->setSingleShot(true);
     delay_->setInterval(kTypingPauseMs);
     connect(delay_, &QTimer::timeout, this, &SearchPanel::startSearch);
@@ -373,6 +382,10 @@ void SearchPanel::showFor(const QFont& listFont)
         move(at.topLeft() + QPoint(frame.left(), frame.top()));
         placed_ = true;
     }
+    if (stale_) {
+        stale_ = false;
+        follow_->start();
+    }
     show();
     raise();
     activateWindow();
@@ -413,6 +426,8 @@ void SearchPanel::startSearch()
     query_ = Edit->text().toStdU16String();
     const bool blank = store::isBlankQuery(query_);
     ++generation_;
+    refreshing_ = false;
+    follow_->stop();
     hits_.clear();
     Results->clear();
     if (blank || !scope) {
@@ -438,18 +453,84 @@ QString SearchPanel::lineFor(const store::SearchHit& hit)
         .arg(QString::fromStdU16String(store::decodeCp932(hit.listText)));
 }
 
+void SearchPanel::followFolder(const std::vector<std::string>& gone, bool more)
+{
+    if (query_.empty() || store::isBlankQuery(query_))
+        return;
+    if (!gone.empty()) {
+        const std::unordered_set<std::string> paths(gone.begin(), gone.end());
+        for (int row = static_cast<int>(hits_.size()) - 1; row >= 0; --row) {
+            if (paths.count(hits_[static_cast<std::size_t>(row)].path)) {
+                hits_.erase(hits_.begin() + row);
+                delete Results->takeItem(row);
+            }
+        }
+    }
+    // The count, and comments that came, follow with the search run again; a closed panel's on
+    // its next showing.
+    if (!more && gone.empty())
+        return;
+    if (isVisible())
+        follow_->start();
+    else
+        stale_ = true;
+}
+
+void SearchPanel::refresh()
+{
+    if (!scope || store::isBlankQuery(query_))
+        return;
+    ++generation_;
+    refreshing_ = true;
+    freshHits_.clear();
+    freshLines_.clear();
+    worker_->search(generation_, scope(), query_);
+}
+
 void SearchPanel::receive(const Batch& batch)
 {
     if (batch.generation != generation_)
         return;
     if (!batch.error.isEmpty()) {
+        refreshing_ = false;
         Status->setText(QStringLiteral("検索できません（%1）").arg(batch.error));
         emit searchFinished();
         return;
     }
-    // Batches come in the folder's order: older than all shown, they are added below; otherwise
-    // the list is laid out again in time order.
-    if (hits_.empty() || batch.hits.empty() || !newerFirst(batch.hits.front(), hits_.back())) {
+    if (refreshing_) {
+        // The results on show stay until the new ones are complete, and the reader's place with them.
+        freshHits_.insert(freshHits_.end(), batch.hits.begin(), batch.hits.end());
+        freshLines_ << batch.lines;
+        if (!batch.done)
+            return;
+        refreshing_ = false;
+        const QListWidgetItem* current = Results->currentItem();
+        const std::string at = current ? hits_[static_cast<std::size_t>(Results->row(current))].path : std::string();
+        std::vector<std::size_t> order(freshHits_.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::stable_sort(order.begin(), order.end(),
+                         [this](std::size_t a, std::size_t b) { return newerFirst(freshHits_[a], freshHits_[b]); });
+        hits_.clear();
+        QStringList lines;
+        for (const std::size_t i : order) {
+            hits_.push_back(std::move(freshHits_[i]));
+            lines << freshLines_[static_cast<int>(i)];
+        }
+        freshHits_.clear();
+        freshLines_.clear();
+        {
+            const QSignalBlocker block(Results);
+            Results->clear();
+            addLines(lines);
+            for (std::size_t i = 0; i < hits_.size() && !at.empty(); ++i) {
+                if (hits_[i].path == at) {
+                    Results->setCurrentRow(static_cast<int>(i));
+                    break;
+                }
+            }
+        }
+    } else if (hits_.empty() || batch.hits.empty() || !newerFirst(batch.hits.front(), hits_.back())) {
         hits_.insert(hits_.end(), batch.hits.begin(), batch.hits.end());
         addLines(batch.lines);
     } else {
@@ -507,12 +588,24 @@ void SearchPanel::activate(QListWidgetItem* item)
     const int row = Results->row(item);
     if (row < 0 || row >= static_cast<int>(hits_.size()))
         return;
-    const store::SearchHit& hit = hits_[static_cast<std::size_t>(row)];
+    const store::SearchHit hit = hits_[static_cast<std::size_t>(row)];
     if (!showComment(hit.category, hit.path)) {
         Status->setText(
             QStringLiteral("このコメントは一覧にありません（保存・削除されたか、表示する件数を超えています）"));
         return;
     }
+    // Shown and marked already (the view has not changed since): its marks are brought into
+    // sight again, without reading the comment a second time.
+    if (markedView_ == viewGeneration_ && markedPath_ == hit.path && markedQuery_ == query_) {
+        if (firstMark_ >= 0)
+            bringIntoSight(firstMark_);
+        emit highlighted();
+        return;
+    }
+    markedPath_ = hit.path;
+    markedQuery_ = query_;
+    markedView_ = viewGeneration_;
+    firstMark_ = -1;
     worker_->highlight(viewGeneration_, hit.path, query_);
 }
 
@@ -550,13 +643,28 @@ void SearchPanel::applyHighlight(unsigned viewGeneration, const std::vector<stor
     if (!marks.isEmpty() && !marksShown_) {
         // The first occurrence in sight; the caret stays where the reader can copy from it.
         marksShown_ = true;
-        QTextCursor first(view_->document());
-        first.setPosition(at(ranges.front().begin, false));
-        view_->setTextCursor(first);
-        view_->ensureCursorVisible();
+        firstMark_ = at(ranges.front().begin, false);
+        bringIntoSight(firstMark_);
     }
     if (!loading)
         emit highlighted();
+}
+
+void SearchPanel::bringIntoSight(int position)
+{
+    QTextCursor cursor(view_->document());
+    cursor.setPosition(position);
+    view_->setTextCursor(cursor);
+    view_->ensureCursorVisible();
+    // Where the screen has no room beside the window the panel lies over the view's lower part:
+    // the mark is scrolled up above it, as far as the text goes.
+    if (!isVisible())
+        return;
+    const QWidget* viewport = view_->viewport();
+    const QRect panel(viewport->mapFromGlobal(frameGeometry().topLeft()), frameGeometry().size());
+    QScrollBar* bar = view_->verticalScrollBar();
+    for (int step = 0; step < 10000 && view_->cursorRect().intersects(panel) && bar->value() < bar->maximum(); ++step)
+        bar->setValue(bar->value() + 1);
 }
 
 void SearchPanel::clearHighlight()

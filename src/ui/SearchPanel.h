@@ -45,6 +45,10 @@ public:
     // where the screen has room, else over the lower part of the view.
     void showFor(const QFont& listFont);
 
+    // The folders changed: results whose comments are `gone` leave at once, and the search runs
+    // again shortly (`more`: comments came or changed), the results on show kept until it is done.
+    void followFolder(const std::vector<std::string>& gone, bool more);
+
     QLineEdit* Edit = nullptr;
     QListWidget* Results = nullptr;
     QLabel* Status = nullptr;
@@ -69,6 +73,9 @@ private:
     // Marks `ranges` of the comment's text, `length` units long as the marking read it.
     void applyHighlight(unsigned viewGeneration, const std::vector<store::TextRange>& ranges, std::size_t length);
     void clearHighlight();
+    void refresh();
+    // Puts the caret on `position` of the view's document, where the panel does not cover it.
+    void bringIntoSight(int position);
     static QString lineFor(const store::SearchHit& hit);
     void addLines(const QStringList& lines);
 
@@ -88,5 +95,16 @@ private:
     };
     std::optional<PendingMarks> pendingMarks_;
     bool marksShown_ = false;  // the first mark has been brought into sight
+    // The comment whose marks the view shows, for a second choice of it to need no second read.
+    std::string markedPath_;
+    std::u16string markedQuery_;
+    unsigned markedView_ = 0;
+    int firstMark_ = -1;
+    // A search run again because the folders changed: its results replace those on show at its end.
+    QTimer* follow_ = nullptr;
+    bool refreshing_ = false;
+    bool stale_ = false;  // the folders changed while the panel was closed
+    std::vector<store::SearchHit> freshHits_;
+    QStringList freshLines_;
     bool placed_ = false;
 };

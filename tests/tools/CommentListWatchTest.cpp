@@ -183,6 +183,29 @@ TEST_F(CommentListWatch, JsonGivesOneObjectPerLineFilteredByCategoryAndSigintEnd
     EXPECT_EQ(w.stop(SIGINT), 0);
 }
 
+// The window's rule: a receiver that makes the file empty and appends later gives one line with
+// the text, and a copy removed at once gives none.
+TEST_F(CommentListWatch, PrintsAFileMadeEmptyOnceItsTextIsThereAndNothingForACopyRemovedAtOnce)
+{
+    Watcher w(suite.dir.path(), scratch / "out", {});
+    ASSERT_TRUE(w.waitWatching());
+    const std::string path = suite.dirs.received + "CMARKET.1";
+    ::close(::open(path.c_str(), O_WRONLY | O_CREAT, 0644));
+    testsupport::writeFile(suite.dirs.received + "COMMENT.1", sjis("すぐ消える\r\n"));
+    std::filesystem::remove(suite.dirs.received + "COMMENT.1");
+    std::this_thread::sleep_for(100ms);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
+    const std::string text = sjis("速報です\r\n");
+    ASSERT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    ::close(fd);
+    ASSERT_TRUE(w.waitLines(1));
+    std::this_thread::sleep_for(700ms);  // longer than a file takes to settle: no second line
+    const std::string out = w.output();
+    EXPECT_TRUE(out.ends_with("\t速報です\t" + path + "\n")) << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+    EXPECT_EQ(w.errors(), "");
+}
+
 // An indexer or a virus scanner reads what the receiver writes, and may close it last.
 TEST_F(CommentListWatch, AFileCountsWhenItsWriterClosesItWhileAReaderStillHoldsIt)
 {

@@ -107,11 +107,10 @@ TEST_F(ArrivalsTest, SavedModeCountsArrivalsInTheCaptionAndButtonUntilTheyVanish
 {
     write(suite + "Result/COMMENT/COMMENT.001", "保存済み", 60);
     TForm1& w = open();
-    Arrivals* a = w.arrivals();
     ASSERT_FALSE(w.receivedMode());
     EXPECT_EQ(w.windowTitle(), kTitle);
-    EXPECT_FALSE(a->ArrivalsBt->isVisibleTo(w.Toolbar3));
-    EXPECT_FALSE(a->NArrivals->isVisible());
+    EXPECT_FALSE(w.ArrivalsBt->isVisibleTo(w.Toolbar3));
+    EXPECT_FALSE(w.NArrivals->isVisible());
     const QRect toolbarBefore = w.Toolbar3->geometry();
     const int toolbar1Before = w.Toolbar1->dockPos();
 
@@ -121,12 +120,12 @@ TEST_F(ArrivalsTest, SavedModeCountsArrivalsInTheCaptionAndButtonUntilTheyVanish
     arrive("CKES123.TXT", "決算", 0);
     ASSERT_TRUE(waitShown());
     EXPECT_EQ(w.windowTitle(), kTitle + QStringLiteral(" (新着 2件)"));
-    EXPECT_TRUE(a->ArrivalsBt->isVisibleTo(w.Toolbar3));
+    EXPECT_TRUE(w.ArrivalsBt->isVisibleTo(w.Toolbar3));
     // The wider Toolbar3 pushes it along.
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.Toolbar1->dockPos() > toolbar1Before; }, 3000));
-    EXPECT_EQ(a->ArrivalsBt->hint(), QStringLiteral("新着ｺﾒﾝﾄ表示"));
-    EXPECT_TRUE(a->NArrivals->isVisible() && a->NArrivals->isEnabled());
-    EXPECT_EQ(a->NArrivals->text(), QStringLiteral("新着コメント表示(&N)"));
+    EXPECT_EQ(w.ArrivalsBt->hint(), QStringLiteral("新着ｺﾒﾝﾄ表示"));
+    EXPECT_TRUE(w.NArrivals->isVisible() && w.NArrivals->isEnabled());
+    EXPECT_EQ(w.NArrivals->text(), QStringLiteral("新着コメント表示(&N)"));
     EXPECT_EQ(lines(), QStringList{QStringLiteral("保存済み")});  // the saved list stays as it was
 
     fs::remove(first);
@@ -135,8 +134,8 @@ TEST_F(ArrivalsTest, SavedModeCountsArrivalsInTheCaptionAndButtonUntilTheyVanish
     fs::remove(suite + "RecvData/CKES123.TXT");
     ASSERT_TRUE(waitShown());
     EXPECT_EQ(w.windowTitle(), kTitle);
-    EXPECT_FALSE(a->ArrivalsBt->isVisibleTo(w.Toolbar3));
-    EXPECT_FALSE(a->NArrivals->isVisible());
+    EXPECT_FALSE(w.ArrivalsBt->isVisibleTo(w.Toolbar3));
+    EXPECT_FALSE(w.NArrivals->isVisible());
     // And it goes back: the layout is as before.
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.Toolbar1->dockPos() == toolbar1Before; }, 3000));
     EXPECT_EQ(w.Toolbar3->geometry(), toolbarBefore);
@@ -164,7 +163,7 @@ TEST_F(ArrivalsTest, F5SwitchesToReceivedModeAsAStartWouldAndTheCloseIsRefusedUn
     EXPECT_TRUE(w.NStock->isEnabled() && w.ToolbarButton6->isEnabled());
     EXPECT_FALSE(w.WeekEndBt->isEnabled() || w.NWeekEnd->isEnabled());
     EXPECT_EQ(w.windowTitle(), kTitle);
-    EXPECT_FALSE(w.arrivals()->ArrivalsBt->isVisibleTo(w.Toolbar3));
+    EXPECT_FALSE(w.ArrivalsBt->isVisibleTo(w.Toolbar3));
 
     w.close();
     EXPECT_TRUE(w.isVisible());
@@ -298,7 +297,7 @@ TEST_F(ArrivalsTest, AnUnseenArrivalDoesNotChangeTheToolbarLayoutStoredAtTheClos
     const std::vector<int> before = places();
     arrive("CMARKET.001", "速報", 0);
     ASSERT_TRUE(waitShown());
-    ASSERT_TRUE(w.arrivals()->ArrivalsBt->isVisibleTo(w.Toolbar3));
+    ASSERT_TRUE(w.ArrivalsBt->isVisibleTo(w.Toolbar3));
     // The button's wider Toolbar3 has pushed its neighbours: the layout the close must not store.
     ASSERT_TRUE(QTest::qWaitFor([&] { return places() != before; }, 3000));
     form.reset();

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 namespace {
 
@@ -56,6 +57,26 @@ TEST_F(ArrivalsWatchTest, ALineThatF5ListedBeforeItsFileWasWholeIsReadAgainWhenI
     ::close(fd);
     ASSERT_TRUE(shown.wait(3000));
     EXPECT_EQ(lines(), (QStringList{lines().value(0), QStringLiteral("速報です")}));
+}
+
+TEST_F(ArrivalsWatchTest, ACommandLeavesOutALineWhoseNameHoldsAnotherFileReadsItAgainAndSaysSo)
+{
+    writeComment(suite + "RecvData/COMMENT.001", "連絡\r\n", 10);
+    writeComment(suite + "RecvData/COMMENT.002", "古い連絡\r\n", 20);
+    TForm1& w = open();
+    ASSERT_EQ(lines().size(), 2);
+    // Another program writes over the second before the window has heard of it.
+    writeComment(root + "/other", "新しい連絡\r\n", 0);
+    std::filesystem::rename(root + "/other", suite + "RecvData/COMMENT.002");
+    w.ListBox1->selectAll();
+    w.ToolbarButton4Click();
+    EXPECT_FALSE(std::filesystem::exists(suite + "RecvData/COMMENT.001"));
+    EXPECT_TRUE(std::filesystem::exists(suite + "RecvData/COMMENT.002"));
+    ASSERT_EQ(lines().size(), 1);
+    EXPECT_TRUE(lines()[0].endsWith(QStringLiteral("新しい連絡")));
+    EXPECT_TRUE(w.receivedMode());
+    EXPECT_NE(messages().find("1件のコメントは一覧に表示した後でファイルが変わったため、処理しませんでした"), std::string::npos)
+        << messages();
 }
 
 TEST_F(ArrivalsWatchTest, AFolderLookedAtEveryTwoSecondsStillCountsArrivalsInSavedMode)

@@ -37,11 +37,12 @@ TEST(RowRuns, WithNothingSelectedTheCaretLineGoesAndTheLastMovesTheCaretBack)
     EXPECT_EQ(r.caret, 0);
 }
 
-TEST(RowRuns, AnUnselectedCaretJoinsTheRunBesideItAndAnEmptiedListHasNoCaret)
+TEST(RowRuns, AnUnselectedCaretBesideChosenLinesStaysOnItsLineAndAnEmptiedListHasNoCaret)
 {
     const ui::RowRemoval r = ui::removeSelectedRows(chosen(3, {0, 2}), 1);
-    EXPECT_EQ(r.runs, (std::vector<RowRun>{{0, 3}}));
-    EXPECT_EQ(r.caret, -1);
+    EXPECT_EQ(r.runs, (std::vector<RowRun>{{2, 1}, {0, 1}}));
+    EXPECT_EQ(r.caret, 0);
+    EXPECT_EQ(ui::removeSelectedRows(chosen(2, {0, 1}), 1).caret, -1);
 }
 
 }  // namespace

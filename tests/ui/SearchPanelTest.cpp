@@ -109,6 +109,39 @@ TEST_F(SearchPanelTest, InReceivedModeTheReceivedCommentsAreSearchedAndTheCaretG
     EXPECT_EQ(form->Memo1->extraSelections()[0].cursor.selectedText(), QStringLiteral("ｶﾌﾞ"));
 }
 
+TEST_F(SearchPanelTest, ResultsFollowTheFolderAndAResultShownAlreadyIsNotReadAgain)
+{
+    saved("COMMENT.001", "連絡\r\nトヨタ一\r\n", 10, "RecvData/");
+    saved("COMMENT.002", "連絡\r\nトヨタ二\r\n", 20, "RecvData/");
+    saved("COMMENT.003", "無関係\r\n", 30, "RecvData/");
+    TForm1& w = open();
+    w.NSearch->trigger();
+    SearchPanel* panel = w.searchPanel();
+    panel->Edit->setText(QStringLiteral("トヨタ"));
+    QTRY_COMPARE_WITH_TIMEOUT(panel->Status->text(), QStringLiteral("2 件"), 5000);
+
+    // Deleted: its result leaves, without a key typed.
+    w.ListBox1->clearSelection();
+    w.ListBox1->setRowSelected(0, true);
+    w.ToolbarButton4Click();
+    QTRY_COMPARE_WITH_TIMEOUT(panel->Status->text(), QStringLiteral("1 件"), 5000);
+    ASSERT_EQ(panel->Results->count(), 1);
+    // Arrived: it joins.
+    writeComment(root + "/new", "速報\r\nトヨタ三\r\n", 0);
+    fs::rename(root + "/new", suite + "RecvData/CMARKET.001");
+    QTRY_COMPARE_WITH_TIMEOUT(panel->Status->text(), QStringLiteral("2 件"), 5000);
+
+    panel->Results->setCurrentRow(0);
+    QTest::keyClick(panel->Results, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(w.Memo1->extraSelections().size(), 1, 5000);
+    int reads = 0;
+    QObject::connect(w.Memo1, &QPlainTextEdit::textChanged, [&reads] { ++reads; });
+    QTest::keyClick(panel->Results, Qt::Key_Return);
+    QTest::qWait(200);
+    EXPECT_EQ(reads, 0);
+    EXPECT_EQ(w.Memo1->extraSelections().size(), 1);
+}
+
 TEST_F(SearchPanelTest, WithoutICUThePanelSaysWhyAndTheProgramGoesOn)
 {
     saved("COMMENT.001", "連絡\r\nトヨタ\r\n", 10);

@@ -2,9 +2,7 @@
 
 #include "EntryForms.h"
 #include "Output.h"
-#include "platform/FileTime.h"
-#include "store/ArrivalWatch.h"
-#include "store/ListText.h"
+#include "store/FolderMirror.h"
 #include "store/ShiftJis.h"
 
 #include <fcntl.h>
@@ -59,7 +57,8 @@ int watchArrivals(const store::CommentDirs& dirs, int only, Form form, std::ostr
     if (!outputWritable(out))
         return outputFailed(out, err);
     // Without inotify the watch looks at the folder on its deadlines; poll(2) skips an fd of -1.
-    store::ArrivalWatch watch(dirs.received);
+    ErrorSink sink(err);
+    store::FolderMirror watch(dirs.received, true, &sink);
     if (::pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         err << "comment-list: no pipe for the stop signals\n";
         return 2;
@@ -71,7 +70,6 @@ int watchArrivals(const store::CommentDirs& dirs, int only, Form form, std::ostr
     sigaction(SIGINT, &action, &oldInt);
     sigaction(SIGTERM, &action, &oldTerm);
 
-    ErrorSink sink(err);
     // A pipe whose reader left, or a terminal hung up, reports an error or a hang-up on its
     // descriptor: the watch need not wait for an arrival to find out.
     const int outFd = outputFd(out);
@@ -91,20 +89,20 @@ int watchArrivals(const store::CommentDirs& dirs, int only, Form form, std::ostr
             code = outputGone(err);
             break;
         }
-        for (const store::Arrival& a : watch.process().arrived) {
-            if (only >= 0 && a.category != only)
-                continue;
-            store::TCmntInfo entry;
-            entry.path = a.path;
-            struct stat st {};
-            if (::stat(a.path.c_str(), &st) == 0)
-                entry.time = platform::toLocalDateTime(platform::lastWriteTime(st));
-            store::ReadListText(a.category, a.path, entry.listText, sink);
-            const std::string line = entryLine(a.category, entry, form);
-            if (!out.write(line.data(), static_cast<std::streamsize>(line.size())).flush()) {
-                code = outputFailed(out, err);
-                stop = true;
-                break;
+        // The window's rule: a file is printed once it is whole, and a file gone before it was
+        // is not printed at all. A new file under a known name is an arrival of its own; a file
+        // its writer came back to after it was printed is printed again with its new line.
+        const store::MirrorChanges changes = watch.process();
+        for (const auto* group : {&changes.added, &changes.replaced, &changes.completed}) {
+            for (const store::MirrorEntry& e : *group) {
+                if (stop || (only >= 0 && e.category != only))
+                    continue;
+                const store::TCmntInfo entry{e.path, e.listText, e.time};
+                const std::string line = entryLine(e.category, entry, form);
+                if (!out.write(line.data(), static_cast<std::streamsize>(line.size())).flush()) {
+                    code = outputFailed(out, err);
+                    stop = true;
+                }
             }
         }
     }

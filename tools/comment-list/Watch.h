@@ -1,6 +1,9 @@
 #pragma once
 // comment-list --watch: one line (or one JSON object) per comment that arrives in the received
-// folder, as soon as it is whole, until SIGINT or SIGTERM, or until its output is gone.
+// folder, as soon as it is whole by the window's rule, until SIGINT or SIGTERM, or until its output
+// is gone. A file gone before it was whole is not printed; a new file under a name seen before, or
+// a file whose writer came back to it after it was printed, is printed (again) with its line as it
+// now is.
 
 #include "EntryForms.h"
 #include "store/Categories.h"
