@@ -103,8 +103,11 @@ TEST_F(WinHelpTest, ThePageIsADocumentReadByLinesWithLinksByTabAndEnter)
 
     QTest::keyClick(page, Qt::Key_Tab);
     EXPECT_EQ(page->textCursor().selectedText(), QStringLiteral("受信したコメントの保存と削除"));
+    // What a screen reader speaks on reaching it: a new description of the focused page.
+    EXPECT_EQ(document->text(QAccessible::Description), QStringLiteral("リンク 受信したコメントの保存と削除"));
     QTest::keyClick(page, Qt::Key_Return);
     EXPECT_EQ(lineAtCaret(), QStringLiteral("受信したコメントの保存と削除"));
+    EXPECT_EQ(document->text(QAccessible::Description), QStringLiteral("受信したコメントの保存と削除"));
     EXPECT_FALSE(page->textCursor().hasSelection()) << "the caret went to the section";
     page->moveCursor(QTextCursor::Start);
     for (int i = 0; i < 4; ++i)

@@ -18,6 +18,19 @@ HelpBrowser::HelpBrowser(QWidget* parent) : QTextBrowser(parent)
     setTextInteractionFlags(Qt::TextBrowserInteraction | Qt::TextSelectableByKeyboard);
     static const bool installed = (QAccessible::installFactory(&helpAccessible), true);
     (void)installed;
+    // The description names the link Tab reached (below); a caret moved on leaves it.
+    connect(this, &QTextEdit::cursorPositionChanged, this, [this] { setAccessibleDescription(QString()); });
+}
+
+bool HelpBrowser::focusNextPrevChild(bool next)
+{
+    const bool stayed = QTextBrowser::focusNextPrevChild(next);
+    // A screen reader says nothing when Tab selects a link, but it speaks a new description of the
+    // control that has the focus.
+    const QTextCursor c = textCursor();
+    if (stayed && hasFocus() && c.hasSelection())
+        setAccessibleDescription(QStringLiteral("リンク ") + c.selectedText());
+    return stayed;
 }
 
 void HelpBrowser::doSetSource(const QUrl& name, QTextDocument::ResourceType type)
@@ -33,6 +46,8 @@ void HelpBrowser::doSetSource(const QUrl& name, QTextDocument::ResourceType type
                 c.setPosition(it.fragment().position());
                 setTextCursor(c);
                 scrollToAnchor(anchor);  // the section at the top, as before
+                c.movePosition(QTextCursor::EndOfLine, QTextCursor::KeepAnchor);
+                setAccessibleDescription(c.selectedText());
                 return;
             }
         }

@@ -15,6 +15,7 @@ public:
     explicit HelpBrowser(QWidget* parent = nullptr);
 
 protected:
+    bool focusNextPrevChild(bool next) override;
     // A jump within the page also takes the caret to the section, where reading goes on.
     void doSetSource(const QUrl& name, QTextDocument::ResourceType type) override;
 };
