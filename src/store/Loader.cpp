@@ -2,6 +2,7 @@
 
 #include "platform/CommentFile.h"
 #include "platform/FileFind.h"
+#include "platform/StopRequest.h"
 #include "store/ListText.h"
 #include "store/ShiftJis.h"
 
@@ -40,6 +41,8 @@ void loadBlock(CommentTable& table, const std::string& dir, int k, const setting
 {
     int n = 0;
     enumerate([&](const platform::FoundFile& f, int fd) {
+        if (platform::stopRequested())
+            return false;  // the program is ending: what is loaded stays as it is
         if (n == kBlockSize) {
             const auto i = static_cast<std::size_t>(k);
             if (!settings.delCmntInfo[i] && settings.maxCmntInfo[i] < kBlockSize + 1)
