@@ -5,6 +5,7 @@
 #include "app/QtTranslations.h"
 #include "app/QuitOnSignal.h"
 #include "app/SuiteMissing.h"
+#include "platform/StopRequest.h"
 #include "host/HostInfo.h"
 #include "host/HostLibrary.h"
 #include "platform/NamedMutex.h"
@@ -39,9 +40,12 @@ int main(int argc, char* argv[])
     platform::setApplicationHelpFile(QStringLiteral("Comment.hlp"));
     {
         TForm1 form;
-        form.show();
-        app::messageLoopStarts();
-        application.exec();
+        // The session ended while the window was being made: it closes (settings written) unseen.
+        if (!platform::stopRequested()) {
+            form.show();
+            app::messageLoopStarts();
+            application.exec();
+        }
     }
     mutex.release();
     return 0;

@@ -1,5 +1,7 @@
 #include "app/QuitOnSignal.h"
 
+#include "platform/StopRequest.h"
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
@@ -15,11 +17,9 @@ volatile std::sig_atomic_t loopRuns = 0;
 
 extern "C" void onSignal(int)
 {
-    // Only async-signal-safe work here. While starting, the process ends right here: the GUI
-    // thread may be waiting for the start-up load (a folder of slow files, a network file system
-    // that hangs), and a notifier would only be heard once it is done.
-    if (!loopRuns)
-        _exit(0);
+    // Only async-signal-safe work here. The start-up load looks at the stop request between files,
+    // so a start still loading goes on to its close at once instead of reading on.
+    platform::requestStop();
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = write(pipeFds[1], &byte, 1);
 }

@@ -1,6 +1,7 @@
 #include "platform/ShellFileOperation.h"
 
 #include "platform/FileFind.h"
+#include "platform/StopRequest.h"
 
 #include <algorithm>
 #include <array>
@@ -510,6 +511,8 @@ bool sameBytes(int a, int b)
 {
     std::array<char, 1 << 16> x, y;
     for (;;) {
+        if (stopRequested())
+            return false;  // the program is ending: the next start compares again
         const ssize_t n = readFull(a, x.data(), x.size());
         const ssize_t m = readFull(b, y.data(), y.size());
         if (n < 0 || n != m)

@@ -1,7 +1,9 @@
 #include "store/Loader.h"
 
 #include "platform/CommentFile.h"
+#include "platform/ErrorText.h"
 #include "platform/FileFind.h"
+#include "platform/StopRequest.h"
 #include "store/ListText.h"
 #include "store/ShiftJis.h"
 
@@ -11,6 +13,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -40,6 +43,8 @@ void loadBlock(CommentTable& table, const std::string& dir, int k, const setting
 {
     int n = 0;
     enumerate([&](const platform::FoundFile& f, int fd) {
+        if (platform::stopRequested())
+            return false;  // the program is ending: what is loaded stays as it is
         if (n == kBlockSize) {
             const auto i = static_cast<std::size_t>(k);
             if (!settings.delCmntInfo[i] && settings.maxCmntInfo[i] < kBlockSize + 1)
@@ -101,12 +106,19 @@ bool ReportUnreadableReceived(const CommentDirs& dirs, MessageSink& sink)
     switch (error) {
     case EACCES:
     case EPERM: reason = "読み取りが許可されていません"; break;
-    case ENOTDIR: reason = "フォルダではありません"; break;
+    case ENOTDIR: {
+        // A folder above it that is a file: the start has said already that the suite folder is missing.
+        struct stat st {};
+        if (::stat(dir.c_str(), &st) != 0)
+            return false;
+        reason = "フォルダではありません";
+        break;
+    }
     default: break;
     }
     sink.showMessage(shiftjis::fromUtf8("警告"),
                      shiftjis::fromUtf8("受信フォルダを読めません（") +
-                         (reason ? shiftjis::fromUtf8(reason) : std::string(std::strerror(error))) +
+                         shiftjis::fromUtf8(reason ? reason : platform::errorReason(error)) +
                          shiftjis::fromUtf8("）。受信したコメントは表示されません。"),
                      shiftjis::fromUtf8(dir), kMessageError);
     return true;

@@ -1,5 +1,6 @@
 #include "ui/StartupLoad.h"
 
+#include "platform/StopRequest.h"
 #include "store/FileBatch.h"
 #include "store/Loader.h"
 #include "store/Purge.h"
@@ -14,9 +15,12 @@ StartupLoad::StartupLoad(store::CommentTable& table, const store::CommentDirs& d
         store::cleanUpInterruptedMoves(dirs_);
         store::PurgeCommentFiles(dirs_, settings_.maxCmntInfo, settings_.delCmntInfo);
         store::ReportUnreadableReceived(dirs_, recorded_);
+        // Ended meanwhile (SIGTERM): nothing more is read; the window closes as soon as it is made.
+        if (platform::stopRequested())
+            return false;
         store::LoadCategories(table, dirs_, true, settings_, recorded_);
-        if (!table.empty())
-            return true;
+        if (!table.empty() || platform::stopRequested())
+            return !table.empty();
         store::LoadCategories(table, dirs_, false, settings_, recorded_);
         return false;
     });

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -107,7 +109,10 @@ protected:
     // Starts the program (through `wrapper` when given), waits until it holds the instance lock,
     // ends it with SIGTERM and returns its exit code. A program that never takes the lock or does
     // not end is a failure.
-    int startAndClose(std::vector<std::string> wrapper = {}, std::chrono::seconds startTimeout = 60s)
+    // `started`, when given, tells that the start has got far enough: SIGTERM during the start-up
+    // load stops the loading.
+    int startAndClose(std::vector<std::string> wrapper = {}, std::chrono::seconds startTimeout = 60s,
+                      const std::function<bool()>& started = {})
     {
         std::string program = this->program;
         std::vector<std::string> args;
@@ -130,7 +135,9 @@ protected:
                 return -1;
             }
         }
-        // The signal handler is set up right after the lock; a start still loading finishes first.
+        while (started && !started() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(50ms);
+        // The signal handler is set up right after the lock.
         if (!waitCatchesSigterm(child.pid, 10s)) {
             child.kill(SIGKILL);
             child.wait(10s);
@@ -332,14 +339,14 @@ TEST_F(DamagedInput, UnreadableAndVanishingFilesAreReportedAndTheRestListed)
                 fs::remove(f);
         }
     });
-    const int code = startAndClose(wrapper);
+    // The message log is UTF-8: "のオープンに失敗しました" after the path that could not be opened.
+    const std::string openFailed = "CMARKET.LOCKED\xe3\x81\xae\xe3\x82\xaa\xe3\x83\xbc\xe3\x83\x97\xe3\x83\xb3";
+    const int code = startAndClose(wrapper, 60s, [&] { return messages().find(openFailed) != std::string::npos; });
     done = true;
     churn.join();
     ASSERT_EQ(code, 0);
 
-    // The message log is UTF-8: "のオープンに失敗しました" after the path that could not be opened.
-    EXPECT_NE(messages().find("CMARKET.LOCKED\xe3\x81\xae\xe3\x82\xaa\xe3\x83\xbc\xe3\x83\x97\xe3\x83\xb3"),
-              std::string::npos)
+    EXPECT_NE(messages().find(openFailed), std::string::npos)
         << messages();
     EXPECT_EQ(value("", "Version"), "3") << "the settings were written at the close";
     EXPECT_TRUE(fs::exists(recv + "CMARKET.LOCKED"));
@@ -354,7 +361,7 @@ TEST_F(DamagedInput, SuiteFolderThatIsAFileStartsEmptyAndCloses)
     ASSERT_EQ(startAndClose(), 0);
     EXPECT_EQ(value("", "Version"), "3");
     EXPECT_EQ(readFile(dir + "/not-a-folder"), "a file where the suite folder should be\n");
-    // One message says that no suite folder is there.
+    // One message says that no suite folder is there, and none that its RecvData cannot be read.
     const std::string shown = messages();
     EXPECT_NE(shown.find(dir + "/not-a-folderが見つからない"), std::string::npos) << shown;
     EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 1) << shown;
