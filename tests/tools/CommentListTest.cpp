@@ -203,7 +203,7 @@ TEST_F(CommentListTest, KeepsTheCommandLineContractOfAUnixTool)
         {{"--search", "\xff"}, 2, "not valid UTF-8", ""},
         {{"--suite", dir + "/absent"}, 2, "suite folder not found", ""},
         {{"--suite", dir + "/absent", "--search", "x"}, 2, "suite folder not found", ""},
-        {{}, 2, "no suite folder", ""},
+        {{}, 2, "suite folder not found: " + dir + "/Brevon", ""},  // the viewer's default, ~/Brevon
         {{"--suite", dir}, 2, "cannot write the output: No space left on device\n", "", Full},
         {{"--help"}, 2, "cannot write the output", "", Full},
         {{"--suite", dir}, 2, "cannot write the output: standard output is closed\n", "", Closed},
@@ -229,7 +229,8 @@ TEST_F(CommentListTest, KeepsTheCommandLineContractOfAUnixTool)
             for (const std::string& a : c.args)
                 argv.push_back(const_cast<char*>(a.c_str()));
             argv.push_back(nullptr);
-            char* env[] = {const_cast<char*>("TZ=Asia/Tokyo"), nullptr};
+            const std::string home = "HOME=" + dir;
+            char* env[] = {const_cast<char*>("TZ=Asia/Tokyo"), const_cast<char*>(home.c_str()), nullptr};
             ::execve(argv[0], argv.data(), env);
             _exit(127);
         }
