@@ -427,7 +427,7 @@ QPixmap TToolbarButton::currentImage() const
     const int index = currentGlyphIndex();
     if (index >= 0) {
         // The strips are drawn for a light face; on a dark one their dark outlines would vanish.
-        const QPixmap image = imageAt(index);
+        QPixmap image = imageAt(index);
         const QColor face = toQColor(color_, palette());
         if (image.isNull() || face.lightness() >= palette().color(QPalette::ButtonText).lightness())
             return image;

@@ -435,6 +435,8 @@ int moveAcrossFileSystems(const std::string& source, const std::string& target, 
         return e;
     if (int e = step(MoveStep::RemovingSource, source))
         return e;
+    // Asked again: a writer that opened the source since the first look has broken the lease.
+    // cppcheck-suppress identicalConditionAfterEarlyExit
     if (!writers.stillHeld())
         return kErrorStillWritten;  // the copy stays beside it, as for any change during the move
     const int removed = removeIfStillTheSame(source, in.get(), st);

@@ -48,11 +48,11 @@ MirrorChanges FolderMirror::process(Clock::time_point now, int maxReads)
     if (c.empty())
         return out;
     SilentSink silent;
-    MessageSink& sink = sink_ ? *sink_ : silent;
+    MessageSink* sink = sink_ ? sink_ : &silent;
     // The batch says which names came and went, not in which order: what stands there now decides.
     std::unordered_set<std::string> vanished(c.vanished.begin(), c.vanished.end());
     for (const Arrival& a : c.arrived) {
-        std::optional<MirrorEntry> e = read(a.path, a.category, sink);
+        std::optional<MirrorEntry> e = read(a.path, a.category, *sink);
         if (!e)
             continue;  // gone again already: it was never there for anyone
         if (vanished.erase(a.path) > 0)
@@ -68,8 +68,8 @@ MirrorChanges FolderMirror::process(Clock::time_point now, int maxReads)
         if (vanished.count(path))
             continue;
         const auto slash = path.find_last_of('/');
-        const int k = categoryOfName(slash == std::string::npos ? path : path.substr(slash + 1));
-        if (std::optional<MirrorEntry> e = read(path, k, sink))
+        const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+        if (std::optional<MirrorEntry> e = read(path, categoryOfName(name), *sink))
             out.completed.push_back(std::move(*e));
     }
     return out;

@@ -78,7 +78,7 @@ public:
 
     QString text(QAccessible::Text t) const override
     {
-        const QString own = QAccessibleWidget::text(t);
+        QString own = QAccessibleWidget::text(t);
         if (t == QAccessible::Name && own.isEmpty())
             return doc()->metaInformation(QTextDocument::DocumentTitle);
         return own;

@@ -265,7 +265,9 @@ bool Registry::flush()
     QLockFile turn(file_ + QStringLiteral(".flush-lock"));
     const bool locked = turn.tryLock(10000);
     QLockFile libraryTurn(file_ + QStringLiteral(".lock"));
-    libraryTurn.tryLock(10000);
+    // The library's lock only keeps its own writers out meanwhile; the flush lock above is the one
+    // that decides, so a library lock not had in time is gone on without.
+    (void)libraryTurn.tryLock(10000);
     const QByteArray path = QFile::encodeName(file_);
     // Read in one go into a buffer of its size (a mapping would be cheaper, but a file cut short by
     // a program that ignores the lock would end this one with SIGBUS).
