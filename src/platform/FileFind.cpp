@@ -209,6 +209,11 @@ std::string withSlash(const std::string& directory)
 
 }  // namespace
 
+std::size_t countMatchingNames(const std::string& directory, std::string_view pattern)
+{
+    return matchingNames(directory, pattern, false).names.size();
+}
+
 std::vector<FoundFile> findFiles(const std::string& directory, std::string_view pattern, std::uint32_t admitted,
                                  bool byName)
 {
@@ -232,6 +237,7 @@ std::vector<FoundFile> findFiles(const std::string& directory, std::string_view 
             continue;
         f.lastWrite = lastWriteTime(st);
         f.size = static_cast<std::uint64_t>(st.st_size);
+        f.special = !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
         f.name = std::move(name);
         out.push_back(std::move(f));
     }
@@ -259,6 +265,7 @@ bool visitName(int dfd, const std::string& dir, std::string name, std::uint32_t 
     if (!(f.attributes & excluded)) {
         f.lastWrite = lastWriteTime(st);
         f.size = static_cast<std::uint64_t>(st.st_size);
+        f.special = !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
         f.name = std::move(name);
         more = visit(f, fd);
     }
@@ -392,6 +399,7 @@ std::optional<FoundFile> findFile(const std::string& directory, const std::strin
     f.name = name;
     f.lastWrite = lastWriteTime(st);
     f.size = static_cast<std::uint64_t>(st.st_size);
+    f.special = !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
     return f;
 }
 

@@ -31,6 +31,7 @@ struct FoundFile {
     std::uint32_t attributes = 0;
     FileTime lastWrite;
     std::uint64_t size = 0;
+    bool special = false;  // a pipe, a device or a socket: neither a file nor a folder
 };
 
 // The platform's wildcard rules: "*" any run of characters, "?" exactly one character, letters
@@ -42,6 +43,10 @@ bool matchesWildcard(std::string_view pattern, std::string_view name);
 // or unreadable directory gives no entries. "." and ".." are never listed. The hidden and system
 // bits are looked up only when the filter needs them: with both admitted they read as clear.
 // A caller that orders the entries itself passes `byName` false and is spared the name sort.
+// How many names of `directory` match `pattern`, by the listing alone: an upper bound of what
+// findFiles gives, without a look at any file.
+std::size_t countMatchingNames(const std::string& directory, std::string_view pattern);
+
 std::vector<FoundFile> findFiles(const std::string& directory, std::string_view pattern, std::uint32_t admitted,
                                  bool byName = true);
 

@@ -56,7 +56,7 @@ void loadBlock(CommentTable& table, const std::string& dir, int k, const setting
         e.path = dir + f.name;
         e.time = platform::toLocalDateTime(f.lastWrite);
         // A pipe or a device under a comment's name is listed as a file that cannot be opened.
-        ReadListText(k, e.path, platform::isSpecialFile(fd) ? -1 : fd, e.listText, sink);
+        ReadListText(k, e.path, f.special ? -1 : fd, e.listText, sink);
         return true;
     });
     table.setCount(k, n);

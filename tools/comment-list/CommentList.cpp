@@ -78,6 +78,10 @@ void tellLeftOut(const store::CommentTable& table, const std::string& folder, in
     for (int k = 0; k < store::kCategoryCount; ++k) {
         if ((only >= 0 && only != k) || table.count(k) < store::kBlockSize)
             continue;
+        // The names alone first: a full block and no name more is the common case, and a look at
+        // every file only to find nothing left out cost a fifth of a listing.
+        if (platform::countMatchingNames(folder, store::filePattern(k)) <= store::kBlockSize)
+            continue;
         const std::size_t all = platform::findFiles(folder, store::filePattern(k), 0, false).size();
         if (all > store::kBlockSize)
             err << "comment-list: " << store::categoryInfo(k).labelUtf8 << ": " << all - store::kBlockSize
