@@ -148,19 +148,31 @@ bool roundTrips(const QString& key, const QVariant& value)
 bool Registry::holdsWhatWasWritten() const
 {
     // Read under another name of the file: the library keeps what it parsed per file name, and under
-    // the store's own name it would answer with its own view of what it meant to write.
+    // the store's own name it would answer with its own view of what it meant to write. The name is
+    // one this process never used before: the library takes a file of the size and modification
+    // time it parsed under a name as unchanged, and two stores written within one millisecond (or
+    // one store twice) would be compared with a parse of the other.
+    static std::atomic<unsigned long> checks{0};
     const int fd = ::open(QFile::encodeName(store_->fileName()).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    const QByteArray other = "/proc/self/fd/" + QByteArray::number(fd);
+    const QByteArray target = "/proc/self/fd/" + QByteArray::number(fd);
     bool same = true;  // without /proc there is no other name, and no check
-    if (::access(other.constData(), R_OK) == 0) {
-        const QSettings disk(QFile::decodeName(other), QSettings::IniFormat);
-        const QStringList keys = store_->allKeys();
-        same = std::all_of(keys.begin(), keys.end(), [&](const QString& k) {
-            const QVariant value = store_->value(k);
-            return !roundTrips(k, value) || (disk.contains(k) && disk.value(k) == value);
-        });
+    if (::access(target.constData(), R_OK) == 0) {
+        QByteArray dir = QFile::encodeName(QFileInfo(store_->fileName()).absolutePath()) + "/.registry-check-XXXXXX";
+        const QByteArray other = ::mkdtemp(dir.data()) ? dir + '/' + QByteArray::number(checks++) : QByteArray();
+        same = !other.isEmpty() && ::symlink(target.constData(), other.constData()) == 0;
+        if (same) {
+            const QSettings disk(QFile::decodeName(other), QSettings::IniFormat);
+            const QStringList keys = store_->allKeys();
+            same = std::all_of(keys.begin(), keys.end(), [&](const QString& k) {
+                const QVariant value = store_->value(k);
+                return !roundTrips(k, value) || (disk.contains(k) && disk.value(k) == value);
+            });
+            ::unlink(other.constData());
+        }
+        if (!other.isEmpty())
+            ::rmdir(dir.constData());
     }
     ::close(fd);
     return same;
