@@ -3,6 +3,7 @@
 #include "platform/qt/Registry.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -32,4 +33,25 @@ TEST(Registry, QuickFlushesOfStoresOfTheSameSizeAllSucceed)
     }
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               (QStringList{QStringLiteral("a.ini"), QStringLiteral("b.ini")}));
+}
+
+// A damaged store that lists a name twice ("\.a" read as "/.a" beside ".a"): the library reads one
+// twin and writes the other, which is no torn file; the write goes through.
+TEST(Registry, AStoreListingANameTwiceStillTakesWrites)
+{
+    const QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("store.ini"));
+    QFile damaged(file);
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("\\.Twin=1\n.Twin=2\n");
+    damaged.close();
+    const QString key = QStringLiteral("Software\\Brevon\\Comment");
+    {
+        platform::Registry reg(file);
+        reg.read(key, QStringLiteral("Value"));  // a view: the flush goes through the library
+        reg.write(key, QStringLiteral("Value"), QStringLiteral("1"));
+        ASSERT_TRUE(reg.flush());
+    }
+    EXPECT_EQ(platform::Registry(file).read(key, QStringLiteral("Value")), QStringLiteral("1"));
 }

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QSet>
 #include <QSettings>
 
 #include <algorithm>
@@ -143,6 +144,25 @@ bool roundTrips(const QString& key, const QVariant& value)
     // back with its blanks and empty items changed.
     return value.typeId() == QMetaType::QString && plainText(value.toString());
 }
+
+// The names a damaged store lists twice, once as written and once with extra separators ("\a" in
+// a line, read as "/a", beside "a"): the library reads one of the twins and writes the other.
+QSet<QString> twinned(const QStringList& keys)
+{
+    QSet<QString> twins;
+    for (const QString& key : keys) {
+        QString plain = key;
+        while (plain.contains(QStringLiteral("//")))
+            plain.replace(QStringLiteral("//"), QStringLiteral("/"));
+        while (plain.startsWith(u'/'))
+            plain.remove(0, 1);
+        while (plain.endsWith(u'/'))
+            plain.chop(1);
+        if (plain != key)
+            twins.insert(plain);
+    }
+    return twins;
+}
 }  // namespace
 
 bool Registry::holdsWhatWasWritten() const
@@ -165,9 +185,10 @@ bool Registry::holdsWhatWasWritten() const
         if (same) {
             const QSettings disk(QFile::decodeName(other), QSettings::IniFormat);
             const QStringList keys = store_->allKeys();
+            const QSet<QString> twins = twinned(keys);
             same = std::all_of(keys.begin(), keys.end(), [&](const QString& k) {
                 const QVariant value = store_->value(k);
-                return !roundTrips(k, value) || (disk.contains(k) && disk.value(k) == value);
+                return !roundTrips(k, value) || twins.contains(k) || (disk.contains(k) && disk.value(k) == value);
             });
             ::unlink(other.constData());
         }
