@@ -179,9 +179,20 @@ bool Registry::holdsWhatWasWritten() const
     const QByteArray target = "/proc/self/fd/" + QByteArray::number(fd);
     bool same = true;  // without /proc there is no other name, and no check
     if (::access(target.constData(), R_OK) == 0) {
-        QByteArray dir = QFile::encodeName(QFileInfo(store_->fileName()).absolutePath()) + "/.registry-check-XXXXXX";
-        const QByteArray other = ::mkdtemp(dir.data()) ? dir + '/' + QByteArray::number(checks++) : QByteArray();
-        same = !other.isEmpty() && ::symlink(target.constData(), other.constData()) == 0;
+        // A link in a folder of its own, in the temporary folder (the store's may be on a file system
+        // without links), else beside the store.
+        QByteArray dir, other;
+        for (const QString& base : {QDir::tempPath(), QFileInfo(store_->fileName()).absolutePath()}) {
+            dir = QFile::encodeName(base) + "/.registry-check-XXXXXX";
+            if (!::mkdtemp(dir.data()))
+                continue;
+            other = dir + '/' + QByteArray::number(checks++);
+            if (::symlink(target.constData(), other.constData()) == 0)
+                break;
+            ::rmdir(dir.constData());
+            other.clear();
+        }
+        same = !other.isEmpty();
         if (same) {
             const QSettings disk(QFile::decodeName(other), QSettings::IniFormat);
             const QStringList keys = store_->allKeys();
@@ -191,9 +202,8 @@ bool Registry::holdsWhatWasWritten() const
                 return !roundTrips(k, value) || twins.contains(k) || (disk.contains(k) && disk.value(k) == value);
             });
             ::unlink(other.constData());
-        }
-        if (!other.isEmpty())
             ::rmdir(dir.constData());
+        }
     }
     ::close(fd);
     return same;
