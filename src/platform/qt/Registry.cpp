@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QSet>
 #include <QSettings>
 
 #include <algorithm>
@@ -143,24 +144,66 @@ bool roundTrips(const QString& key, const QVariant& value)
     // back with its blanks and empty items changed.
     return value.typeId() == QMetaType::QString && plainText(value.toString());
 }
+
+// The names a damaged store lists twice, once as written and once with extra separators ("\a" in
+// a line, read as "/a", beside "a"): the library reads one of the twins and writes the other.
+QSet<QString> twinned(const QStringList& keys)
+{
+    QSet<QString> twins;
+    for (const QString& key : keys) {
+        QString plain = key;
+        while (plain.contains(QStringLiteral("//")))
+            plain.replace(QStringLiteral("//"), QStringLiteral("/"));
+        while (plain.startsWith(u'/'))
+            plain.remove(0, 1);
+        while (plain.endsWith(u'/'))
+            plain.chop(1);
+        if (plain != key)
+            twins.insert(plain);
+    }
+    return twins;
+}
 }  // namespace
 
 bool Registry::holdsWhatWasWritten() const
 {
     // Read under another name of the file: the library keeps what it parsed per file name, and under
-    // the store's own name it would answer with its own view of what it meant to write.
+    // the store's own name it would answer with its own view of what it meant to write. The name is
+    // one this process never used before: the library takes a file of the size and modification
+    // time it parsed under a name as unchanged, and two stores written within one millisecond (or
+    // one store twice) would be compared with a parse of the other.
+    static std::atomic<unsigned long> checks{0};
     const int fd = ::open(QFile::encodeName(store_->fileName()).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    const QByteArray other = "/proc/self/fd/" + QByteArray::number(fd);
+    const QByteArray target = "/proc/self/fd/" + QByteArray::number(fd);
     bool same = true;  // without /proc there is no other name, and no check
-    if (::access(other.constData(), R_OK) == 0) {
-        const QSettings disk(QFile::decodeName(other), QSettings::IniFormat);
-        const QStringList keys = store_->allKeys();
-        same = std::all_of(keys.begin(), keys.end(), [&](const QString& k) {
-            const QVariant value = store_->value(k);
-            return !roundTrips(k, value) || (disk.contains(k) && disk.value(k) == value);
-        });
+    if (::access(target.constData(), R_OK) == 0) {
+        // A link in a folder of its own, in the temporary folder (the store's may be on a file system
+        // without links), else beside the store.
+        QByteArray dir, other;
+        for (const QString& base : {QDir::tempPath(), QFileInfo(store_->fileName()).absolutePath()}) {
+            dir = QFile::encodeName(base) + "/.registry-check-XXXXXX";
+            if (!::mkdtemp(dir.data()))
+                continue;
+            other = dir + '/' + QByteArray::number(checks++);
+            if (::symlink(target.constData(), other.constData()) == 0)
+                break;
+            ::rmdir(dir.constData());
+            other.clear();
+        }
+        same = !other.isEmpty();
+        if (same) {
+            const QSettings disk(QFile::decodeName(other), QSettings::IniFormat);
+            const QStringList keys = store_->allKeys();
+            const QSet<QString> twins = twinned(keys);
+            same = std::all_of(keys.begin(), keys.end(), [&](const QString& k) {
+                const QVariant value = store_->value(k);
+                return !roundTrips(k, value) || twins.contains(k) || (disk.contains(k) && disk.value(k) == value);
+            });
+            ::unlink(other.constData());
+            ::rmdir(dir.constData());
+        }
     }
     ::close(fd);
     return same;
