@@ -33,6 +33,6 @@ xdotool key --clearmodifiers alt+F4
 check "the close is refused while it waits" wait_for 5 grep -q '未処理のコメントが残っています' "$BREVON_MESSAGE_LOG"
 menu alt+f l
 check "written whole, it is kept" wait_for 5 test -f "$SUITE/Result/COMMENT/CMARKET.002"
-check "RecvData is empty afterwards" bash -c "[ -z \"\$(ls -A '$SUITE/RecvData')\" ]"
+check "RecvData is empty afterwards" wait_for 5 bash -c "[ -z \"\$(ls -A '$SUITE/RecvData')\" ]"
 quit_viewer
 finish
