@@ -22,6 +22,14 @@ read -r _ _ ww wh <<<"$(client_geometry "$WID")"
 
 # band NAME TOP% BOTTOM%: the most frequent colour of the band's left part is its background; the
 # pixel farthest from it in contrast is the solid core of a glyph. Prints "background ratio".
+# Relative luminance and contrast ratio as WCAG defines them, for the measuring scripts below.
+CONTRAST='def lum(c):
+    lin = [(v / 255) / 12.92 if v / 255 <= 0.04045 else ((v / 255 + 0.055) / 1.055) ** 2.4 for v in c]
+    return 0.2126 * lin[0] + 0.7152 * lin[1] + 0.0722 * lin[2]
+def ratio(a, b):
+    la, lb = lum(a), lum(b)
+    return (max(la, lb) + 0.05) / (min(la, lb) + 0.05)
+'
 band() {
   local top=$((wh * $2 / 100)) bottom=$((wh * $3 / 100)) width=$((ww * 40 / 100))
   convert "$SCRATCH/shot.png" -crop "${width}x$((bottom - top))+0+$top" +repage -depth 8 rgb:- |
@@ -29,12 +37,7 @@ band() {
 import collections, sys
 raw = sys.stdin.buffer.read()
 px = [tuple(raw[i:i + 3]) for i in range(0, len(raw) - 2, 3)]
-def lum(c):
-    lin = [(v / 255) / 12.92 if v / 255 <= 0.04045 else ((v / 255 + 0.055) / 1.055) ** 2.4 for v in c]
-    return 0.2126 * lin[0] + 0.7152 * lin[1] + 0.0722 * lin[2]
-def ratio(a, b):
-    la, lb = lum(a), lum(b)
-    return (max(la, lb) + 0.05) / (min(la, lb) + 0.05)
+'"$CONTRAST"'
 back = collections.Counter(px).most_common(1)[0][0]
 print("%.3f %.2f" % (lum(back), max(ratio(back, p) for p in set(px))))'
 }
@@ -58,12 +61,7 @@ import collections, sys
 w, h = int(sys.argv[1]), int(sys.argv[2])
 raw = sys.stdin.buffer.read()
 px = [tuple(raw[i:i + 3]) for i in range(0, 3 * w * h, 3)]
-def lum(c):
-    lin = [(v / 255) / 12.92 if v / 255 <= 0.04045 else ((v / 255 + 0.055) / 1.055) ** 2.4 for v in c]
-    return 0.2126 * lin[0] + 0.7152 * lin[1] + 0.0722 * lin[2]
-def ratio(a, b):
-    la, lb = lum(a), lum(b)
-    return (max(la, lb) + 0.05) / (min(la, lb) + 0.05)
+'"$CONTRAST"'
 back = collections.Counter(px).most_common(1)[0][0]
 at = lambda x, y: px[y * w + x]
 outline = clear = 0
