@@ -92,6 +92,9 @@ bool matchesWildcard(std::string_view pattern, std::string_view name)
     std::size_t starP = std::string_view::npos, starN = 0;
     while (n < name.size()) {
         if (p < pattern.size() && pattern[p] == '*') {
+            // Stars to the end take whatever is left ("COMMENT.*"): no need to walk it.
+            if (pattern.find_first_not_of('*', p) == std::string_view::npos)
+                return true;
             starP = p++;
             starN = n;
         } else if (p < pattern.size() && pattern[p] == '?') {
@@ -364,11 +367,11 @@ DirectoryListing::~DirectoryListing()
         close(fd_);
 }
 
-void forEachFile(const DirectoryListing& listing, std::string_view pattern, std::uint32_t admitted,
-                 const std::function<bool(const FoundFile&, int fd)>& visit)
+std::size_t forEachFile(const DirectoryListing& listing, std::string_view pattern, std::uint32_t admitted,
+                        const std::function<bool(const FoundFile&, int fd)>& visit)
 {
     if (listing.fd_ < 0)
-        return;
+        return 0;
     const std::uint32_t excluded = excludedBy(admitted);
     const bool needDosAttrib = (excluded & (kAttrHidden | kAttrSystem)) != 0;
     bool xattrSupported = true;
@@ -378,10 +381,16 @@ void forEachFile(const DirectoryListing& listing, std::string_view pattern, std:
         listing.sorted_ = true;
     }
     const PatternHead head(pattern);
-    for (const auto& name : listing.names_)
-        if (head.admits(name) && matchesWildcard(pattern, name) &&
-            !visitName(listing.fd_, listing.directory_, name, excluded, needDosAttrib, xattrSupported, visit))
-            return;
+    std::size_t matched = 0;
+    bool visiting = true;
+    for (const auto& name : listing.names_) {
+        if (!head.admits(name) || !matchesWildcard(pattern, name))
+            continue;
+        ++matched;
+        visiting = visiting &&
+                   visitName(listing.fd_, listing.directory_, name, excluded, needDosAttrib, xattrSupported, visit);
+    }
+    return matched;
 }
 
 std::optional<FoundFile> findFile(const std::string& directory, const std::string& name, std::uint32_t admitted)

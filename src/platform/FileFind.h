@@ -74,8 +74,8 @@ public:
     std::size_t count(std::string_view pattern) const;
 
 private:
-    friend void forEachFile(const DirectoryListing&, std::string_view, std::uint32_t,
-                            const std::function<bool(const FoundFile&, int fd)>&);
+    friend std::size_t forEachFile(const DirectoryListing&, std::string_view, std::uint32_t,
+                                   const std::function<bool(const FoundFile&, int fd)>&);
     std::string directory_;  // with a trailing slash
     int fd_ = -1;
     // Every name; in the order findFiles gives once sorted_ (the first visit sorts them).
@@ -84,9 +84,10 @@ private:
 };
 
 // forEachFile over the names of `listing` that match `pattern`; the files themselves are opened
-// and looked at when visited, as above.
-void forEachFile(const DirectoryListing& listing, std::string_view pattern, std::uint32_t admitted,
-                 const std::function<bool(const FoundFile&, int fd)>& visit);
+// and looked at when visited, as above. Returns how many names match, those after the one where
+// `visit` ended the enumeration included (they are counted, not looked at).
+std::size_t forEachFile(const DirectoryListing& listing, std::string_view pattern, std::uint32_t admitted,
+                        const std::function<bool(const FoundFile&, int fd)>& visit);
 
 // Hidden/system/archive bits from a "user.DOSATTRIB" value: Wine's and old Samba's "0x22" text
 // or Samba's binary record. Unknown forms give 0.

@@ -62,18 +62,30 @@ void loadBlock(CommentTable& table, const std::string& dir, int k, const setting
     table.setCount(k, n);
 
     if (n > 1) {
-        // Sorted by index, then each entry moved once: sorting the entries themselves moved their
-        // strings a dozen times each.
+        // Sorted by index, then each entry moved once along its cycle of the order: sorting the
+        // entries themselves moved their strings a dozen times each, and a second array of them
+        // was fresh memory to fault in.
         TCmntInfo* first = &table.entry(k, 1);
         std::vector<int> order(static_cast<std::size_t>(n));
         for (int i = 0; i < n; ++i)
             order[static_cast<std::size_t>(i)] = i;
         std::stable_sort(order.begin(), order.end(), [first](int a, int b) { return first[a].time > first[b].time; });
-        std::vector<TCmntInfo> sorted;
-        sorted.reserve(order.size());
-        for (const int i : order)
-            sorted.push_back(std::move(first[i]));
-        std::move(sorted.begin(), sorted.end(), first);
+        for (int start = 0; start < n; ++start) {
+            if (order[static_cast<std::size_t>(start)] == start)
+                continue;  // in place, or placed already
+            TCmntInfo held = std::move(first[start]);
+            int at = start;
+            for (;;) {
+                const int from = order[static_cast<std::size_t>(at)];
+                order[static_cast<std::size_t>(at)] = at;
+                if (from == start) {
+                    first[at] = std::move(held);
+                    break;
+                }
+                first[at] = std::move(first[from]);
+                at = from;
+            }
+        }
     }
 }
 
@@ -124,14 +136,19 @@ bool ReportUnreadableReceived(const CommentDirs& dirs, MessageSink& sink)
     return true;
 }
 
-void LoadCategories(CommentTable& table, const CommentDirs& dirs, bool receivedMode,
-                    const settings::SettingsRecord& settings, MessageSink& sink)
+std::array<std::size_t, kCategoryCount> LoadCategories(CommentTable& table, const CommentDirs& dirs,
+                                                       bool receivedMode, const settings::SettingsRecord& settings,
+                                                       MessageSink& sink)
 {
     const std::string& dir = receivedMode ? dirs.received : dirs.saved;
     const platform::DirectoryListing listing(dir);
-    for (int k = 0; k < kCategoryCount; ++k)
-        loadBlock(table, dir, k, settings, sink,
-                  [&](const auto& visit) { platform::forEachFile(listing, filePattern(k), kListed, visit); });
+    std::array<std::size_t, kCategoryCount> names{};
+    for (int k = 0; k < kCategoryCount; ++k) {
+        loadBlock(table, dir, k, settings, sink, [&](const auto& visit) {
+            names[static_cast<std::size_t>(k)] = platform::forEachFile(listing, filePattern(k), kListed, visit);
+        });
+    }
+    return names;
 }
 
 }  // namespace store

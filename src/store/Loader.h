@@ -6,6 +6,9 @@
 #include "store/MessageSink.h"
 #include "settings/SettingsRecord.h"
 
+#include <array>
+#include <cstddef>
+
 namespace store {
 
 // Rewrites block k from entry 1 and sets its count: at most 500 entries, newest first, equal
@@ -21,8 +24,10 @@ void LoadCategory(CommentTable& table, const CommentDirs& dirs, bool receivedMod
 // but cannot be listed: its comments would otherwise look like none. True when it said so.
 bool ReportUnreadableReceived(const CommentDirs& dirs, MessageSink& sink);
 
-// LoadCategory for the four categories in index order, from one listing of the directory.
-void LoadCategories(CommentTable& table, const CommentDirs& dirs, bool receivedMode,
+// LoadCategory for the four categories in index order, from one listing of the directory. Returns
+// how many names of the listing match each category's pattern, whatever the filter and the limit
+// left out: a caller that says what the list has no room for needs no listing of its own.
+std::array<std::size_t, kCategoryCount> LoadCategories(CommentTable& table, const CommentDirs& dirs, bool receivedMode,
                     const settings::SettingsRecord& settings, MessageSink& sink);
 
 }  // namespace store

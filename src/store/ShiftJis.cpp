@@ -1,8 +1,10 @@
 #include "store/ShiftJis.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <iconv.h>
 #include <stdexcept>
 
@@ -53,22 +55,6 @@ private:
     iconv_t cd_;
 };
 
-// Writes the UTF-8 form of a code point below U+10000 at `out`; returns the end.
-char* putUtf8(char* out, std::uint32_t cp)
-{
-    if (cp < 0x80) {
-        *out++ = static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        *out++ = static_cast<char>(0xC0 | (cp >> 6));
-        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        *out++ = static_cast<char>(0xE0 | (cp >> 12));
-        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
-    }
-    return out;
-}
-
 constexpr bool asciiIsItself()
 {
     for (unsigned b = 0; b < 0x80; ++b)
@@ -83,30 +69,70 @@ constexpr bool kAsciiIsItself = asciiIsItself();
 // reading the files. Anything they leave out (a broken or unmapped character) returns false, and
 // the whole text goes through iconv, whose answer the tables were taken from.
 // Appends to `out`; on false `out` is left longer than it was, and the caller cuts it back.
+// Each character's UTF-8 bytes, first byte lowest, with their count in the top byte; 0 where the
+// table has no character. A conversion is then a lookup and three stores, not a cascade per byte.
+constexpr std::uint32_t packedUtf8(std::uint16_t cp)
+{
+    if (cp == kNone)
+        return 0;
+    if (cp < 0x80)
+        return cp | 1u << 24;
+    if (cp < 0x800)
+        return (0xC0u | cp >> 6) | (0x80u | (cp & 0x3Fu)) << 8 | 2u << 24;
+    return (0xE0u | cp >> 12) | (0x80u | (cp >> 6 & 0x3Fu)) << 8 | (0x80u | (cp & 0x3Fu)) << 16 | 3u << 24;
+}
+
+constexpr auto kSingleUtf8 = [] {
+    std::array<std::uint32_t, 256> t{};
+    for (std::size_t b = 0; b < t.size(); ++b)
+        t[b] = packedUtf8(kSingle[b]);
+    return t;
+}();
+
+constexpr auto kPairsUtf8 = [] {
+    std::array<std::array<std::uint32_t, 256>, std::size(kPairs)> t{};
+    for (std::size_t row = 0; row < t.size(); ++row)
+        for (std::size_t b = 0; b < 256; ++b)
+            t[row][b] = packedUtf8(kPairs[row][b]);
+    return t;
+}();
+
 bool tableToUtf8(std::string_view in, std::string& out)
 {
     const std::size_t start = out.size();
-    out.resize(start + in.size() * 3);  // a single byte becomes at most three (half-width katakana)
+    // A single byte becomes at most three (half-width katakana); three stores may run two past.
+    out.resize(start + in.size() * 3 + 2);
     char* o = out.data() + start;
-    for (std::size_t i = 0; i < in.size();) {
-        const auto b = static_cast<unsigned char>(in[i]);
-        if (kAsciiIsItself && b < 0x80) {
-            *o++ = static_cast<char>(b);
-            ++i;
-            continue;
+    const auto* p = reinterpret_cast<const unsigned char*>(in.data());
+    const std::size_t n = in.size();
+    for (std::size_t i = 0; i < n;) {
+        // A run of ASCII (digits, blanks, Latin letters) is copied eight bytes at a time.
+        if (kAsciiIsItself && n - i >= 8) {
+            std::uint64_t w;
+            std::memcpy(&w, p + i, 8);
+            if ((w & 0x8080808080808080) == 0) {
+                std::memcpy(o, p + i, 8);
+                o += 8;
+                i += 8;
+                continue;
+            }
         }
-        std::uint32_t cp = kSingle[b];
-        if (cp != kNone) {
+        const unsigned b = p[i];
+        std::uint32_t packed = kSingleUtf8[b];
+        if (packed != 0) {
             ++i;
         } else {
-            if (i + 1 >= in.size())
+            if (i + 1 >= n)
                 return false;
-            cp = kPairs[kLeadRow[b]][static_cast<unsigned char>(in[i + 1])];
-            if (cp == kNone)
+            packed = kPairsUtf8[kLeadRow[b]][p[i + 1]];
+            if (packed == 0)
                 return false;
             i += 2;
         }
-        o = putUtf8(o, cp);
+        o[0] = static_cast<char>(packed);
+        o[1] = static_cast<char>(packed >> 8);
+        o[2] = static_cast<char>(packed >> 16);
+        o += packed >> 24;
     }
     out.resize(static_cast<std::size_t>(o - out.data()));
     return true;
@@ -188,14 +214,19 @@ std::string toUtf8(std::string_view cp932)
     return out;
 }
 
+std::string toUtf8ThroughIconv(std::string_view cp932)
+{
+    thread_local Converter converter("UTF-8", "CP932");
+    return converter.convert(cp932, "\xEF\xBF\xBD");
+}
+
 void appendUtf8(std::string& out, std::string_view cp932)
 {
     const std::size_t start = out.size();
     if (tableToUtf8(cp932, out))
         return;
     out.resize(start);
-    thread_local Converter converter("UTF-8", "CP932");
-    out += converter.convert(cp932, "\xEF\xBF\xBD");
+    out += toUtf8ThroughIconv(cp932);
 }
 
 }  // namespace shiftjis

@@ -32,5 +32,7 @@ std::string fromUtf8(std::string_view utf8);
 std::string toUtf8(std::string_view cp932);
 // toUtf8 appended to `out`, for callers that assemble many texts into one.
 void appendUtf8(std::string& out, std::string_view cp932);
+// toUtf8 by iconv alone, without the tables that stand in for it: the twin they are held to.
+std::string toUtf8ThroughIconv(std::string_view cp932);
 
 }  // namespace shiftjis

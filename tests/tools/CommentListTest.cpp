@@ -175,6 +175,8 @@ TEST_F(CommentListTest, SaysHowManyCommentsTheListLeftOutOfEachCategory)
     const std::string lines = out.str();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), store::kBlockSize + 1);
     EXPECT_EQ(err.str(), "comment-list: 週末: 3 more comment(s) left out: the list holds 500 per category\n");
+    EXPECT_EQ(run({"--suite", suite.dir.path(), "--category", "2"}), 0);
+    EXPECT_EQ(err.str(), "comment-list: 週末: 3 more comment(s) left out: the list holds 500 per category\n");
 }
 
 // The contract a script relies on, run as a script runs the tool: arguments, exit status, what

@@ -11,6 +11,7 @@
 #include "store/Search.h"
 #include "store/ShiftJis.h"
 
+#include <array>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -73,14 +74,13 @@ bool isDirectory(const std::string& path)
 }
 
 // The list holds 500 per category, as the viewer's: what it leaves out of a full block is said.
-void tellLeftOut(const store::CommentTable& table, const std::string& folder, int only, std::ostream& err)
+// `names` holds how many names of the folder match each category's pattern: a full block and no
+// name more is the common case, found without a look at any file.
+void tellLeftOut(const store::CommentTable& table, const std::string& folder,
+                 const std::array<std::size_t, store::kCategoryCount>& names, std::ostream& err)
 {
     for (int k = 0; k < store::kCategoryCount; ++k) {
-        if ((only >= 0 && only != k) || table.count(k) < store::kBlockSize)
-            continue;
-        // The names alone first: a full block and no name more is the common case, and a look at
-        // every file only to find nothing left out cost a fifth of a listing.
-        if (platform::countMatchingNames(folder, store::filePattern(k)) <= store::kBlockSize)
+        if (table.count(k) < store::kBlockSize || names[static_cast<std::size_t>(k)] <= store::kBlockSize)
             continue;
         const std::size_t all = platform::findFiles(folder, store::filePattern(k), 0, false).size();
         if (all > store::kBlockSize)
@@ -218,21 +218,25 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
     // As the viewer starts: received mode when any category has received comments, whichever
     // category is asked for.
     bool received = o.mode == Options::Mode::Received;
+    std::array<std::size_t, store::kCategoryCount> names{};
     if (o.only < 0) {
         // The four categories from one listing of the folder.
         received = o.mode != Options::Mode::Saved;
-        store::LoadCategories(*table, dirs, received, defaults, sink);
+        names = store::LoadCategories(*table, dirs, received, defaults, sink);
         if (o.mode == Options::Mode::Auto && table->empty()) {
             received = false;
-            store::LoadCategories(*table, dirs, false, defaults, sink);
+            names = store::LoadCategories(*table, dirs, false, defaults, sink);
         }
     } else {
         if (o.mode == Options::Mode::Auto)
             for (int k = 0; k < store::kCategoryCount && !received; ++k)
                 received = !platform::findFiles(dirs.received, store::filePattern(k), 0).empty();
         store::LoadCategory(*table, dirs, received, o.only, defaults, sink);
+        if (table->count(o.only) == store::kBlockSize)  // only a full block can leave any out
+            names[static_cast<std::size_t>(o.only)] =
+                platform::countMatchingNames(received ? dirs.received : dirs.saved, store::filePattern(o.only));
     }
-    tellLeftOut(*table, received ? dirs.received : dirs.saved, o.only, err);
+    tellLeftOut(*table, received ? dirs.received : dirs.saved, names, err);
     std::size_t matched = 0;
     if (o.search) {
         try {
@@ -242,9 +246,9 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
         }
     }
 
-    // Written in large pieces: 2,000 lines through the stream one field at a time cost more than
-    // reading the files, and one string for the whole output was a page fault per 4 KiB of it.
-    constexpr std::size_t kPiece = std::size_t{64} * 1024;
+    // Written in pieces: 2,000 lines through the stream one field at a time cost more than reading
+    // the files, and a larger buffer is a page fault per 4 KiB of it for a few writes less.
+    constexpr std::size_t kPiece = std::size_t{16} * 1024;
     std::string text;
     text.reserve(kPiece + 4096);
     if (o.json) {

@@ -4,7 +4,10 @@
 #include "store/Categories.h"
 #include "store/ShiftJis.h"
 
+#include <array>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 namespace commentlist {
@@ -76,13 +79,64 @@ std::size_t unitAt(std::string_view s, std::size_t i, bool& plain)
     return n > 0 ? n : 1;
 }
 
-std::size_t firstToEscape(std::string_view s)
+constexpr auto kPlainAscii = [] {
+    std::array<bool, 0x80> plain{};
+    for (unsigned b = 0x20; b < 0x7F; ++b)
+        plain[b] = b != '\\';
+    return plain;
+}();
+
+constexpr std::uint64_t kOnes = 0x0101010101010101, kHighBits = 0x8080808080808080;
+
+// The high bit of each byte of `w` that is below 0x20, 0x5C or 0x7F: the ASCII bytes the escaping
+// changes. A borrow may also mark a byte after a marked one, never a word without any.
+std::uint64_t asciiEscapeMarks(std::uint64_t w)
 {
-    bool plain = true;
-    for (std::size_t i = 0, n = 0; i < s.size(); i += n)
-        if (n = unitAt(s, i, plain); !plain)
-            return i;
-    return std::string_view::npos;
+    const auto below = [](std::uint64_t v, unsigned n) { return (v - kOnes * n) & ~v & kHighBits; };
+    return below(w, 0x20) | below(w ^ (kOnes * 0x5C), 1) | below(w ^ (kOnes * 0x7F), 1);
+}
+
+std::uint64_t wordAt(const unsigned char* p)
+{
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    return w;
+}
+
+// From s[i] past every unit the quick test knows to be plain: printable ASCII (eight bytes at a
+// time), and the three-byte characters led by E1..EC and EE..EF, whose second byte may be any
+// continuation byte (all of Japanese text but a few symbols). Where it stops, unitAt decides.
+std::size_t skipCommonPlain(std::string_view s, std::size_t i)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const std::size_t n = s.size();
+    while (i < n) {
+        if (n - i >= 8) {
+            const std::uint64_t w = wordAt(p + i);
+            if (((w & kHighBits) | asciiEscapeMarks(w)) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        const unsigned b = p[i];
+        if (b < 0x80) {
+            if (!kPlainAscii[b])
+                break;
+            ++i;
+        } else if (b >= 0xE1 && b <= 0xEF && b != 0xED && i + 2 < n && (p[i + 1] & 0xC0) == 0x80 &&
+                   (p[i + 2] & 0xC0) == 0x80) {
+            i += 3;
+        } else {
+            break;
+        }
+    }
+    return i;
+}
+
+void appendEscapedUnit(std::string& out, std::string_view field, std::size_t i, std::size_t n)
+{
+    for (std::size_t b = i; b < i + n; ++b)
+        appendEscapedByte(out, static_cast<unsigned char>(field[b]));
 }
 
 void appendJsonString(std::string& out, std::string_view utf8)
@@ -173,7 +227,7 @@ void appendLine(std::string& out, int k, const store::TCmntInfo& e)
     out += '\t';
     const std::size_t from = out.size();
     shiftjis::appendUtf8(out, e.listText);
-    if (firstToEscape(std::string_view(out).substr(from)) != std::string_view::npos) {
+    if (convertedNeedsEscaping(std::string_view(out).substr(from))) {
         const std::string text = out.substr(from);
         out.resize(from);
         appendEscaped(out, text);
@@ -209,20 +263,62 @@ bool isUtf8(std::string_view s)
     return true;
 }
 
+std::size_t firstToEscape(std::string_view field)
+{
+    bool plain = true;
+    for (std::size_t i = skipCommonPlain(field, 0), n = 0; i < field.size(); i = skipCommonPlain(field, i + n))
+        if (n = unitAt(field, i, plain); !plain)
+            return i;
+    return std::string_view::npos;
+}
+
+bool convertedNeedsEscaping(std::string_view utf8)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    std::size_t i = 0;
+    for (; utf8.size() - i >= 8; i += 8)
+        if (asciiEscapeMarks(wordAt(p + i)) != 0)
+            return true;
+    for (; i < utf8.size(); ++i)
+        if (p[i] < 0x80 && !kPlainAscii[p[i]])
+            return true;
+    return false;
+}
+
+std::size_t firstToEscapePlain(std::string_view field)
+{
+    bool plain = true;
+    for (std::size_t i = 0, n = 0; i < field.size(); i += n)
+        if (n = unitAt(field, i, plain); !plain)
+            return i;
+    return std::string_view::npos;
+}
+
 void appendEscaped(std::string& out, std::string_view field)
 {
     std::size_t copied = 0;
     bool plain = true;
-    for (std::size_t i = 0, n = 0; i < field.size(); i += n) {
+    for (std::size_t i = skipCommonPlain(field, 0), n = 0; i < field.size(); i = skipCommonPlain(field, i + n)) {
         n = unitAt(field, i, plain);
         if (plain)
             continue;
         out.append(field.substr(copied, i - copied));
-        for (std::size_t b = i; b < i + n; ++b)
-            appendEscapedByte(out, static_cast<unsigned char>(field[b]));
+        appendEscapedUnit(out, field, i, n);
         copied = i + n;
     }
     out.append(field.substr(copied));
+}
+
+void appendEscapedPlain(std::string& out, std::string_view field)
+{
+    bool plain = true;
+    for (std::size_t i = 0, n = 0; i < field.size(); i += n) {
+        n = unitAt(field, i, plain);
+        if (plain)
+            out.append(field.substr(i, n));
+        else
+            appendEscapedUnit(out, field, i, n);
+    }
 }
 
 void appendJsonName(std::string& out, std::string_view name, std::string_view bytes)
