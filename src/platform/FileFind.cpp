@@ -1,6 +1,7 @@
 #include "platform/FileFind.h"
 
 #include <algorithm>
+#include <array>
 #include <utility>
 #include <cerrno>
 #include <cstring>
@@ -30,17 +31,17 @@ std::size_t charLength(std::string_view name, std::size_t i)
     return len;
 }
 
-// Ordered by name without regard to case; names differing only in case still in one fixed order.
-// Each name's folded head is packed into two integers that compare as its bytes do, so most
-// comparisons are two integer tests; only names alike in their first 16 bytes compare in full.
-// Folding inside each comparison, and moving strings while sorting, were a tenth of a listing.
-void sortIgnoringCase(std::vector<std::string>& names)
+// Each name's folded head packed into two integers that compare as its bytes do: most names
+// are told apart by them alone. Folding inside each comparison, and moving strings while sorting,
+// were a tenth of a listing.
+struct NameKey {
+    std::uint64_t high, low;  // folded bytes 0-7 and 8-15, first byte most significant, NUL-padded
+    std::uint32_t index;
+};
+
+std::vector<NameKey> nameKeys(const std::vector<std::string>& names)
 {
-    struct Key {
-        std::uint64_t high, low;  // folded bytes 0-7 and 8-15, first byte most significant, NUL-padded
-        std::uint32_t index;
-    };
-    std::vector<Key> keys(names.size());
+    std::vector<NameKey> keys(names.size());
     for (std::size_t i = 0; i < names.size(); ++i) {
         const std::string& n = names[i];
         std::uint64_t part[2] = {0, 0};
@@ -48,33 +49,111 @@ void sortIgnoringCase(std::vector<std::string>& names)
             const auto c = b < n.size() ? static_cast<unsigned char>(foldCase(n[b])) : 0u;
             part[b / 8] = (part[b / 8] << 8) | c;
         }
-        keys[i] = Key{part[0], part[1], static_cast<std::uint32_t>(i)};
+        keys[i] = NameKey{part[0], part[1], static_cast<std::uint32_t>(i)};
     }
-    auto foldedLess = [](const std::string& a, const std::string& b) {
-        for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
-            const auto x = static_cast<unsigned char>(foldCase(a[i])), y = static_cast<unsigned char>(foldCase(b[i]));
-            if (x != y)
-                return x < y ? -1 : 1;
+    return keys;
+}
+
+// The order of two names with the same key: the rest folded, then the bytes as they are, so that
+// names differing only in case still come in one fixed order.
+bool tiedNameLess(const std::string& x, const std::string& y)
+{
+    // Names cannot hold NUL, so padding sorts a shorter name first, as a byte comparison does.
+    if (x.size() > 16 || y.size() > 16) {
+        for (std::size_t i = 0; i < x.size() && i < y.size(); ++i) {
+            const auto a = static_cast<unsigned char>(foldCase(x[i])), b = static_cast<unsigned char>(foldCase(y[i]));
+            if (a != b)
+                return a < b;
         }
-        return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
-    };
-    std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+        if (x.size() != y.size())
+            return x.size() < y.size();
+    }
+    return x < y;
+}
+
+// Each name moved once along its cycle of the order, in place: a second array of 2,000 names was
+// fresh memory to fault in.
+void takeOrder(std::vector<std::string>& names, const std::vector<NameKey>& keys)
+{
+    std::vector<std::uint32_t> from(keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        from[i] = keys[i].index;
+    for (std::uint32_t start = 0; start < from.size(); ++start) {
+        if (from[start] == start)
+            continue;  // in place, or placed already
+        std::string held = std::move(names[start]);
+        std::uint32_t at = start;
+        for (;;) {
+            const std::uint32_t next = from[at];
+            from[at] = at;
+            if (next == start) {
+                names[at] = std::move(held);
+                break;
+            }
+            names[at] = std::move(names[next]);
+            at = next;
+        }
+    }
+}
+
+}  // namespace
+
+namespace filefind_detail {
+
+void sortIgnoringCasePlain(std::vector<std::string>& names)
+{
+    std::vector<NameKey> keys = nameKeys(names);
+    std::sort(keys.begin(), keys.end(), [&](const NameKey& a, const NameKey& b) {
         if (a.high != b.high)
             return a.high < b.high;
         if (a.low != b.low)
             return a.low < b.low;
-        const std::string& x = names[a.index];
-        const std::string& y = names[b.index];
-        // Names cannot hold NUL, so padding sorts a shorter name first, as a byte comparison does.
-        const int c = (x.size() > 16 || y.size() > 16) ? foldedLess(x, y) : 0;
-        return c != 0 ? c < 0 : x < y;
+        return tiedNameLess(names[a.index], names[b.index]);
     });
-    std::vector<std::string> sorted;
-    sorted.reserve(names.size());
-    for (const Key& k : keys)
-        sorted.push_back(std::move(names[k.index]));
-    names = std::move(sorted);
+    takeOrder(names, keys);
 }
+
+// The keys sorted a byte position at a time, last to first (each pass stable), skipping the
+// positions where every name has the same byte ("COMMENT." and the padding mostly): a comparison
+// sort of a folder's names mispredicted a branch at nearly every other comparison. Names with the
+// same key are then put in order among themselves.
+void sortIgnoringCase(std::vector<std::string>& names)
+{
+    std::vector<NameKey> keys = nameKeys(names);
+    std::vector<NameKey> spare(keys.size());
+    const auto byteAt = [](const NameKey& k, int position) {
+        const std::uint64_t part = position < 8 ? k.high : k.low;
+        return static_cast<unsigned>(part >> (56 - 8 * (position % 8)) & 0xFF);
+    };
+    for (int position = 15; position >= 0 && keys.size() > 1; --position) {
+        std::array<std::size_t, 257> start{};
+        for (const NameKey& k : keys)
+            ++start[byteAt(k, position) + 1];
+        if (std::find(start.begin(), start.end(), keys.size()) != start.end())
+            continue;  // one byte for all
+        for (std::size_t b = 1; b < start.size(); ++b)
+            start[b] += start[b - 1];
+        for (const NameKey& k : keys)
+            spare[start[byteAt(k, position)]++] = k;
+        keys.swap(spare);
+    }
+    for (auto run = keys.begin(); run != keys.end();) {
+        const auto end = std::find_if(run, keys.end(),
+                                      [&](const NameKey& k) { return k.high != run->high || k.low != run->low; });
+        if (end - run > 1)
+            std::sort(run, end, [&](const NameKey& a, const NameKey& b) {
+                return tiedNameLess(names[a.index], names[b.index]);
+            });
+        run = end;
+    }
+    takeOrder(names, keys);
+}
+
+}  // namespace filefind_detail
+
+namespace {
+
+using filefind_detail::sortIgnoringCase;
 
 std::uint32_t readLE32(std::string_view v, std::size_t at)
 {

@@ -93,6 +93,14 @@ std::size_t forEachFile(const DirectoryListing& listing, std::string_view patter
 // or Samba's binary record. Unknown forms give 0.
 std::uint32_t parseDosAttrib(std::string_view value);
 
+namespace filefind_detail {
+// The order findFiles gives: by name, letters compared without regard to case, names that differ
+// only in case in byte order. A byte position at a time; the plain twin by comparisons, which the
+// fuzz target holds it to.
+void sortIgnoringCase(std::vector<std::string>& names);
+void sortIgnoringCasePlain(std::vector<std::string>& names);
+}  // namespace filefind_detail
+
 // One entry of `directory` by its exact name, with the filter of findFiles: nothing when it is
 // missing or the filter excludes it. For a caller told of one name that need not list them all.
 std::optional<FoundFile> findFile(const std::string& directory, const std::string& name, std::uint32_t admitted);

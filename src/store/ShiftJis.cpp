@@ -107,7 +107,7 @@ bool tableToUtf8(std::string_view in, std::string& out)
     const std::size_t n = in.size();
     for (std::size_t i = 0; i < n;) {
         // A run of ASCII (digits, blanks, Latin letters) is copied eight bytes at a time.
-        if (kAsciiIsItself && n - i >= 8) {
+        if (kAsciiIsItself && p[i] < 0x80 && n - i >= 8) {
             std::uint64_t w;
             std::memcpy(&w, p + i, 8);
             if ((w & 0x8080808080808080) == 0) {

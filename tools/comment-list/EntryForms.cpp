@@ -185,18 +185,25 @@ void appendIsoTime(std::string& out, const platform::LocalDateTime& t)
         return;
     }
     // The same by hand: printf was a tenth of the tool's own time.
+    static constexpr auto kTwoDigits = [] {
+        std::array<char, 200> d{};
+        for (int i = 0; i < 100; ++i) {
+            d[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+            d[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+        }
+        return d;
+    }();
     char s[] = "0000-00-00T00:00:00.000";
-    auto put = [&s](std::size_t end, int v, int width) {
-        for (int i = 0; i < width; ++i, v /= 10)
-            s[end - static_cast<std::size_t>(i)] = static_cast<char>('0' + v % 10);
-    };
-    put(3, t.year, 4);
-    put(6, t.month, 2);
-    put(9, t.day, 2);
-    put(12, t.hour, 2);
-    put(15, t.minute, 2);
-    put(18, t.second, 2);
-    put(22, t.millisecond, 3);
+    auto two = [&s](std::size_t at, int v) { std::memcpy(s + at, &kTwoDigits[static_cast<std::size_t>(2 * v)], 2); };
+    two(0, t.year / 100);
+    two(2, t.year % 100);
+    two(5, t.month);
+    two(8, t.day);
+    two(11, t.hour);
+    two(14, t.minute);
+    two(17, t.second);
+    s[20] = static_cast<char>('0' + t.millisecond / 100);
+    two(21, t.millisecond % 100);
     out.append(s, sizeof s - 1);
 }
 
