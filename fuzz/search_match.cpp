@@ -49,6 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::fail("matchesText disagrees with the plain reading");
     if (plain && !query.mayOccurIn(text))
         fuzz::fail("the first look rules out a matching text");
+    if (const auto [quick, byTable] = query.firstLookBytes(text); quick != byTable)
+        fuzz::fail("the first look's search for a few marked bytes disagrees with its table pass");
 
     static const std::string path = fuzz::scratchDir() + "COMMENT.1";
     fuzz::writeFile(path, text);

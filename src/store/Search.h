@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace store {
@@ -30,6 +31,9 @@ public:
     // comment's) that rules most non-matching comments out without folding them: false only when
     // some word certainly does not occur.
     bool mayOccurIn(std::string_view cp932, std::string_view extra = {}) const;
+    // The bits of the first look's pass over the bytes, taken the quick way (a search for each of
+    // a few marked bytes) and the plain way (a table lookup a byte): they must be the same.
+    std::pair<std::uint8_t, std::uint8_t> firstLookBytes(std::string_view cp932) const;
 
 private:
     struct Sieve;

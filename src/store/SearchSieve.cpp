@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 
 // The first look at a comment's bytes: which query words may occur in it, without folding it.
@@ -126,6 +127,29 @@ struct SearchQuery::Sieve {
                 bytes[lead] |= static_cast<std::uint8_t>(replacement);  // a lead byte that ends the text
         for (const auto& [key, mask] : composed)
             bytes[(key & 1u) ? 0xDF : 0xDE] |= mask;
+        for (std::size_t b = 0; b < bytes.size(); ++b)
+            if (bytes[b] != 0)
+                marked.emplace_back(static_cast<unsigned char>(b), bytes[b]);
+        if (marked.size() > kFewMarked)
+            marked.clear();
+    }
+
+    // The marked bytes with their bits, when they are few (a query's words mostly mark a handful):
+    // each is then looked for by the C library's memchr, many bytes a cycle, and a word is known to
+    // be there at its first byte found. Empty when there are many.
+    static constexpr std::size_t kFewMarked = 16;
+    std::vector<std::pair<unsigned char, std::uint8_t>> marked;
+
+    // bytesIn by the few marked bytes where there are few; the same bits.
+    std::uint8_t markedIn(std::string_view text) const
+    {
+        if (marked.empty() || text.empty())
+            return bytesIn(text);
+        std::uint8_t m = 0;
+        for (const auto& [byte, bits] : marked)
+            if ((m | bits) != m && std::memchr(text.data(), byte, text.size()) != nullptr)
+                m |= bits;
+        return m;
     }
 
     // Bit w when some byte of `text` is marked for word w.
@@ -226,11 +250,18 @@ bool SearchQuery::mayOccurIn(std::string_view cp932, std::string_view extra) con
 {
     if (!sieve_)
         return true;
-    const std::uint8_t marked = sieve_->bytesIn(cp932) | sieve_->bytesIn(extra);
+    const std::uint8_t marked = sieve_->markedIn(cp932) | sieve_->markedIn(extra);
     if ((marked & sieve_->all) != sieve_->all)
         return false;
     const std::uint8_t seen = sieve_->seenIn(cp932) | (extra.empty() ? 0 : sieve_->seenIn(extra));
     return (seen & sieve_->all) == sieve_->all;
+}
+
+std::pair<std::uint8_t, std::uint8_t> SearchQuery::firstLookBytes(std::string_view cp932) const
+{
+    if (!sieve_)
+        return {0, 0};
+    return {sieve_->markedIn(cp932), sieve_->bytesIn(cp932)};
 }
 
 }  // namespace store
