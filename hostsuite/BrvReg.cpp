@@ -170,6 +170,15 @@ std::int32_t BrevonRegWriteString(std::int32_t program, const char* name, const 
     return writeValue(regKeyOf(program), name, hostsuite::fromCp932(text));
 }
 
+// The settings library writes under any key too: a program's values that live outside its own key
+// (its toolbar layout) join an open batch, so the store is merged once for all of them.
+std::int32_t GeneralRegWriteString(const char* key, const char* name, const char* text)
+{
+    if (!text)
+        return kInvalidParameter;
+    return writeValue(key, name, hostsuite::fromCp932(text));
+}
+
 std::int32_t BrevonRegBeginWrite()
 {
     if (gBatch)

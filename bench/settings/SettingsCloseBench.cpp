@@ -1,6 +1,6 @@
 // The settings part of the close (what the main window writes when it is destroyed, at the end of
-// a desktop session too): the viewer's values through the host library BRVREG, then the toolbar
-// layout's values through the registry store, as many as the three toolbars give. The store is
+// a desktop session too): the viewer's values and the toolbar layout's, as many as the three
+// toolbars give, through the host library BRVREG in one batch. The store is
 // shared by the whole suite; here it holds 0, 20,000 (about 2 MB) and 200,000 (about 20 MB) values
 // of other programs. The close should cost no more than 0.2 s above the empty store's.
 //   <build>/bin/SettingsCloseBench [--report=FILE] [--rounds=5]
@@ -51,18 +51,16 @@ double closeSeconds(double& cpu)
     const auto start = std::chrono::steady_clock::now();
     settings::HostSettingsBackend backend;
     settings::MainWindowState window{10, 20, 800, 600, 200, "12", 1};
-    if (!settings::WriteSettings(backend, settings::Settings(), window))
-        std::fprintf(stderr, "the settings were not stored\n");
-    {
-        platform::Registry layout;
+    // The layout's values go with the settings, as the window's close writes them.
+    const auto layout = [&] {
         for (const char* bar : {"Toolbar1", "Toolbar2", "Toolbar3"})
             for (const char* name : {"Rev", "Visible", "DockedTo", "LastDock", "DockRow", "DockPos", "FloatLeft",
                                      "FloatTop", "FloatRightX"})
-                layout.write(QStringLiteral("Software\\Brevon\\Comment\\") + QLatin1String(bar), QLatin1String(name),
-                             QStringLiteral("1"));
-        if (!layout.flush())
-            std::fprintf(stderr, "the layout was not stored\n");
-    }
+                if (!backend.writeUnderKey(std::string("Software\\Brevon\\Comment\\") + bar, name, "1"))
+                    std::fprintf(stderr, "the layout was not taken\n");
+    };
+    if (!settings::WriteSettings(backend, settings::Settings(), window, layout))
+        std::fprintf(stderr, "the settings were not stored\n");
     cpu = cpuSeconds() - cpuStart;
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }

@@ -50,6 +50,13 @@ private:
 void SaveToolbarLayout(QWidget* form, const QString& key)
 {
     platform::Registry reg;
+    SaveToolbarLayout(form, key, [&reg](const QString& sub, const QString& name, const QString& text) {
+        reg.write(sub, name, text);
+    });
+}
+
+void SaveToolbarLayout(QWidget* form, const QString& key, const LayoutWriter& write)
+{
     for (TCustomToolWindow* tw : docking::toolWindowsOf(form)) {
         const QString sub = subKey(key, tw);
         QString dockedTo;
@@ -65,18 +72,18 @@ void SaveToolbarLayout(QWidget* form, const QString& key)
         }
         const TDock* last = tw->lastDock();
         const auto number = [](int v) { return QString::number(v); };
-        reg.write(sub, QStringLiteral("Rev"), number(kLayoutRevision));
-        reg.write(sub, QStringLiteral("Visible"), number(tw->isToolWindowVisible() ? 1 : 0));
-        reg.write(sub, QStringLiteral("DockedTo"), dockedTo);
-        reg.write(sub, QStringLiteral("LastDock"), last ? last->objectName() : QString());
-        reg.write(sub, QStringLiteral("DockRow"), number(tw->dockRow()));
-        reg.write(sub, QStringLiteral("DockPos"), number(tw->dockPos()));
+        write(sub, QStringLiteral("Rev"), number(kLayoutRevision));
+        write(sub, QStringLiteral("Visible"), number(tw->isToolWindowVisible() ? 1 : 0));
+        write(sub, QStringLiteral("DockedTo"), dockedTo);
+        write(sub, QStringLiteral("LastDock"), last ? last->objectName() : QString());
+        write(sub, QStringLiteral("DockRow"), number(tw->dockRow()));
+        write(sub, QStringLiteral("DockPos"), number(tw->dockPos()));
         // Only a place measured on the screen is kept: a position no one could see would put the
         // toolbar somewhere else at the next start where places are known.
         if (TCustomToolWindow::windowPlacesKnown()) {
-            reg.write(sub, QStringLiteral("FloatLeft"), number(tw->floatingPosition().x()));
-            reg.write(sub, QStringLiteral("FloatTop"), number(tw->floatingPosition().y()));
-            reg.write(sub, QStringLiteral("FloatRightX"), number(tw->floatRightX()));
+            write(sub, QStringLiteral("FloatLeft"), number(tw->floatingPosition().x()));
+            write(sub, QStringLiteral("FloatTop"), number(tw->floatingPosition().y()));
+            write(sub, QStringLiteral("FloatRightX"), number(tw->floatRightX()));
         }
     }
 }

@@ -39,6 +39,10 @@ using BrevonRegBeginWriteFn = std::int32_t (*)();
 using BrevonRegEndWriteFn = std::int32_t (*)();
 std::int32_t BrevonRegBeginWrite();
 std::int32_t BrevonRegEndWrite();
+// Not in every BRVREG either: a text value under any key, stored at once or, between the two calls
+// above, with the batch. 0 when stored (or taken into the batch).
+using GeneralRegWriteStringFn = std::int32_t (*)(const char* key, const char* name, const char* text);
+std::int32_t GeneralRegWriteString(const char* key, const char* name, const char* text);
 
 // ---- BRVMSG.DLL ----
 // kind: 1 error, 2 retention notice, 0 close warning. Returns when the box is closed.

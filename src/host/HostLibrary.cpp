@@ -66,6 +66,7 @@ bool BindSettingsFunctions()
         f.endWrite = reinterpret_cast<BrevonRegEndWriteFn>(b.library->symbol("BrevonRegEndWrite"));
     if (!f.endWrite)
         f.beginWrite = nullptr;
+    f.writeUnderKey = reinterpret_cast<GeneralRegWriteStringFn>(b.library->symbol("GeneralRegWriteString"));
     b.functions = f;
     return true;
 }

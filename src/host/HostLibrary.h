@@ -41,6 +41,7 @@ struct SettingsFunctions {
     // Optional: a BRVREG without them stores each write at once.
     BrevonRegBeginWriteFn beginWrite = nullptr;
     BrevonRegEndWriteFn endWrite = nullptr;
+    GeneralRegWriteStringFn writeUnderKey = nullptr;
     bool bound() const { return readInteger && writeInteger && readString && writeString; }
 };
 

@@ -44,6 +44,13 @@ void HostSettingsBackend::beginWrites()
     batching_ = f.beginWrite && f.endWrite && f.beginWrite() == 0;
 }
 
+bool HostSettingsBackend::canWriteUnderKey() const { return batching_ && host::Settings().writeUnderKey; }
+
+bool HostSettingsBackend::writeUnderKey(const std::string& key, const std::string& name, const std::string& text)
+{
+    return canWriteUnderKey() && host::Settings().writeUnderKey(key.c_str(), name.c_str(), text.c_str()) == 0;
+}
+
 bool HostSettingsBackend::endWrites()
 {
     if (!batching_)
@@ -149,7 +156,8 @@ void ReadSettings(SettingsBackend& backend, SettingsRecord& r)
     readUrl(backend, "TSRPageURL", kDefaultTsrPageUrl, r.tsrPageUrl);
 }
 
-bool WriteSettings(SettingsBackend& backend, const SettingsRecord& r, const MainWindowState& w)
+bool WriteSettings(SettingsBackend& backend, const SettingsRecord& r, const MainWindowState& w,
+                   const std::function<void()>& alongside)
 {
     // Every value is still tried after a failure: a store that takes some keeps as much as it can.
     bool stored = true;
@@ -189,6 +197,8 @@ bool WriteSettings(SettingsBackend& backend, const SettingsRecord& r, const Main
     integer("NotifyArrivals", r.notifyArrivals ? 1 : 0);
     stored = backend.writeString("HomePageURL", r.homePageUrl) && stored;
     stored = backend.writeString("TSRPageURL", r.tsrPageUrl) && stored;
+    if (alongside)
+        alongside();
     return backend.endWrites() && stored;
 }
 

@@ -5,6 +5,7 @@
 #include "settings/SettingsRecord.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -22,6 +23,13 @@ public:
     // not be); a backend without such a batch stores each at once.
     virtual void beginWrites() {}
     virtual bool endWrites() { return true; }
+    // A text value under another key of the store, into the open batch, where the backend can:
+    // the values of that key are then stored in the same write as the settings.
+    virtual bool canWriteUnderKey() const { return false; }
+    virtual bool writeUnderKey(const std::string& /*key*/, const std::string& /*name*/, const std::string& /*text*/)
+    {
+        return false;
+    }
 };
 
 // The host's BrevonReg* operations with program number 12.
@@ -35,6 +43,9 @@ public:
     // store the whole suite shares, however large, instead of one per value.
     void beginWrites() override;
     bool endWrites() override;
+    // Through GeneralRegWriteString, within a batch of a BRVREG that has both.
+    bool canWriteUnderKey() const override;
+    bool writeUnderKey(const std::string& key, const std::string& name, const std::string& text) override;
 
 private:
     bool batching_ = false;
@@ -54,7 +65,10 @@ inline constexpr const char* kDefaultTsrPageUrl = "https://www.brevon.example/te
 
 void ReadSettings(SettingsBackend& backend, SettingsRecord& record);
 // False when a value could not be stored (the font-size text that is no integer is no failure).
-bool WriteSettings(SettingsBackend& backend, const SettingsRecord& record, const MainWindowState& window);
+// `alongside`, when given, runs after the values are written and before the batch ends: writes of
+// its own through the backend's writeUnderKey reach the store with them.
+bool WriteSettings(SettingsBackend& backend, const SettingsRecord& record, const MainWindowState& window,
+                   const std::function<void()>& alongside = {});
 
 // The close's one message when the settings or the toolbar layout could not be stored: the store's
 // path and why, through the host's message box. The store keeps what it held before.

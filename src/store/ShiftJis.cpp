@@ -82,20 +82,25 @@ constexpr std::uint32_t packedUtf8(std::uint16_t cp)
     return (0xE0u | cp >> 12) | (0x80u | (cp >> 6 & 0x3Fu)) << 8 | (0x80u | (cp & 0x3Fu)) << 16 | 3u << 24;
 }
 
-constexpr auto kSingleUtf8 = [] {
+constexpr std::array<std::uint32_t, 256> singleUtf8()
+{
     std::array<std::uint32_t, 256> t{};
     for (std::size_t b = 0; b < t.size(); ++b)
         t[b] = packedUtf8(kSingle[b]);
     return t;
-}();
+}
+constexpr auto kSingleUtf8 = singleUtf8();
 
-constexpr auto kPairsUtf8 = [] {
-    std::array<std::array<std::uint32_t, 256>, std::size(kPairs)> t{};
+using PairRows = std::array<std::array<std::uint32_t, 256>, std::size(kPairs)>;
+constexpr PairRows pairsUtf8()
+{
+    PairRows t{};
     for (std::size_t row = 0; row < t.size(); ++row)
         for (std::size_t b = 0; b < 256; ++b)
             t[row][b] = packedUtf8(kPairs[row][b]);
     return t;
-}();
+}
+constexpr auto kPairsUtf8 = pairsUtf8();
 
 bool tableToUtf8(std::string_view in, std::string& out)
 {

@@ -429,15 +429,13 @@ void TForm1::closeEvent(QCloseEvent* event)
 void TForm1::FormDestroy()
 {
     const int failedBefore = platform::Registry::failedFlushes();
-    const bool stored = settings::WriteSettings(*backend_, Settings(), currentWindowState());
-    if (arrivals_)
-        arrivals_->restoreUserLayout();  // the arrivals button's room is not the user's arrangement
-    try {
-        docking::SaveToolbarLayout(this, settingsKey());
-    } catch (const std::exception&) {
-        // Every tool window and dock here is named; nothing to report while the window goes.
-    }
-    if (!stored || platform::Registry::failedFlushes() != failedBefore)
+    bool layoutStored = true;
+    const bool stored = settings::WriteSettings(*backend_, Settings(), currentWindowState(), [&] {
+        if (arrivals_)
+            arrivals_->restoreUserLayout();  // the arrivals button's room is not the user's arrangement
+        layoutStored = saveLiveLayout();
+    });
+    if (!stored || !layoutStored || platform::Registry::failedFlushes() != failedBefore)
         settings::ShowUnwritableSettings();  // once, and the close goes on
     pathList_.clear();
 }

@@ -178,6 +178,9 @@ public:
     int CurrentCategory() const;
     bool HasLayoutPresets();
     void CreateLayoutPresets();
+    // The live arrangement at the close, with the settings' write where the host can take it;
+    // false when a value was refused.
+    bool saveLiveLayout();
 
     // What WriteSettings stores of the window at this moment.
     settings::MainWindowState currentWindowState() const;

@@ -9,11 +9,14 @@
 #include "host/HostInfo.h"
 #include "host/HostLibrary.h"
 #include "platform/Library.h"
+#include "platform/qt/Cp932.h"
+#include "settings/SettingsStore.h"
 #include "docking/ToolbarLayout.h"
 
 #include <QAction>
 
 #include <array>
+#include <stdexcept>
 
 namespace {
 
@@ -58,6 +61,28 @@ void TForm1::CreateLayoutPresets()
             bar->setDockPos(0);
         }
         docking::SaveToolbarLayout(this, presetKey(s, dock == Dock2 ? Left : Right));
+    }
+}
+
+// Into the settings' batch where BRVREG can take values under other keys: the suite's store, which
+// may be megabytes, is then merged once at the close instead of twice. Else through the store of
+// its own, flushed at once.
+bool TForm1::saveLiveLayout()
+{
+    try {
+        if (!backend_->canWriteUnderKey()) {
+            docking::SaveToolbarLayout(this, settingsKey());
+            return true;
+        }
+        bool stored = true;
+        docking::SaveToolbarLayout(this, settingsKey(), [&](const QString& key, const QString& name, const QString& text) {
+            stored = backend_->writeUnderKey(platform::toCp932(key), platform::toCp932(name), platform::toCp932(text)) &&
+                     stored;
+        });
+        return stored;
+    } catch (const std::exception&) {
+        // Every tool window and dock here is named; nothing to report while the window goes.
+        return true;
     }
 }
 

@@ -302,17 +302,22 @@ TEST_F(BrvRegStore, ABatchOfWritesLandsAsTheLibrarysOwnMergeWould)
     ASSERT_EQ(BrevonRegBeginWrite(), 0);
     for (const auto& [name, text] : values)
         ASSERT_EQ(BrevonRegWriteString(host::kProgramNumber, name, text), 0);
+    // A value under another key (the toolbar layout's) joins the batch.
+    const std::string layoutKey = kCommentKey + "\\Toolbar1";
+    ASSERT_EQ(GeneralRegWriteString(layoutKey.c_str(), "DockRow", "2"), 0);
     ASSERT_EQ(BrevonRegEndWrite(), 0);
     {
         platform::Registry plain(plainCopy);
         plain.read(QString::fromStdString(kCommentKey), QStringLiteral("Top"));  // a view: the library's merge
         for (const auto& [name, text] : values)
             plain.write(QString::fromStdString(kCommentKey), QString::fromLatin1(name), QString::fromLatin1(text));
+        plain.write(QString::fromStdString(layoutKey), QStringLiteral("DockRow"), QStringLiteral("2"));
         ASSERT_TRUE(plain.flush());
     }
     const auto merged = valuesIn(storeFile);
     EXPECT_EQ(merged, valuesIn(plainCopy));
     EXPECT_EQ(merged.at(QStringLiteral("Software/Brevon/Comment/Top")), QStringLiteral("42"));
+    EXPECT_EQ(merged.at(QStringLiteral("Software/Brevon/Comment/Toolbar1/DockRow")), QStringLiteral("2"));
     EXPECT_EQ(merged.at(QStringLiteral("Software/Other/Prog/Url")), QStringLiteral("a;b, c"));
     // Merged line by line: other programs' lines stay as they were written, comments included.
     QFile file(storeFile);
