@@ -1,5 +1,7 @@
 #include "platform/FileFind.h"
 
+#include "platform/InPlaceOrder.h"
+
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -71,29 +73,12 @@ bool tiedNameLess(const std::string& x, const std::string& y)
     return x < y;
 }
 
-// Each name moved once along its cycle of the order, in place: a second array of 2,000 names was
-// fresh memory to fault in.
 void takeOrder(std::vector<std::string>& names, const std::vector<NameKey>& keys)
 {
     std::vector<std::uint32_t> from(keys.size());
     for (std::size_t i = 0; i < keys.size(); ++i)
         from[i] = keys[i].index;
-    for (std::uint32_t start = 0; start < from.size(); ++start) {
-        if (from[start] == start)
-            continue;  // in place, or placed already
-        std::string held = std::move(names[start]);
-        std::uint32_t at = start;
-        for (;;) {
-            const std::uint32_t next = from[at];
-            from[at] = at;
-            if (next == start) {
-                names[at] = std::move(held);
-                break;
-            }
-            names[at] = std::move(names[next]);
-            at = next;
-        }
-    }
+    applyOrder(names.data(), from);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "platform/CommentFile.h"
 #include "platform/ErrorText.h"
 #include "platform/FileFind.h"
+#include "platform/InPlaceOrder.h"
 #include "platform/StopRequest.h"
 #include "store/ListText.h"
 #include "store/ShiftJis.h"
@@ -63,9 +64,7 @@ void loadBlock(CommentTable& table, const std::string& dir, int k, const setting
     table.setCount(k, n);
 
     if (n > 1) {
-        // Sorted by index, then each entry moved once along its cycle of the order: sorting the
-        // entries themselves moved their strings a dozen times each, and a second array of them
-        // was fresh memory to fault in.
+        // Sorted by index, then each entry moved once (platform::applyOrder).
         TCmntInfo* first = &table.entry(k, 1);
         // The times side by side with their places, equal times kept in listing order: the sort
         // reads one array instead of an entry's worth of memory per comparison.
@@ -77,22 +76,7 @@ void loadBlock(CommentTable& table, const std::string& dir, int k, const setting
         std::vector<int> order(static_cast<std::size_t>(n));
         for (int i = 0; i < n; ++i)
             order[static_cast<std::size_t>(i)] = byTime[static_cast<std::size_t>(i)].second;
-        for (int start = 0; start < n; ++start) {
-            if (order[static_cast<std::size_t>(start)] == start)
-                continue;  // in place, or placed already
-            TCmntInfo held = std::move(first[start]);
-            int at = start;
-            for (;;) {
-                const int from = order[static_cast<std::size_t>(at)];
-                order[static_cast<std::size_t>(at)] = at;
-                if (from == start) {
-                    first[at] = std::move(held);
-                    break;
-                }
-                first[at] = std::move(first[from]);
-                at = from;
-            }
-        }
+        platform::applyOrder(first, order);
     }
 }
 
