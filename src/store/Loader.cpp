@@ -64,10 +64,10 @@ void loadBlock(CommentTable& table, const std::string& dir, int k, const setting
     table.setCount(k, n);
 
     if (n > 1) {
-        // Sorted by index, then each entry moved once (platform::applyOrder).
+        // The times sorted side by side with their places (one array read, not an entry's worth
+        // of memory per comparison), equal times kept in listing order; then each entry is moved
+        // once (platform::applyOrder).
         TCmntInfo* first = &table.entry(k, 1);
-        // The times side by side with their places, equal times kept in listing order: the sort
-        // reads one array instead of an entry's worth of memory per comparison.
         std::vector<std::pair<double, int>> byTime(static_cast<std::size_t>(n));
         for (int i = 0; i < n; ++i)
             byTime[static_cast<std::size_t>(i)] = {first[i].time, i};

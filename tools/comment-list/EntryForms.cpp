@@ -270,15 +270,6 @@ bool isUtf8(std::string_view s)
     return true;
 }
 
-std::size_t firstToEscape(std::string_view field)
-{
-    bool plain = true;
-    for (std::size_t i = skipCommonPlain(field, 0), n = 0; i < field.size(); i = skipCommonPlain(field, i + n))
-        if (n = unitAt(field, i, plain); !plain)
-            return i;
-    return std::string_view::npos;
-}
-
 bool convertedNeedsEscaping(std::string_view utf8)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
@@ -292,7 +283,7 @@ bool convertedNeedsEscaping(std::string_view utf8)
     return false;
 }
 
-std::size_t firstToEscapePlain(std::string_view field)
+std::size_t firstToEscape(std::string_view field)
 {
     bool plain = true;
     for (std::size_t i = 0, n = 0; i < field.size(); i += n)

@@ -37,17 +37,14 @@ bool isUtf8(std::string_view s);
 
 // The escaping of the Lines form, for one field.
 void appendEscaped(std::string& out, std::string_view field);
-// Where the first unit that the escaping changes starts in `field`; npos when it changes none.
-std::size_t firstToEscape(std::string_view field);
 
 // Whether the escaping changes anything in text converted from code page 932: such text is valid
-// UTF-8 whose only characters below U+00A0 are ASCII, so only the ASCII bytes need a look. Gives
-// what firstToEscape(utf8) != npos gives for any such text.
+// UTF-8 whose only characters below U+00A0 are ASCII, so only the ASCII bytes need a look.
 bool convertedNeedsEscaping(std::string_view utf8);
 
-// The same two a unit at a time, without the quick test for common text: the twins the fuzz
-// target holds the fast ones to.
+// The plain twins the fuzz target holds the two above to, a unit at a time: the escaping without
+// the quick test for common text, and where the first unit it changes starts (npos: none).
 void appendEscapedPlain(std::string& out, std::string_view field);
-std::size_t firstToEscapePlain(std::string_view field);
+std::size_t firstToEscape(std::string_view field);
 
 }  // namespace commentlist
