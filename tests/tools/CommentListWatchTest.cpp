@@ -191,8 +191,12 @@ TEST_F(CommentListWatch, PrintsAFileMadeEmptyOnceItsTextIsThereAndNothingForACop
     ASSERT_TRUE(w.waitWatching());
     const std::string path = suite.dirs.received + "CMARKET.1";
     ::close(::open(path.c_str(), O_WRONLY | O_CREAT, 0644));
+    // "At once": gone before the tool looks. Held still meanwhile, as a busy machine may hold it;
+    // otherwise it might look between the close and the removal, and rightly print the copy.
+    ASSERT_EQ(::kill(w.pid, SIGSTOP), 0);
     testsupport::writeFile(suite.dirs.received + "COMMENT.1", sjis("すぐ消える\r\n"));
     std::filesystem::remove(suite.dirs.received + "COMMENT.1");
+    ASSERT_EQ(::kill(w.pid, SIGCONT), 0);
     std::this_thread::sleep_for(100ms);
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
     const std::string text = sjis("速報です\r\n");
