@@ -118,8 +118,13 @@ struct Watcher {
             std::error_code error;
             const std::string fdinfo = "/proc/" + std::to_string(pid) + "/fdinfo";
             for (const auto& entry : std::filesystem::directory_iterator(fdinfo, error)) {
-                std::ifstream in(entry.path());  // a descriptor may close meanwhile
-                const std::string info((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+                // A descriptor may close meanwhile: its fdinfo then cannot be opened or read.
+                std::string info;
+                try {
+                    info = testsupport::readFile(entry.path());
+                } catch (const std::exception&) {
+                    continue;
+                }
                 // The fdinfo first: idle after it means idle after the watch was added.
                 if (info.find(wanted) != std::string::npos)
                     return idle();
