@@ -33,7 +33,8 @@ public:
     void clearEntry(int k, int n);
 
 private:
-    std::array<TCmntInfo, std::size_t{kCategoryCount} * kBlockSize> entries_{};
+    // Each entry starts empty by its own initializers: no zero-filling of the whole array first.
+    std::array<TCmntInfo, std::size_t{kCategoryCount} * kBlockSize> entries_;
     std::array<std::int32_t, kCategoryCount> counts_{};
 };
 

@@ -216,15 +216,19 @@ std::string composeListText(int k, const std::string& path, HeadLines&& lines)
 {
     const Texts& t = texts();
     if (k == kEarnings) {
+        // Returned by name, not as the reference append gives back: that would be a copy.
         std::string text = lines.empty() ? std::string() : std::move(lines[0]);
         const int n = earningsCount(fileNameOf(path));
-        if (n < 0)
-            return text.append(7, ' ');  // no count to show: keep the column blank
+        if (n < 0) {
+            text.append(7, ' ');  // no count to show: keep the column blank
+            return text;
+        }
         // The count right-aligned in five columns (it has at most three digits).
         char count[5] = {' ', ' ', char('0' + n / 100), char('0' + n / 10 % 10), char('0' + n % 10)};
         for (int i = 2; i < 4 && count[i] == '0'; ++i)
             count[i] = ' ';
-        return text.append(count, sizeof count).append(t.count);
+        text.append(count, sizeof count).append(t.count);
+        return text;
     }
     if ((k == kNotices || k == kWeekend) && lines.size() == 2) {
         // The later date line fills the date column; the lines that are not dates make the title.

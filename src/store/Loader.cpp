@@ -55,7 +55,9 @@ void loadBlock(CommentTable& table, const std::string& dir, int k, const setting
         }
         ++n;
         TCmntInfo& e = table.entry(k, n);
-        e.path = dir + f.name;
+        // One allocation: `dir + f.name` made two (the copy of the folder, then its growth).
+        e.path.reserve(dir.size() + f.name.size());
+        e.path.assign(dir).append(f.name);
         e.time = platform::toLocalDateTime(f.lastWrite);
         // A pipe or a device under a comment's name is listed as a file that cannot be opened.
         ReadListText(k, e.path, f.special ? -1 : fd, e.listText, sink);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -68,9 +69,8 @@ constexpr bool kAsciiIsItself = asciiIsItself();
 // Text in the tables converts by lookup: a list of 2,000 comments spent more in iconv than in
 // reading the files. Anything they leave out (a broken or unmapped character) returns false, and
 // the whole text goes through iconv, whose answer the tables were taken from.
-// Appends to `out`; on false `out` is left longer than it was, and the caller cuts it back.
 // Each character's UTF-8 bytes, first byte lowest, with their count in the top byte; 0 where the
-// table has no character. A conversion is then a lookup and three stores, not a cascade per byte.
+// table has no character. A conversion is then a lookup and a store, not a cascade per byte.
 constexpr std::uint32_t packedUtf8(std::uint16_t cp)
 {
     if (cp == kNone)
@@ -102,44 +102,65 @@ constexpr PairRows pairsUtf8()
 }
 constexpr auto kPairsUtf8 = pairsUtf8();
 
-bool tableToUtf8(std::string_view in, std::string& out)
+// Converts `in` into `o`, which has room for in.size() * 3 + 3 bytes; returns the end, or null
+// where the tables have no character.
+char* tableToUtf8(std::string_view in, char* o)
 {
-    const std::size_t start = out.size();
-    // A single byte becomes at most three (half-width katakana); three stores may run two past.
-    out.resize(start + in.size() * 3 + 2);
-    char* o = out.data() + start;
     const auto* p = reinterpret_cast<const unsigned char*>(in.data());
     const std::size_t n = in.size();
     for (std::size_t i = 0; i < n;) {
-        // A run of ASCII (digits, blanks, Latin letters) is copied eight bytes at a time.
-        if (kAsciiIsItself && p[i] < 0x80 && n - i >= 8) {
-            std::uint64_t w;
-            std::memcpy(&w, p + i, 8);
-            if ((w & 0x8080808080808080) == 0) {
-                std::memcpy(o, p + i, 8);
-                o += 8;
-                i += 8;
-                continue;
-            }
-        }
         const unsigned b = p[i];
+        if (kAsciiIsItself && b < 0x80) {
+            // A run of ASCII (digits, blanks, Latin letters) is copied eight bytes at a time.
+            for (std::uint64_t w; n - i >= 8 && (std::memcpy(&w, p + i, 8), (w & 0x8080808080808080) == 0); i += 8, o += 8)
+                std::memcpy(o, &w, 8);
+            for (; i < n && p[i] < 0x80; ++i)
+                *o++ = static_cast<char>(p[i]);
+            continue;
+        }
         std::uint32_t packed = kSingleUtf8[b];
         if (packed != 0) {
             ++i;
         } else {
             if (i + 1 >= n)
-                return false;
+                return nullptr;
             packed = kPairsUtf8[kLeadRow[b]][p[i + 1]];
             if (packed == 0)
-                return false;
+                return nullptr;
             i += 2;
         }
-        o[0] = static_cast<char>(packed);
-        o[1] = static_cast<char>(packed >> 8);
-        o[2] = static_cast<char>(packed >> 16);
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(o, &packed, 4);  // the fourth byte, the count, is overwritten by what follows
+        } else {
+            o[0] = static_cast<char>(packed);
+            o[1] = static_cast<char>(packed >> 8);
+            o[2] = static_cast<char>(packed >> 16);
+        }
         o += packed >> 24;
     }
-    out.resize(static_cast<std::size_t>(o - out.data()));
+    return o;
+}
+
+// Appends to `out`; on false `out` is left longer than it was, and the caller cuts it back.
+bool tableToUtf8(std::string_view in, std::string& out)
+{
+    // A list line is converted on the stack: making room in the string first zero-filled three
+    // times its length, which cost as much as converting it.
+    constexpr std::size_t kShort = 256;
+    if (in.size() <= kShort) {
+        char buf[kShort * 3 + 3];
+        const char* end = tableToUtf8(in, buf);
+        if (end == nullptr)
+            return false;
+        out.append(buf, static_cast<std::size_t>(end - buf));
+        return true;
+    }
+    const std::size_t start = out.size();
+    out.resize(start + in.size() * 3 + 3);
+    const char* end = tableToUtf8(in, out.data() + start);
+    if (end == nullptr)
+        return false;
+    out.resize(static_cast<std::size_t>(end - out.data()));
     return true;
 }
 

@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -23,13 +21,13 @@ class CommentListTest : public ::testing::Test {
 protected:
     int run(std::vector<std::string> args, const char* home = nullptr)
     {
-        out.str("");
-        err.str("");
+        out.clear();
+        err.clear();
         return commentlist::run(args, home, out, err);
     }
     testsupport::JapanTime japan;
     testsupport::TempSuite suite;
-    std::ostringstream out, err;
+    commentlist::StringOut out, err;
 };
 
 TEST_F(CommentListTest, ListsReceivedCommentsByCategoryNewestFirstInUtf8)

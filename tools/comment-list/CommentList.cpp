@@ -1,5 +1,6 @@
 #include "CommentList.h"
 #include "EntryForms.h"
+#include "HeapReserve.h"
 #include "Output.h"
 #include "Watch.h"
 
@@ -11,11 +12,11 @@
 #include "store/Search.h"
 #include "store/ShiftJis.h"
 
+#include <algorithm>
 #include <array>
 #include <exception>
 #include <memory>
 #include <optional>
-#include <ostream>
 #include <sys/stat.h>
 
 namespace commentlist {
@@ -46,7 +47,7 @@ constexpr const char* kUsage =
 // Messages of the loader (a file that cannot be read) go to standard error as text.
 class ErrorStreamSink : public store::MessageSink {
 public:
-    explicit ErrorStreamSink(std::ostream& err) : err_(err) {}
+    explicit ErrorStreamSink(Out& err) : err_(err) {}
     void showMessage(const std::string& title, const std::string& text, const std::string& text2, int) override
     {
         err_ << "comment-list: " << shiftjis::toUtf8(title) << ": " << shiftjis::toUtf8(text) << " "
@@ -54,11 +55,11 @@ public:
     }
 
 private:
-    std::ostream& err_;
+    Out& err_;
 };
 
 // Only the entries whose files hold every word stay; files that cannot be read are counted.
-std::size_t keepMatching(store::CommentTable& table, const store::SearchQuery& query, std::ostream& err)
+std::size_t keepMatching(store::CommentTable& table, const store::SearchQuery& query, Out& err)
 {
     std::size_t unreadable = 0;
     const std::size_t kept = store::keepMatching(table, query, unreadable);
@@ -77,7 +78,7 @@ bool isDirectory(const std::string& path)
 // `names` holds how many names of the folder match each category's pattern: a full block and no
 // name more is the common case, found without a look at any file.
 void tellLeftOut(const store::CommentTable& table, const std::string& folder,
-                 const std::array<std::size_t, store::kCategoryCount>& names, std::ostream& err)
+                 const std::array<std::size_t, store::kCategoryCount>& names, Out& err)
 {
     for (int k = 0; k < store::kCategoryCount; ++k) {
         if (table.count(k) < store::kBlockSize || names[static_cast<std::size_t>(k)] <= store::kBlockSize)
@@ -100,7 +101,7 @@ struct Options {
 };
 
 // ICU missing or damaged: an error like any other, not a crash.
-int cannotSearch(const std::exception& e, std::ostream& err)
+int cannotSearch(const std::exception& e, Out& err)
 {
     err << "comment-list: cannot search: " << e.what() << "\n";
     return 2;
@@ -108,13 +109,13 @@ int cannotSearch(const std::exception& e, std::ostream& err)
 
 // Reads the arguments into `o`; returns an exit code when the run ends here (help, version, a
 // bad argument), with what it says written.
-std::optional<int> parse(const std::vector<std::string>& args, Options& o, std::ostream& out, std::ostream& err)
+std::optional<int> parse(const std::vector<std::string>& args, Options& o, Out& out, Out& err)
 {
     auto bad = [&](const std::string& why) {
         err << "comment-list: " << why << "; try --help\n";
         return 2;
     };
-    auto say = [&](const char* text) { return (out << text).flush() ? 0 : outputFailed(out, err); };
+    auto say = [&](const char* text) { return out.write(text) ? 0 : outputFailed(out, err); };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--") {
@@ -192,7 +193,35 @@ std::optional<int> parse(const std::vector<std::string>& args, Options& o, std::
 
 }  // namespace
 
-int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream& out, std::ostream& err)
+namespace {
+
+// A table left to the process's end stays reachable from here, so that a leak checker does not
+// count it as lost.
+store::CommentTable* leftToExit = nullptr;
+
+// The table of a run: freed at its end, or left to the process's end.
+class RunTable {
+public:
+    explicit RunTable(bool leave) : table_(std::make_unique_for_overwrite<store::CommentTable>()), leave_(leave) {}
+    ~RunTable()
+    {
+        if (leave_)
+            leftToExit = table_.release();
+    }
+    RunTable(const RunTable&) = delete;
+    RunTable& operator=(const RunTable&) = delete;
+    store::CommentTable& operator*() { return *table_; }
+    store::CommentTable* operator->() { return table_.get(); }
+
+private:
+    std::unique_ptr<store::CommentTable> table_;  // 2,000 entries: not on the stack
+    bool leave_;
+};
+
+}  // namespace
+
+int run(const std::vector<std::string>& args, const char* homeEnv, Out& out, Out& err,
+        bool exitsAfter)
 {
     Options o;
     o.suite = homeEnv ? homeEnv : "";
@@ -211,10 +240,18 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
     if (o.watch)
         return watchArrivals(dirs, o.only, form, out, err);
 
+    // The table, and what the entries of the folder listed will hold; of the two folders, the
+    // larger is the one an automatic choice most likely lists.
+    reserveHeap(sizeof(store::CommentTable) +
+                (o.mode == Options::Mode::Saved      ? listingHeapEstimate(dirs.saved)
+                 : o.mode == Options::Mode::Received ? listingHeapEstimate(dirs.received)
+                                                     : std::max(listingHeapEstimate(dirs.received),
+                                                                listingHeapEstimate(dirs.saved))));
+
     // The viewer's table limit and notice apply as with the default settings.
     const settings::SettingsRecord defaults;
     ErrorStreamSink sink(err);
-    auto table = std::make_unique<store::CommentTable>();  // 2,000 entries: not on the stack
+    RunTable table(exitsAfter);
     // As the viewer starts: received mode when any category has received comments, whichever
     // category is asked for.
     bool received = o.mode == Options::Mode::Received;
@@ -266,7 +303,7 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
                 text += entryEnd(form);
             first = false;
             if (text.size() >= kPiece) {
-                if (!out.write(text.data(), static_cast<std::streamsize>(text.size())))
+                if (!out.write(text))
                     return outputFailed(out, err);
                 text.clear();
             }
@@ -274,7 +311,7 @@ int run(const std::vector<std::string>& args, const char* homeEnv, std::ostream&
     }
     if (o.json)
         text += first ? "]}\n" : "\n]}\n";
-    if (!out.write(text.data(), static_cast<std::streamsize>(text.size())).flush())
+    if (!out.write(text))
         return outputFailed(out, err);
     return o.search && matched == 0 ? 1 : 0;
 }

@@ -9,35 +9,27 @@
 
 namespace commentlist {
 
-std::streamsize FdOutBuf::xsputn(const char* s, std::streamsize n)
+bool FdOut::write(std::string_view s)
 {
     if (error_ != 0)
-        return 0;
-    for (std::streamsize done = 0; done < n;) {
-        const ssize_t w = ::write(fd_, s + done, static_cast<std::size_t>(n - done));
+        return false;
+    for (std::size_t done = 0; done < s.size();) {
+        const ssize_t w = ::write(fd_, s.data() + done, s.size() - done);
         if (w > 0) {
-            done += w;
+            done += static_cast<std::size_t>(w);
         } else if (w < 0 && errno == EAGAIN) {
             // Somebody else made the descriptor non-blocking: wait until it takes more.
             pollfd p{fd_, POLLOUT, 0};
             ::poll(&p, 1, -1);
         } else if (w < 0 && errno != EINTR) {
             error_ = errno;
-            return done;
+            return false;
         }
     }
-    return n;
+    return true;
 }
 
-FdOutBuf::int_type FdOutBuf::overflow(int_type c)
-{
-    if (traits_type::eq_int_type(c, traits_type::eof()))
-        return traits_type::not_eof(c);
-    const char ch = traits_type::to_char_type(c);
-    return xsputn(&ch, 1) == 1 ? c : traits_type::eof();
-}
-
-bool FdOutBuf::probe()
+bool FdOut::probe()
 {
     if (error_ == 0 && ::write(fd_, "", 0) < 0 && errno != EINTR && errno != EAGAIN)
         error_ = errno;
@@ -53,22 +45,9 @@ void holdClosedStandardOutput()
         ::dup2(fd, 1);
 }
 
-int outputFd(const std::ostream& out)
+int outputFailed(const Out& out, Out& err)
 {
-    const auto* buf = dynamic_cast<const FdOutBuf*>(out.rdbuf());
-    return buf ? buf->fd() : -1;
-}
-
-bool outputWritable(std::ostream& out)
-{
-    auto* buf = dynamic_cast<FdOutBuf*>(out.rdbuf());
-    return !buf || buf->probe();
-}
-
-int outputFailed(const std::ostream& out, std::ostream& err)
-{
-    const auto* buf = dynamic_cast<const FdOutBuf*>(out.rdbuf());
-    const int error = buf ? buf->error() : 0;
+    const int error = out.error();
     err << "comment-list: cannot write the output: "
         << (error == EBADF ? "standard output is closed" : error != 0 ? std::strerror(error) : "write failed") << "\n";
     return 2;

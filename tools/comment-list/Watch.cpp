@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <ostream>
 
 namespace commentlist {
 namespace {
@@ -28,19 +27,19 @@ extern "C" void onStopSignal(int)
 
 class ErrorSink : public store::MessageSink {
 public:
-    explicit ErrorSink(std::ostream& err) : err_(err) {}
+    explicit ErrorSink(Out& err) : err_(err) {}
     void showMessage(const std::string& title, const std::string& text, const std::string&, int) override
     {
         err_ << "comment-list: " << shiftjis::toUtf8(title) << ": " << shiftjis::toUtf8(text) << "\n";
     }
 
 private:
-    std::ostream& err_;
+    Out& err_;
 };
 
 // The reader of the output went away while nothing was written: the watch ends as a write would
 // have ended it, by SIGPIPE where that has its default action, else with a message and exit 2.
-int outputGone(std::ostream& err)
+int outputGone(Out& err)
 {
     struct sigaction pipeAction = {};
     sigaction(SIGPIPE, nullptr, &pipeAction);
@@ -52,9 +51,9 @@ int outputGone(std::ostream& err)
 
 }  // namespace
 
-int watchArrivals(const store::CommentDirs& dirs, int only, Form form, std::ostream& out, std::ostream& err)
+int watchArrivals(const store::CommentDirs& dirs, int only, Form form, Out& out, Out& err)
 {
-    if (!outputWritable(out))
+    if (!out.probe())
         return outputFailed(out, err);
     // Without inotify the watch looks at the folder on its deadlines; poll(2) skips an fd of -1.
     ErrorSink sink(err);
@@ -72,7 +71,7 @@ int watchArrivals(const store::CommentDirs& dirs, int only, Form form, std::ostr
 
     // A pipe whose reader left, or a terminal hung up, reports an error or a hang-up on its
     // descriptor: the watch need not wait for an arrival to find out.
-    const int outFd = outputFd(out);
+    const int outFd = out.fd();
     int code = 0;
     for (bool stop = false; !stop;) {
         int timeout = -1;  // nothing settling, nothing to look at: sleep until an event or a signal
@@ -99,7 +98,7 @@ int watchArrivals(const store::CommentDirs& dirs, int only, Form form, std::ostr
                     continue;
                 const store::TCmntInfo entry{e.path, e.listText, e.time};
                 const std::string line = entryLine(e.category, entry, form);
-                if (!out.write(line.data(), static_cast<std::streamsize>(line.size())).flush()) {
+                if (!out.write(line)) {
                     code = outputFailed(out, err);
                     stop = true;
                 }

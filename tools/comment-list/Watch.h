@@ -6,14 +6,14 @@
 // now is.
 
 #include "EntryForms.h"
+#include "Output.h"
 #include "store/Categories.h"
 
-#include <iosfwd>
 
 namespace commentlist {
 
 // `only` is a category index, or -1 for all four. Returns the exit code: 0 after a signal, 2 when
 // the output cannot be written or is gone, or the system gives no watch.
-int watchArrivals(const store::CommentDirs& dirs, int only, Form form, std::ostream& out, std::ostream& err);
+int watchArrivals(const store::CommentDirs& dirs, int only, Form form, Out& out, Out& err);
 
 }  // namespace commentlist

@@ -2,15 +2,12 @@
 #include "Output.h"
 #include "platform/SuiteFolder.h"
 
-#include <iostream>
-
 int main(int argc, char** argv)
 {
     commentlist::holdClosedStandardOutput();
-    commentlist::FdOutBuf buffer(1);
-    std::ostream out(&buffer);
+    commentlist::FdOut out(1), err(2);
     std::vector<std::string> args(argv + 1, argv + argc);
     // The viewer's suite when --suite gives none: $BREVON_HOME, else ~/Brevon.
     const std::string suite = platform::suiteFolder();
-    return commentlist::run(args, suite.empty() ? nullptr : suite.c_str(), out, std::cerr);
+    return commentlist::run(args, suite.empty() ? nullptr : suite.c_str(), out, err, true);
 }
