@@ -263,4 +263,31 @@ TEST_F(CommentListTest, NeverChangesAFile)
     }
 }
 
+// The program's allocations from its huge-page region, spilling over to malloc (a search reads
+// every file whole), against the same program without the region.
+TEST_F(CommentListTest, TheProgramWithItsAllocationRegionPrintsWhatThePlainOneDoes)
+{
+    const std::string body = sjis("日経平均株価の動向について\r\n") + std::string(4000, 'x') + "\r\n";
+    for (int i = 0; i < 2600; ++i)
+        suite.received(std::string(i % 4 == 0 ? "COMMENT." : i % 4 == 1 ? "CMARKET." : i % 4 == 2 ? "CWEKEND." : "CKES") +
+                           (i % 4 == 3 ? std::to_string(100 + i % 900) + "." : "") + std::to_string(i),
+                       body, 1'700'000'000 + i);
+    auto runProgram = [&](const std::string& program, const std::string& args) {
+        const std::string command = "TZ=Asia/Tokyo " COMMENT_BIN_DIR "/" + program + " --suite " +
+                                    suite.dir.path() + " " + args + " 2>&1";
+        FILE* pipe = ::popen(command.c_str(), "r");
+        std::string text;
+        char buf[65536];
+        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;)
+            text.append(buf, n);
+        return text + "\nstatus " + std::to_string(::pclose(pipe));
+    };
+    for (const std::string args : {"", "--json", "--search 日経"}) {
+        SCOPED_TRACE(args);
+        const std::string plain = runProgram("comment-list", args);
+        EXPECT_GT(plain.size(), 100'000u);
+        EXPECT_EQ(runProgram("comment-list-arena", args), plain);
+    }
+}
+
 }  // namespace
