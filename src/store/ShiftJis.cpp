@@ -104,7 +104,7 @@ constexpr auto kPairsUtf8 = pairsUtf8();
 
 // Converts `in` into `o`, which has room for in.size() * 3 + 3 bytes; returns the end, or null
 // where the tables have no character.
-char* tableToUtf8(std::string_view in, char* o)
+char* tableToUtf8Into(std::string_view in, char* o)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(in.data());
     const std::size_t n = in.size();
@@ -149,7 +149,7 @@ bool tableToUtf8(std::string_view in, std::string& out)
     constexpr std::size_t kShort = 256;
     if (in.size() <= kShort) {
         char buf[kShort * 3 + 3];
-        const char* end = tableToUtf8(in, buf);
+        const char* end = tableToUtf8Into(in, buf);
         if (end == nullptr)
             return false;
         out.append(buf, static_cast<std::size_t>(end - buf));
@@ -157,7 +157,7 @@ bool tableToUtf8(std::string_view in, std::string& out)
     }
     const std::size_t start = out.size();
     out.resize(start + in.size() * 3 + 3);
-    const char* end = tableToUtf8(in, out.data() + start);
+    const char* end = tableToUtf8Into(in, out.data() + start);
     if (end == nullptr)
         return false;
     out.resize(static_cast<std::size_t>(end - out.data()));
