@@ -28,6 +28,6 @@ bool ReportUnreadableReceived(const CommentDirs& dirs, MessageSink& sink);
 // how many names of the listing match each category's pattern, whatever the filter and the limit
 // left out: a caller that says what the list has no room for needs no listing of its own.
 std::array<std::size_t, kCategoryCount> LoadCategories(CommentTable& table, const CommentDirs& dirs, bool receivedMode,
-                    const settings::SettingsRecord& settings, MessageSink& sink);
+                                                       const settings::SettingsRecord& settings, MessageSink& sink);
 
 }  // namespace store

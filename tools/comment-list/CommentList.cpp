@@ -193,35 +193,7 @@ std::optional<int> parse(const std::vector<std::string>& args, Options& o, Out& 
 
 }  // namespace
 
-namespace {
-
-// A table left to the process's end stays reachable from here, so that a leak checker does not
-// count it as lost.
-store::CommentTable* leftToExit = nullptr;
-
-// The table of a run: freed at its end, or left to the process's end.
-class RunTable {
-public:
-    explicit RunTable(bool leave) : table_(std::make_unique_for_overwrite<store::CommentTable>()), leave_(leave) {}
-    ~RunTable()
-    {
-        if (leave_)
-            leftToExit = table_.release();
-    }
-    RunTable(const RunTable&) = delete;
-    RunTable& operator=(const RunTable&) = delete;
-    store::CommentTable& operator*() { return *table_; }
-    store::CommentTable* operator->() { return table_.get(); }
-
-private:
-    std::unique_ptr<store::CommentTable> table_;  // 2,000 entries: not on the stack
-    bool leave_;
-};
-
-}  // namespace
-
-int run(const std::vector<std::string>& args, const char* homeEnv, Out& out, Out& err,
-        bool exitsAfter)
+int run(const std::vector<std::string>& args, const char* homeEnv, Out& out, Out& err)
 {
     Options o;
     o.suite = homeEnv ? homeEnv : "";
@@ -251,7 +223,7 @@ int run(const std::vector<std::string>& args, const char* homeEnv, Out& out, Out
     // The viewer's table limit and notice apply as with the default settings.
     const settings::SettingsRecord defaults;
     ErrorStreamSink sink(err);
-    RunTable table(exitsAfter);
+    auto table = std::make_unique_for_overwrite<store::CommentTable>();  // 2,000 entries: not on the stack
     // As the viewer starts: received mode when any category has received comments, whichever
     // category is asked for.
     bool received = o.mode == Options::Mode::Received;

@@ -11,8 +11,6 @@ namespace commentlist {
 // Runs the tool: args without the program name; the suite comes from --suite or `homeEnv`
 // ($BREVON_HOME, null when unset). Returns the exit code: 0, or 2 for any error (a bad argument,
 // no suite, output that could not be written); with --search 1 when nothing matched.
-// With `exitsAfter` (a process that ends when it returns), the comment table is left to the
-// system: freed a string at a time, 2,000 entries cost a tenth of what the tool itself does.
-int run(const std::vector<std::string>& args, const char* homeEnv, Out& out, Out& err, bool exitsAfter = false);
+int run(const std::vector<std::string>& args, const char* homeEnv, Out& out, Out& err);
 
 }  // namespace commentlist

@@ -6,7 +6,8 @@ namespace commentlist {
 namespace {
 
 // A directory's size per entry is about 35 bytes on ext4 and 20 on tmpfs (short names); a listed
-// entry takes about 175 bytes of heap besides its place in the table.
+// entry takes about 175 bytes of heap besides its place in the table. The size matters where the
+// region cannot have huge pages and what the listing fills is populated instead.
 constexpr std::size_t kHeapPerFolderByte = 5;
 
 HeapReserver installed = nullptr;

@@ -1,8 +1,8 @@
 #pragma once
 // Where comment-list writes: a descriptor (standard output or error), every write checked and the
 // first failure kept, so that output nobody received is reported instead of lost; or a string, for
-// tests. Not iostreams: the first stream a process makes sets up the C++ locales, which cost a
-// listing of 2,000 comments an eighth of what it does beyond opening and reading the files.
+// tests. Not iostreams: the first stream a process makes sets up the C++ locales, 0.3 to 0.6 ms at
+// each start of a tool whose listing of 2,000 comments is 2 ms above its floor.
 
 #include <string>
 #include <string_view>

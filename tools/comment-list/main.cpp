@@ -9,5 +9,5 @@ int main(int argc, char** argv)
     std::vector<std::string> args(argv + 1, argv + argc);
     // The viewer's suite when --suite gives none: $BREVON_HOME, else ~/Brevon.
     const std::string suite = platform::suiteFolder();
-    return commentlist::run(args, suite.empty() ? nullptr : suite.c_str(), out, err, true);
+    return commentlist::run(args, suite.empty() ? nullptr : suite.c_str(), out, err);
 }
