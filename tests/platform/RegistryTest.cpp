@@ -35,23 +35,26 @@ TEST(Registry, QuickFlushesOfStoresOfTheSameSizeAllSucceed)
               (QStringList{QStringLiteral("a.ini"), QStringLiteral("b.ini")}));
 }
 
-// A damaged store that lists a name twice ("\.a" read as "/.a" beside ".a"): the library reads one
-// twin and writes the other, which is no torn file; the write goes through.
-TEST(Registry, AStoreListingANameTwiceStillTakesWrites)
+// Damaged stores whose values the library reads in one way and writes in another: a name listed
+// twice ("\.a" read as "/.a" beside ".a"), an octal escape past 0xFFFF read as a lone surrogate.
+// Neither is a torn file; the write goes through.
+TEST(Registry, ADamagedStoreStillTakesWrites)
 {
-    const QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString file = dir.filePath(QStringLiteral("store.ini"));
-    QFile damaged(file);
-    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-    damaged.write("\\.Twin=1\n.Twin=2\n");
-    damaged.close();
-    const QString key = QStringLiteral("Software\\Brevon\\Comment");
-    {
-        platform::Registry reg(file);
-        reg.read(key, QStringLiteral("Value"));  // a view: the flush goes through the library
-        reg.write(key, QStringLiteral("Value"), QStringLiteral("1"));
-        ASSERT_TRUE(reg.flush());
+    for (const char* damage : {"\\.Twin=1\n.Twin=2\n", "d=\\555555\n"}) {
+        const QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const QString file = dir.filePath(QStringLiteral("store.ini"));
+        QFile damaged(file);
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+        damaged.write(damage);
+        damaged.close();
+        const QString key = QStringLiteral("Software\\Brevon\\Comment");
+        {
+            platform::Registry reg(file);
+            reg.read(key, QStringLiteral("Value"));  // a view: the flush goes through the library
+            reg.write(key, QStringLiteral("Value"), QStringLiteral("1"));
+            ASSERT_TRUE(reg.flush()) << damage;
+        }
+        EXPECT_EQ(platform::Registry(file).read(key, QStringLiteral("Value")), QStringLiteral("1")) << damage;
     }
-    EXPECT_EQ(platform::Registry(file).read(key, QStringLiteral("Value")), QStringLiteral("1"));
 }

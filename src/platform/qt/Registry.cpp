@@ -127,9 +127,13 @@ QStringList Registry::subKeys(const QString& key) const
 namespace {
 std::atomic<int> gFailedFlushes{0};
 
+// Control characters are escaped on the way out and not all read back alike; a lone surrogate (an
+// octal escape past 0xFFFF, "\555555", reads as one) has no UTF-8 form and is written as another
+// character.
 bool plainText(const QString& text)
 {
-    return std::none_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
+    return QStringView(text).isValidUtf16() &&
+           std::none_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
 }
 
 // A name and value the INI file can hold and give back: a damaged store (written by hand, torn by a
