@@ -52,7 +52,9 @@ const bool installed = (commentlist::setHeapReserver(setAside), true);
 
 void* operator new(std::size_t n)
 {
-    if (regionBegin != nullptr) {
+    // A size near the top of size_t would wrap when rounded up: only what the region can hold is
+    // rounded.
+    if (regionBegin != nullptr && n <= kRegion) {
         const std::size_t take = (n + kAlignment - 1) & ~(kAlignment - 1);
         const std::size_t at = regionUsed.fetch_add(take, std::memory_order_relaxed);
         if (at <= kRegion && take <= kRegion - at)

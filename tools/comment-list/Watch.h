@@ -9,7 +9,6 @@
 #include "Output.h"
 #include "store/Categories.h"
 
-
 namespace commentlist {
 
 // `only` is a category index, or -1 for all four. Returns the exit code: 0 after a signal, 2 when
